@@ -1,0 +1,38 @@
+# Linovex: `make run` and `make test` each install what is missing, configure, build and go.
+BUILD ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+WERROR ?= OFF
+CMAKE_FLAGS ?=
+ARGS ?=
+CTEST_ARGS ?=
+
+.PHONY: all deps test-deps configure build run test asan clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh build
+
+test-deps:
+	bash scripts/install-deps.sh test
+
+configure:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DLINOVEX_WERROR=$(WERROR) $(CMAKE_FLAGS)
+
+build: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/src/app/linovex $(ARGS)
+
+test: test-deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+asan:
+	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS="-DLINOVEX_SANITIZE=ON -DLINOVEX_BUILD_BENCH=OFF $(CMAKE_FLAGS)"
+
+clean:
+	rm -rf $(BUILD) build-asan

@@ -1,0 +1,190 @@
+#include "document/DynaArray.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+DynaArrayBase::AllocationFailureHandler &failureHandler()
+{
+    static DynaArrayBase::AllocationFailureHandler handler;
+    return handler;
+}
+
+void *defaultAllocator(std::size_t bytes)
+{
+    return std::calloc(1, bytes);
+}
+
+DynaArrayBase::BlockAllocator g_allocator = &defaultAllocator;
+
+} // namespace
+
+DynaArrayBase::DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind)
+    : m_cursor(cursor)
+    , m_bind(bind)
+    , m_recordSize(recordSize)
+{
+}
+
+DynaArrayBase::~DynaArrayBase()
+{
+    std::free(m_storage);
+}
+
+void DynaArrayBase::setAllocationFailureHandler(AllocationFailureHandler handler)
+{
+    failureHandler() = std::move(handler);
+}
+
+void DynaArrayBase::setBlockAllocator(BlockAllocator allocator)
+{
+    g_allocator = allocator ? allocator : &defaultAllocator;
+}
+
+std::string DynaArrayBase::allocationFailureMessage(std::int64_t bytes)
+{
+    return "Error while trying to allocate " + std::to_string(bytes)
+        + " bytes of RAM. Not enough memory.";
+}
+
+void *DynaArrayBase::allocateBlock(std::int64_t bytes)
+{
+    // The allocated size is kept as a signed 32-bit number, so anything larger cannot be held.
+    if (bytes <= 0 || bytes > INT32_MAX)
+        return nullptr;
+    return g_allocator(static_cast<std::size_t>(bytes));
+}
+
+static void reportAllocationFailure(std::int64_t bytes)
+{
+    const std::string message = DynaArrayBase::allocationFailureMessage(bytes);
+    if (auto &handler = failureHandler())
+        handler(message);
+    else
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+std::int64_t DynaArrayBase::neededBytes(std::uint32_t count) const
+{
+    return (static_cast<std::int64_t>(count - 1) / GrowBlock + 1) * m_recordSize * GrowBlock;
+}
+
+void DynaArrayBase::makeCurrent(std::int32_t index)
+{
+    m_currentIndex = index;
+    m_current = m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
+    if (m_cursor)
+        m_bind(m_cursor, m_current);
+}
+
+void DynaArrayBase::clearCurrent()
+{
+    m_currentIndex = -1;
+    m_current = nullptr;
+    if (m_cursor)
+        m_bind(m_cursor, nullptr);
+}
+
+unsigned char *DynaArrayBase::getRecord(std::int32_t index)
+{
+    makeCurrent(index);
+    return m_current;
+}
+
+unsigned char *DynaArrayBase::appendRecord()
+{
+    const std::uint32_t newCount = m_count + 1;
+    const std::int64_t needed = neededBytes(newCount);
+    if (needed != m_allocated) {
+        auto *block = static_cast<unsigned char *>(allocateBlock(needed));
+        if (!block) {
+            // Nothing has changed yet: the store keeps its records and the caller stops.
+            reportAllocationFailure(needed);
+            return nullptr;
+        }
+        if (m_storage) {
+            std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+            std::free(m_storage);
+        }
+        m_storage = block;
+        m_allocated = static_cast<std::int32_t>(needed);
+    }
+    m_count = newCount;
+    return getRecord(static_cast<std::int32_t>(m_count - 1));
+}
+
+void DynaArrayBase::Delete(std::int32_t index)
+{
+    if (index < 0 || static_cast<std::uint32_t>(index) >= m_count)
+        return;
+    const std::size_t size = static_cast<std::size_t>(m_recordSize);
+    unsigned char *slot = m_storage + static_cast<std::size_t>(index) * size;
+    std::memmove(slot, slot + size, (m_count - 1 - static_cast<std::uint32_t>(index)) * size);
+    --m_count;
+    if (m_count == 0) {
+        std::free(m_storage);
+        m_storage = nullptr;
+        m_allocated = 0;
+    } else {
+        const std::int64_t needed = neededBytes(m_count);
+        if (needed != m_allocated) {
+            auto *block = static_cast<unsigned char *>(allocateBlock(needed));
+            if (!block)
+                block = static_cast<unsigned char *>(allocateBlock(needed));
+            if (block) {
+                std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
+                std::free(m_storage);
+                m_storage = block;
+                m_allocated = static_cast<std::int32_t>(needed);
+            } else {
+                // The old, larger block still holds every record, so the store stays usable.
+                reportAllocationFailure(needed);
+            }
+        }
+    }
+    clearCurrent();
+}
+
+void DynaArrayBase::Clear()
+{
+    std::free(m_storage);
+    m_storage = nullptr;
+    m_count = 0;
+    m_allocated = 0;
+    clearCurrent();
+}
+
+void DynaArrayBase::Swap(std::int32_t a, std::int32_t b)
+{
+    if (a < 0 || b < 0 || static_cast<std::uint32_t>(a) >= m_count
+        || static_cast<std::uint32_t>(b) >= m_count)
+        return;
+    const std::size_t size = static_cast<std::size_t>(m_recordSize);
+    std::vector<unsigned char> temp(size);
+    unsigned char *ra = m_storage + static_cast<std::size_t>(a) * size;
+    unsigned char *rb = m_storage + static_cast<std::size_t>(b) * size;
+    std::memcpy(temp.data(), ra, size);
+    std::memmove(ra, rb, size);
+    std::memcpy(rb, temp.data(), size);
+    makeCurrent(b);
+}
+
+void DynaArrayBase::First()
+{
+    if (m_count == 0)
+        return;
+    makeCurrent(0);
+}
+
+bool DynaArrayBase::Next()
+{
+    if (m_count == 0 || m_currentIndex < 0 || static_cast<std::uint32_t>(m_currentIndex) >= m_count)
+        return false;
+    makeCurrent(m_currentIndex);
+    ++m_currentIndex;
+    return true;
+}

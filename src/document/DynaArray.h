@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <type_traits>
+
+// A growable array of fixed-size records, stored packed in one block that grows and shrinks
+// in whole blocks of GrowBlock records. The store keeps a caller-owned pointer (the bound
+// cursor) equal to its current record, so callers walk it with First/Next and read the
+// record through their own pointer without copying.
+class DynaArrayBase
+{
+public:
+    // Called with the message text when a storage block cannot be allocated.
+    using AllocationFailureHandler = std::function<void(const std::string &message)>;
+    // Allocates a zero-filled block; tests replace it to simulate exhaustion.
+    using BlockAllocator = void *(*)(std::size_t bytes);
+
+    static constexpr std::int32_t GrowBlock = 100;
+
+    DynaArrayBase(const DynaArrayBase &) = delete;
+    DynaArrayBase &operator=(const DynaArrayBase &) = delete;
+
+    std::uint32_t Count() const { return m_count; }
+    std::int32_t currentIndex() const { return m_currentIndex; }
+    std::int32_t allocatedBytes() const { return m_allocated; }
+    std::int32_t recordSize() const { return m_recordSize; }
+
+    void Delete(std::int32_t index);
+    void Clear();
+    void Swap(std::int32_t a, std::int32_t b);
+    void First();
+    bool Next();
+
+    // The message shown when allocation fails; the UI installs a handler that shows it in
+    // an error box. Without a handler the message goes to stderr.
+    static void setAllocationFailureHandler(AllocationFailureHandler handler);
+    static void setBlockAllocator(BlockAllocator allocator);
+    static std::string allocationFailureMessage(std::int64_t bytes);
+
+protected:
+    using BindFn = void (*)(void *cursor, unsigned char *record);
+
+    DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind);
+    ~DynaArrayBase();
+
+    unsigned char *getRecord(std::int32_t index);
+    unsigned char *appendRecord();
+    const unsigned char *recordAt(std::int32_t index) const
+    {
+        return m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
+    }
+
+private:
+    std::int64_t neededBytes(std::uint32_t count) const;
+    void makeCurrent(std::int32_t index);
+    void clearCurrent();
+    static void *allocateBlock(std::int64_t bytes);
+
+    void *m_cursor;
+    BindFn m_bind;
+    unsigned char *m_current = nullptr;
+    unsigned char *m_storage = nullptr;
+    std::uint32_t m_count = 0;
+    std::int32_t m_currentIndex = -1;
+    std::int32_t m_allocated = 0;
+    std::int32_t m_recordSize;
+};
+
+// The typed store. T must be a plain record that owns nothing: records are moved with memcpy.
+template <typename T>
+class TDynaArray : public DynaArrayBase
+{
+    static_assert(std::is_trivially_copyable_v<T>, "records are moved as raw bytes");
+
+public:
+    // The bound cursor may be null; it is remembered, not written, until a record becomes current.
+    explicit TDynaArray(T **boundCursor = nullptr)
+        : DynaArrayBase(static_cast<std::int32_t>(sizeof(T)), boundCursor, &bind)
+    {
+    }
+
+    // Makes the record at index current and returns it. 0 <= index < Count() is the caller's duty.
+    T *Get(std::int32_t index) { return reinterpret_cast<T *>(getRecord(index)); }
+
+    // Adds a record at the end and makes it current. Its bytes are those last stored in the slot
+    // (zero in fresh storage). Returns null when the storage could not grow; the store is then
+    // unchanged.
+    T *Append() { return reinterpret_cast<T *>(appendRecord()); }
+
+    // Read access that leaves the current record alone.
+    const T &at(std::int32_t index) const { return *reinterpret_cast<const T *>(recordAt(index)); }
+
+private:
+    static void bind(void *cursor, unsigned char *record)
+    {
+        *static_cast<T **>(cursor) = reinterpret_cast<T *>(record);
+    }
+};

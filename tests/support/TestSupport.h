@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <string>
+
+namespace linovex::test {
+
+// Absolute path of a file under tests/data.
+QString dataPath(const QString &relative);
+
+// Whole content of a file, or an empty array when it cannot be read.
+QByteArray readFile(const QString &path);
+
+// Writes bytes to a file, replacing it; returns false when that fails.
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Switches the C locale (and Qt's default locale) to one whose decimal separator is a comma
+// for the lifetime of the object, so tests can prove that numbers still use a point.
+// active() is false when no such locale is installed on the machine.
+class CommaLocale
+{
+public:
+    CommaLocale();
+    ~CommaLocale();
+    CommaLocale(const CommaLocale &) = delete;
+    CommaLocale &operator=(const CommaLocale &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    std::string m_previous;
+    bool m_active = false;
+};
+
+} // namespace linovex::test
