@@ -12,9 +12,18 @@ struct TPointD
     double y;
 };
 
-inline TPointD operator+(TPointD a, TPointD b) { return { a.x + b.x, a.y + b.y }; }
-inline TPointD operator-(TPointD a, TPointD b) { return { a.x - b.x, a.y - b.y }; }
-inline bool operator==(TPointD a, TPointD b) { return a.x == b.x && a.y == b.y; }
+inline TPointD operator+(TPointD a, TPointD b)
+{
+    return { a.x + b.x, a.y + b.y };
+}
+inline TPointD operator-(TPointD a, TPointD b)
+{
+    return { a.x - b.x, a.y - b.y };
+}
+inline bool operator==(TPointD a, TPointD b)
+{
+    return a.x == b.x && a.y == b.y;
+}
 
 enum ElementKind : std::int32_t {
     KindLine = 0,

@@ -76,7 +76,8 @@ std::int64_t DynaArrayBase::neededBytes(std::uint32_t count) const
 void DynaArrayBase::makeCurrent(std::int32_t index)
 {
     m_currentIndex = index;
-    m_current = m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
+    m_current =
+        m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
     if (m_cursor)
         m_bind(m_cursor, m_current);
 }

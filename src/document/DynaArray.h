@@ -70,8 +70,7 @@ private:
 };
 
 // The typed store. T must be a plain record that owns nothing: records are moved with memcpy.
-template <typename T>
-class TDynaArray : public DynaArrayBase
+template <typename T> class TDynaArray : public DynaArrayBase
 {
     static_assert(std::is_trivially_copyable_v<T>, "records are moved as raw bytes");
 

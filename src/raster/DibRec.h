@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 // The picture record exchanged with the image library: a device-independent bitmap with its
@@ -56,8 +55,8 @@ struct TDibRec
 // A new picture of width x height with bitCount bits per pixel and zero-filled pixels. For 1, 4
 // and 8 bits the first `colorCount` colours are copied from `colors` (when given); the rest of
 // the colour table is zero. On failure (bad size, no memory) out.Bits is null.
-void newdib(TDibRec &out, int width, int height, int bitCount, const TBitmapInfo *colors,
-    int colorCount);
+void newdib(
+    TDibRec &out, int width, int height, int bitCount, const TBitmapInfo *colors, int colorCount);
 
 // Reads a picture file. On any failure (missing file, not a picture, damaged or truncated data,
 // a size beyond the library's limits) out.Bits is null. `flags` and `owner` are unused.
@@ -88,9 +87,15 @@ class Dib
 {
 public:
     Dib() = default;
-    explicit Dib(TDibRec rec) : m_rec(rec) { }
+    explicit Dib(TDibRec rec)
+        : m_rec(rec)
+    {
+    }
     ~Dib() { reset(); }
-    Dib(Dib &&other) noexcept : m_rec(other.release()) { }
+    Dib(Dib &&other) noexcept
+        : m_rec(other.release())
+    {
+    }
     Dib &operator=(Dib &&other) noexcept
     {
         if (this != &other)

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QLocale>
-
 #include <clocale>
 
 namespace linovex::test {

@@ -1,0 +1,316 @@
+#include "document/DrawElement.h"
+#include "document/DynaArray.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rec
+{
+    std::int32_t id;
+    std::int32_t payload[3];
+};
+
+constexpr std::int32_t kBlockBytes = 100 * static_cast<std::int32_t>(sizeof(Rec));
+
+void fill(TDynaArray<Rec> &store, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        Rec *r = store.Append();
+        ASSERT_NE(r, nullptr);
+        r->id = i;
+        r->payload[0] = i * 10;
+    }
+}
+
+std::vector<int> ids(TDynaArray<Rec> &store)
+{
+    std::vector<int> out;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(store.Count()); ++i)
+        out.push_back(store.at(i).id);
+    return out;
+}
+
+} // namespace
+
+TEST(DynaArray, NewStoreHasNothingToWalk)
+{
+    Rec *cursor = reinterpret_cast<Rec *>(0x1); // must not be written by Create
+    TDynaArray<Rec> store(&cursor);
+    EXPECT_EQ(store.Count(), 0u);
+    EXPECT_EQ(store.allocatedBytes(), 0);
+    EXPECT_EQ(cursor, reinterpret_cast<Rec *>(0x1));
+    EXPECT_FALSE(store.Next());
+    store.First();
+    EXPECT_EQ(store.currentIndex(), -1);
+    EXPECT_EQ(cursor, reinterpret_cast<Rec *>(0x1));
+}
+
+TEST(DynaArray, GrowsAndShrinksInBlocksOfHundred)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 100);
+    EXPECT_EQ(store.allocatedBytes(), kBlockBytes);
+
+    Rec *r = store.Append();
+    ASSERT_NE(r, nullptr);
+    r->id = 100;
+    EXPECT_EQ(store.allocatedBytes(), 2 * kBlockBytes);
+    EXPECT_EQ(cursor, r);
+    EXPECT_EQ(store.currentIndex(), 100);
+    // The records moved into the new block with their contents intact.
+    for (int i = 0; i <= 100; ++i)
+        EXPECT_EQ(store.at(i).id, i);
+
+    store.Delete(100);
+    EXPECT_EQ(store.Count(), 100u);
+    EXPECT_EQ(store.allocatedBytes(), kBlockBytes);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(store.at(i).payload[0], i * 10);
+
+    store.Delete(0);
+    EXPECT_EQ(store.allocatedBytes(), kBlockBytes); // 99 records still need one block
+}
+
+TEST(DynaArray, DeleteOutsideTheListChangesNothing)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 3);
+    Rec *current = store.Get(1);
+    for (std::int32_t bad : { -1, 3, 1000 }) {
+        store.Delete(bad);
+        EXPECT_EQ(store.Count(), 3u) << bad;
+        EXPECT_EQ(store.currentIndex(), 1) << bad;
+        EXPECT_EQ(cursor, current) << bad;
+    }
+}
+
+TEST(DynaArray, DeleteKeepsOrderAndEndsIteration)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 5);
+    store.First();
+    ASSERT_TRUE(store.Next());
+    store.Delete(2);
+    EXPECT_EQ(ids(store), (std::vector<int> { 0, 1, 3, 4 }));
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_EQ(store.currentIndex(), -1);
+    EXPECT_FALSE(store.Next());
+    EXPECT_EQ(cursor, nullptr);
+
+    store.First();
+    std::vector<int> seen;
+    while (store.Next())
+        seen.push_back(cursor->id);
+    EXPECT_EQ(seen, (std::vector<int> { 0, 1, 3, 4 }));
+    // The loop leaves the cursor on the last record.
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->id, 4);
+    EXPECT_EQ(store.currentIndex(), 4);
+}
+
+TEST(DynaArray, DeletingTheOnlyRecordFreesStorageAndNextAppendIsZeroed)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    Rec *r = store.Append();
+    r->id = 77;
+    r->payload[2] = -5;
+    store.Delete(0);
+    EXPECT_EQ(store.Count(), 0u);
+    EXPECT_EQ(store.allocatedBytes(), 0);
+    r = store.Append();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->id, 0);
+    EXPECT_EQ(r->payload[2], 0);
+}
+
+TEST(DynaArray, ReusedSlotKeepsBytesOfTheRecordLastStoredThere)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 4);
+    // Deleting record 1 moves 2 and 3 down; slot 3 still holds the old last record.
+    store.Delete(1);
+    Rec *r = store.Append();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->id, 3);
+    EXPECT_EQ(r->payload[0], 30);
+}
+
+TEST(DynaArray, ClearEmptiesEverythingAndNullsTheCursor)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 150);
+    store.Clear();
+    EXPECT_EQ(store.Count(), 0u);
+    EXPECT_EQ(store.allocatedBytes(), 0);
+    EXPECT_EQ(store.currentIndex(), -1);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_FALSE(store.Next());
+}
+
+TEST(DynaArray, SwapExchangesBytesAndMakesSecondCurrent)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 3);
+    store.Swap(0, 2);
+    EXPECT_EQ(ids(store), (std::vector<int> { 2, 1, 0 }));
+    EXPECT_EQ(store.currentIndex(), 2);
+    EXPECT_EQ(cursor, &store.at(2));
+
+    store.Swap(1, 1);
+    EXPECT_EQ(ids(store), (std::vector<int> { 2, 1, 0 }));
+    EXPECT_EQ(store.currentIndex(), 1);
+    EXPECT_EQ(cursor->id, 1);
+
+    store.Swap(-1, 1);
+    store.Swap(0, 3);
+    EXPECT_EQ(ids(store), (std::vector<int> { 2, 1, 0 }));
+    EXPECT_EQ(store.currentIndex(), 1);
+}
+
+TEST(DynaArray, StoreWithoutCursorStillTracksCurrentIndex)
+{
+    TDynaArray<Rec> store;
+    fill(store, 2);
+    store.First();
+    EXPECT_TRUE(store.Next());
+    EXPECT_TRUE(store.Next());
+    EXPECT_FALSE(store.Next());
+}
+
+TEST(DynaArray, HoldsElementRecordsBytewise)
+{
+    TDrawElement *cur = nullptr;
+    TDynaArray<TDrawElement> list(&cur);
+    EXPECT_EQ(list.recordSize(), 144);
+    TDrawElement *e = list.Append();
+    e->Kind = KindCubicBezier;
+    e->Ctrl2 = { 1.5, -2.25 };
+    e->ClosesChain = 1;
+    EXPECT_EQ(cur, e);
+    unsigned char bytes[144];
+    std::memcpy(bytes, e, sizeof bytes);
+    EXPECT_EQ(bytes[4], 2);
+    EXPECT_EQ(bytes[136], 1);
+    double x;
+    std::memcpy(&x, bytes + 56, 8);
+    EXPECT_EQ(x, 1.5);
+}
+
+// --- Allocation failure ---
+
+namespace {
+
+int g_allowedAllocations = 0;
+
+void *limitedAllocator(std::size_t bytes)
+{
+    if (g_allowedAllocations <= 0)
+        return nullptr;
+    --g_allowedAllocations;
+    return std::calloc(1, bytes);
+}
+
+class AllocationFailure : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DynaArrayBase::setAllocationFailureHandler(
+            [this](const std::string &m) { messages.push_back(m); });
+    }
+    void TearDown() override
+    {
+        DynaArrayBase::setBlockAllocator(nullptr);
+        DynaArrayBase::setAllocationFailureHandler(nullptr);
+    }
+    std::vector<std::string> messages;
+};
+
+} // namespace
+
+TEST_F(AllocationFailure, AppendStopsAndLeavesTheStoreAsItWas)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 100);
+    Rec *current = store.Get(42);
+
+    g_allowedAllocations = 0;
+    DynaArrayBase::setBlockAllocator(&limitedAllocator);
+    EXPECT_EQ(store.Append(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+        "Error while trying to allocate " + std::to_string(2 * kBlockBytes)
+            + " bytes of RAM. Not enough memory.");
+    EXPECT_EQ(store.Count(), 100u);
+    EXPECT_EQ(store.allocatedBytes(), kBlockBytes);
+    EXPECT_EQ(cursor, current);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(store.at(i).id, i);
+
+    // Within the block no allocation is needed, so nothing fails.
+    store.Delete(99);
+    EXPECT_NE(store.Append(), nullptr);
+    EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(AllocationFailure, ShrinkRetriesOnceThenKeepsTheLargerBlock)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 101);
+
+    g_allowedAllocations = 1; // the second attempt succeeds
+    DynaArrayBase::setBlockAllocator([](std::size_t bytes) -> void * {
+        static bool failedOnce = false;
+        if (!failedOnce) {
+            failedOnce = true;
+            return nullptr;
+        }
+        return limitedAllocator(bytes);
+    });
+    store.Delete(0);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(store.allocatedBytes(), kBlockBytes);
+
+    Rec *r = nullptr;
+    DynaArrayBase::setBlockAllocator(nullptr);
+    r = store.Append();
+    r->id = 500;
+    g_allowedAllocations = 0;
+    DynaArrayBase::setBlockAllocator(&limitedAllocator);
+    store.Delete(0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(store.Count(), 100u);
+    EXPECT_EQ(store.allocatedBytes(), 2 * kBlockBytes);
+    EXPECT_EQ(store.at(0).id, 2);
+    EXPECT_EQ(store.at(99).id, 500);
+}
+
+TEST_F(AllocationFailure, SizesBeyondThirtyTwoBitsAreRefusedNotWrapped)
+{
+    struct Big
+    {
+        unsigned char bytes[30'000'000];
+    };
+    static_assert(std::is_trivially_copyable_v<Big>);
+    TDynaArray<Big> store;
+    // 100 records of 30 MB need 3 GB, more than the store's 32-bit size can hold.
+    EXPECT_EQ(store.Append(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(
+        messages[0], "Error while trying to allocate 3000000000 bytes of RAM. Not enough memory.");
+    EXPECT_EQ(store.Count(), 0u);
+}
