@@ -1,0 +1,186 @@
+#include "raster/DibRec.h"
+
+#include "raster/DibLimits.h"
+
+#include <QFile>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool supportedBitCount(int bitCount)
+{
+    switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::int64_t dibStride(int width, int bitCount)
+{
+    return ((static_cast<std::int64_t>(width) * bitCount + 31) / 32) * 4;
+}
+
+bool dibSizeAcceptable(int width, int height, int bitCount)
+{
+    if (width <= 0 || height <= 0 || !supportedBitCount(bitCount))
+        return false;
+    const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
+    if (pixels > kMaxDibPixels)
+        return false;
+    return dibStride(width, bitCount) * height <= kMaxDibBytes;
+}
+
+void newdib(
+    TDibRec &out, int width, int height, int bitCount, const TBitmapInfo *colors, int colorCount)
+{
+    out = {};
+    if (!dibSizeAcceptable(width, height, bitCount))
+        return;
+
+    const std::int64_t stride = dibStride(width, bitCount);
+    const auto imageBytes = static_cast<std::size_t>(stride * height);
+
+    // The header block always has room for a full colour table, so callers may copy up to 256
+    // entries from any record without looking at its bit count first.
+    auto *info = static_cast<TBitmapInfo *>(std::calloc(1, sizeof(TBitmapInfo)));
+    auto *bits = static_cast<std::uint8_t *>(std::calloc(imageBytes, 1));
+    if (!info || !bits) {
+        std::free(info);
+        std::free(bits);
+        return;
+    }
+
+    TBitmapInfoHeader &h = info->bmiHeader;
+    h.biSize = sizeof(TBitmapInfoHeader);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    h.biCompression = 0;
+    h.biSizeImage = static_cast<std::uint32_t>(imageBytes);
+    // 96 dots per inch until a file says otherwise.
+    h.biXPelsPerMeter = 3780;
+    h.biYPelsPerMeter = 3780;
+
+    const bool indexed = bitCount <= 8;
+    if (indexed && colors && colorCount > 0) {
+        const int tableSize = 1 << bitCount;
+        const int n = colorCount < tableSize ? colorCount : tableSize;
+        std::memcpy(
+            info->bmiColors, colors->bmiColors, static_cast<std::size_t>(n) * sizeof(TRGBQuad));
+    }
+
+    out.BitmapInfo = info;
+    out.Bits = bits;
+    out.BytesPerLine = static_cast<std::int32_t>(stride);
+    out.HasPalette = indexed ? 1 : 0;
+}
+
+void deldib(TDibRec rec)
+{
+    std::free(rec.Bits);
+    std::free(rec.BitmapInfo);
+}
+
+std::uint32_t getpixel(TDibRec rec, int x, int y)
+{
+    const std::uint8_t *row = rec.Bits + static_cast<std::ptrdiff_t>(y) * rec.BytesPerLine;
+    switch (rec.BitmapInfo->bmiHeader.biBitCount) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4:
+        return (x & 1) ? (row[x >> 1] & 0x0Fu) : (row[x >> 1] >> 4);
+    case 8:
+        return row[x];
+    case 16: {
+        const std::uint8_t *p = row + 2 * static_cast<std::ptrdiff_t>(x);
+        return p[0] | (static_cast<std::uint32_t>(p[1]) << 8);
+    }
+    case 24: {
+        const std::uint8_t *p = row + 3 * static_cast<std::ptrdiff_t>(x);
+        return p[0] | (static_cast<std::uint32_t>(p[1]) << 8)
+            | (static_cast<std::uint32_t>(p[2]) << 16);
+    }
+    case 32: {
+        const std::uint8_t *p = row + 4 * static_cast<std::ptrdiff_t>(x);
+        return p[0] | (static_cast<std::uint32_t>(p[1]) << 8)
+            | (static_cast<std::uint32_t>(p[2]) << 16);
+    }
+    default:
+        return 0;
+    }
+}
+
+void setpixel(TDibRec rec, int x, int y, std::uint32_t value)
+{
+    std::uint8_t *row = rec.Bits + static_cast<std::ptrdiff_t>(y) * rec.BytesPerLine;
+    switch (rec.BitmapInfo->bmiHeader.biBitCount) {
+    case 1: {
+        const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+        if (value & 1u)
+            row[x >> 3] |= mask;
+        else
+            row[x >> 3] &= static_cast<std::uint8_t>(~mask);
+        break;
+    }
+    case 4: {
+        std::uint8_t &b = row[x >> 1];
+        if (x & 1)
+            b = static_cast<std::uint8_t>((b & 0xF0u) | (value & 0x0Fu));
+        else
+            b = static_cast<std::uint8_t>((b & 0x0Fu) | ((value & 0x0Fu) << 4));
+        break;
+    }
+    case 8:
+        row[x] = static_cast<std::uint8_t>(value);
+        break;
+    case 16: {
+        std::uint8_t *p = row + 2 * static_cast<std::ptrdiff_t>(x);
+        p[0] = static_cast<std::uint8_t>(value);
+        p[1] = static_cast<std::uint8_t>(value >> 8);
+        break;
+    }
+    case 24:
+    case 32: {
+        const int bytes = rec.BitmapInfo->bmiHeader.biBitCount / 8;
+        std::uint8_t *p = row + bytes * static_cast<std::ptrdiff_t>(x);
+        p[0] = static_cast<std::uint8_t>(value);
+        p[1] = static_cast<std::uint8_t>(value >> 8);
+        p[2] = static_cast<std::uint8_t>(value >> 16);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+Dib Dib::create(int width, int height, int bitCount, const TBitmapInfo *colors, int colorCount)
+{
+    TDibRec rec;
+    newdib(rec, width, height, bitCount, colors, colorCount);
+    return Dib(rec);
+}
+
+Dib Dib::open(const QString &fileName)
+{
+    TDibRec rec;
+    OpenDib(rec, QFile::encodeName(fileName).constData());
+    return Dib(rec);
+}
+
+void Dib::reset(TDibRec rec)
+{
+    const TDibRec old = m_rec;
+    m_rec = rec;
+    deldib(old);
+}
