@@ -1,11 +1,8 @@
 #pragma once
 
-#include "document/DrawElement.h"
-#include "document/DynaArray.h"
+#include "document/ElementList.h"
 
 #include <cstdint>
-
-using TElementList = TDynaArray<TDrawElement>;
 
 // Index of the chain start that an element belongs to: the nearest element at or before
 // `index` whose ChainPos is 0, or -1 when there is none. Leaves the list's cursor alone.

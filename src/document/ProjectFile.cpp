@@ -1,0 +1,197 @@
+#include "document/ProjectFile.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QSaveFile>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::int64_t kElementBytes = sizeof(TDrawElement);
+constexpr std::int64_t kTrailerBytes = 4 + 8; // pen colour and line width
+
+bool writeAll(QIODevice &out, const void *data, std::int64_t size)
+{
+    return out.write(static_cast<const char *>(data), size) == size;
+}
+
+bool readAll(QIODevice &in, void *data, std::int64_t size)
+{
+    return in.read(static_cast<char *>(data), size) == size;
+}
+
+template <typename T> bool readValue(QIODevice &in, T &value)
+{
+    return readAll(in, &value, sizeof value);
+}
+
+ProjectReadResult refuse(const QString &reason)
+{
+    ProjectReadResult r;
+    r.reason = reason;
+    return r;
+}
+
+std::int64_t strideOf(std::int64_t width, int bitCount)
+{
+    return (width * bitCount + 31) / 32 * 4;
+}
+
+} // namespace
+
+int projectRowProgress(int row, int rowCount)
+{
+    if (rowCount <= 1)
+        return 0;
+    return static_cast<int>(static_cast<std::int64_t>(row) * 100 / (rowCount - 1));
+}
+
+ProjectHeaderSize projectHeaderSize(int bitCount)
+{
+    // 2^bitCount in 32-bit arithmetic: 32 bits wrap to 0 colours.
+    const std::uint32_t colors = bitCount >= 0 && bitCount < 32 ? (1u << bitCount) : 0u;
+    if (colors != 0 && colors <= 256)
+        return { static_cast<std::int32_t>(40 + 4 * colors), static_cast<std::int32_t>(colors) };
+    return { 40, 0 };
+}
+
+bool writeProject(QIODevice &out, const TElementList &elements, const TDibRec &picture,
+    std::uint32_t penColor, double lineWidth, const ProjectProgress &progress)
+{
+    if (!picture.BitmapInfo || !picture.Bits)
+        return false;
+    const std::int32_t count = static_cast<std::int32_t>(elements.Count());
+    if (!writeAll(out, &count, 4))
+        return false;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!writeAll(out, &elements.at(i), kElementBytes))
+            return false;
+    }
+
+    const TBitmapInfoHeader &header = picture.BitmapInfo->bmiHeader;
+    const ProjectHeaderSize hs = projectHeaderSize(header.biBitCount);
+    if (!writeAll(out, &hs.headerSize, 4) || !writeAll(out, &hs.colorCount, 4)
+        || !writeAll(out, picture.BitmapInfo, hs.headerSize))
+        return false;
+
+    const int rows = header.biHeight;
+    if (progress)
+        progress(0);
+    for (int r = 0; r < rows; ++r) {
+        if (progress)
+            progress(projectRowProgress(r, rows));
+        const std::uint8_t *row = picture.Bits + static_cast<std::size_t>(r) * picture.BytesPerLine;
+        if (!writeAll(out, row, picture.BytesPerLine))
+            return false;
+    }
+    if (progress)
+        progress(0);
+
+    return writeAll(out, &penColor, 4) && writeAll(out, &lineWidth, 8);
+}
+
+ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
+{
+    // For files the remaining size is known, so every count is checked before anything is
+    // allocated; for sequential devices short reads end the read instead.
+    const bool sized = !in.isSequential();
+    auto remaining = [&]() -> std::int64_t { return in.size() - in.pos(); };
+
+    std::int32_t count = 0;
+    if (!readValue(in, count))
+        return refuse(QStringLiteral("the file is too short"));
+    if (count < 0)
+        return refuse(QStringLiteral("the element count is negative"));
+    if (sized && static_cast<std::int64_t>(count) * kElementBytes > remaining())
+        return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+
+    ProjectReadResult result;
+    ProjectContents &c = result.contents;
+    c.elements.resize(static_cast<std::size_t>(count));
+    if (count > 0 && !readAll(in, c.elements.data(), count * kElementBytes))
+        return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+
+    std::int32_t headerSize = 0;
+    std::int32_t colorCount = 0;
+    if (!readValue(in, headerSize) || !readValue(in, colorCount))
+        return refuse(QStringLiteral("the picture header is missing"));
+    if (headerSize < 40 || headerSize > static_cast<std::int32_t>(sizeof(TBitmapInfo)))
+        return refuse(QStringLiteral("the picture header size is not valid"));
+
+    TBitmapInfo info {};
+    if (!readAll(in, &info, headerSize))
+        return refuse(QStringLiteral("the picture header is incomplete"));
+    const TBitmapInfoHeader &h = info.bmiHeader;
+    const int bits = h.biBitCount;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24)
+        return refuse(QStringLiteral("the picture has an unsupported bit depth"));
+    const ProjectHeaderSize expected = projectHeaderSize(bits);
+    if (headerSize != expected.headerSize || colorCount != expected.colorCount)
+        return refuse(QStringLiteral("the picture header does not match its bit depth"));
+    if (h.biWidth <= 0 || h.biHeight <= 0)
+        return refuse(QStringLiteral("the picture size is not valid"));
+
+    const std::int64_t stride = strideOf(h.biWidth, bits);
+    const std::int64_t pixelBytes = stride * h.biHeight;
+    if (sized && pixelBytes + kTrailerBytes > remaining())
+        return refuse(
+            QStringLiteral("the file holds fewer picture rows than its header announces"));
+
+    c.picture = Dib::create(h.biWidth, h.biHeight, bits, &info, colorCount);
+    if (c.picture.isNull())
+        return refuse(QStringLiteral("the picture could not be created"));
+    const TDibRec &pic = c.picture.rec();
+    if (pic.BytesPerLine != stride)
+        return refuse(QStringLiteral("the picture rows have an unexpected length"));
+    // The file's resolution belongs to the picture as much as its pixels do.
+    pic.BitmapInfo->bmiHeader.biXPelsPerMeter = h.biXPelsPerMeter;
+    pic.BitmapInfo->bmiHeader.biYPelsPerMeter = h.biYPelsPerMeter;
+
+    const int rows = h.biHeight;
+    if (progress)
+        progress(0);
+    for (int r = 0; r < rows; ++r) {
+        if (progress)
+            progress(projectRowProgress(r, rows));
+        if (!readAll(in, pic.Bits + static_cast<std::size_t>(r) * pic.BytesPerLine, stride))
+            return refuse(
+                QStringLiteral("the file holds fewer picture rows than its header announces"));
+    }
+    if (progress)
+        progress(0);
+
+    if (!readValue(in, c.penColor) || !readValue(in, c.lineWidth))
+        return refuse(QStringLiteral("the pen colour or line width is missing"));
+    if (!std::isfinite(c.lineWidth))
+        return refuse(QStringLiteral("the line width is not a number"));
+
+    result.ok = true;
+    return result;
+}
+
+ProjectLoad loadProjectFile(const QString &fileName, const ProjectProgress &progress)
+{
+    ProjectLoad load;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        load.cannotOpen = true;
+        load.result.reason = file.errorString();
+        return load;
+    }
+    load.result = readProject(file, progress);
+    return load;
+}
+
+bool saveProjectFile(const QString &fileName, const TElementList &elements, const TDibRec &picture,
+    std::uint32_t penColor, double lineWidth, const ProjectProgress &progress)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!writeProject(file, elements, picture, penColor, lineWidth, progress)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}

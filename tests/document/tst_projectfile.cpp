@@ -1,0 +1,235 @@
+#include "document/ProjectFile.h"
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using linovex::test::readFile;
+using linovex::test::writeFile;
+
+namespace {
+
+Dib whitePicture(int w, int h)
+{
+    Dib d = Dib::create(w, h, 24);
+    const TDibRec &r = d.rec();
+    std::memset(r.Bits, 255, static_cast<std::size_t>(r.BytesPerLine) * h);
+    return d;
+}
+
+TDrawElement element(std::int32_t chainPos, std::int32_t kind, double seed)
+{
+    TDrawElement e {};
+    e.ChainPos = chainPos;
+    e.Kind = kind;
+    e.Start = { seed, seed + 1 };
+    e.End = { seed + 2, seed + 3 };
+    e.Ctrl1 = { seed + 4, seed + 5 };
+    e.Ctrl2 = { seed + 6, seed + 7 };
+    e.DragStart = { -seed, 0.125 };
+    e.DragCtrl2 = { 1e300, -0.0 };
+    e.ClosesChain = 1;
+    e.SelEnd = 1;
+    e.SelCtrl2 = 1;
+    return e;
+}
+
+QByteArray save(const TElementList &list, const TDibRec &pic, std::uint32_t color, double width)
+{
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(writeProject(buf, list, pic, color, width));
+    return bytes;
+}
+
+ProjectReadResult load(const QByteArray &bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buf(&copy);
+    buf.open(QIODevice::ReadOnly);
+    return readProject(buf);
+}
+
+template <typename T> T valueAt(const QByteArray &bytes, qsizetype offset)
+{
+    T v;
+    std::memcpy(&v, bytes.constData() + offset, sizeof v);
+    return v;
+}
+
+} // namespace
+
+TEST(ProjectFile, StartUpDocumentLayout)
+{
+    TDrawElement *cur = nullptr;
+    TElementList list(&cur);
+    Dib pic = whitePicture(320, 320);
+    const QByteArray bytes = save(list, pic.rec(), 0x000000FF, 3.0);
+
+    ASSERT_EQ(bytes.size(), 4 + 4 + 4 + 40 + 320 * 960 + 4 + 8);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 0), 0);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 4), 40);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 8), 0);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 12), 40); // biSize
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 16), 320); // biWidth
+    EXPECT_EQ(valueAt<std::uint16_t>(bytes, 26), 24); // biBitCount
+    EXPECT_EQ(static_cast<unsigned char>(bytes[52]), 255);
+    const qsizetype trailer = 52 + 320 * 960;
+    EXPECT_EQ(valueAt<std::uint32_t>(bytes, trailer), 0x000000FFu);
+    EXPECT_EQ(valueAt<double>(bytes, trailer + 4), 3.0);
+}
+
+TEST(ProjectFile, HeaderSizeFollowsColourCount)
+{
+    EXPECT_EQ(projectHeaderSize(1).headerSize, 48);
+    EXPECT_EQ(projectHeaderSize(4).headerSize, 104);
+    EXPECT_EQ(projectHeaderSize(8).headerSize, 1064);
+    EXPECT_EQ(projectHeaderSize(8).colorCount, 256);
+    EXPECT_EQ(projectHeaderSize(16).headerSize, 40);
+    EXPECT_EQ(projectHeaderSize(24).colorCount, 0);
+    EXPECT_EQ(projectHeaderSize(32).headerSize, 40); // 2^32 wraps to 0 colours
+    EXPECT_EQ(projectHeaderSize(32).colorCount, 0);
+}
+
+TEST(ProjectFile, RoundTripKeepsEverythingByteForByte)
+{
+    TDrawElement *cur = nullptr;
+    TElementList list(&cur);
+    *list.Append() = element(0, KindLine, 1);
+    *list.Append() = element(1, KindCubicBezier, 10);
+    *list.Append() = element(0, KindEllipse, 20);
+    list.Get(0)->Reserved[1] = 0x5A; // reserved bytes travel unchanged too
+
+    TBitmapInfo colors {};
+    for (int i = 0; i < 256; ++i)
+        colors.bmiColors[i] = { static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+            static_cast<std::uint8_t>(i / 2), 0 };
+    Dib pic = Dib::create(5, 3, 8, &colors, 256);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            setpixel(pic.rec(), x, y, static_cast<std::uint32_t>(y * 5 + x));
+
+    const QByteArray bytes = save(list, pic.rec(), 0x00336699, 2.5);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 4 + 3 * 144), 1064);
+    EXPECT_EQ(valueAt<std::int32_t>(bytes, 8 + 3 * 144), 256);
+
+    ProjectReadResult r = load(bytes);
+    ASSERT_TRUE(r.ok) << r.reason.toStdString();
+    ASSERT_EQ(r.contents.elements.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(std::memcmp(&r.contents.elements[i], &list.at(i), 144), 0) << i;
+    const Dib &back = r.contents.picture;
+    ASSERT_EQ(back.width(), 5);
+    ASSERT_EQ(back.height(), 3);
+    ASSERT_EQ(back.bitCount(), 8);
+    EXPECT_EQ(std::memcmp(back.rec().BitmapInfo->bmiColors, colors.bmiColors, 1024), 0);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(getpixel(back.rec(), x, y), static_cast<std::uint32_t>(y * 5 + x));
+    EXPECT_EQ(r.contents.penColor, 0x00336699u);
+    EXPECT_EQ(r.contents.lineWidth, 2.5);
+
+    // Writing what was read gives the same file.
+    TElementList again;
+    for (const TDrawElement &e : r.contents.elements)
+        *again.Append() = e;
+    EXPECT_EQ(save(again, back.rec(), r.contents.penColor, r.contents.lineWidth), bytes);
+}
+
+TEST(ProjectFile, EveryTruncationIsRefused)
+{
+    TElementList list;
+    *list.Append() = element(0, KindQuadBezier, 3);
+    Dib pic = Dib::create(3, 2, 4);
+    const QByteArray bytes = save(list, pic.rec(), 0, 1.0);
+    ASSERT_TRUE(load(bytes).ok);
+    for (qsizetype n = 0; n < bytes.size(); ++n)
+        EXPECT_FALSE(load(bytes.left(n)).ok) << "prefix of " << n << " bytes";
+}
+
+TEST(ProjectFile, DamagedCountsAndHeadersAreRefusedBeforeAllocating)
+{
+    TElementList list;
+    Dib pic = whitePicture(4, 4);
+    const QByteArray good = save(list, pic.rec(), 0, 1.0);
+
+    auto patched = [&](qsizetype offset, std::int32_t value) {
+        QByteArray b = good;
+        std::memcpy(b.data() + offset, &value, 4);
+        return b;
+    };
+    EXPECT_FALSE(load(patched(0, -1)).ok);
+    EXPECT_FALSE(load(patched(0, 0x7FFFFFFF)).ok); // 300 GB of elements in a small file
+    EXPECT_FALSE(load(patched(4, 1064)).ok); // header size does not fit 24 bits
+    EXPECT_FALSE(load(patched(4, 100000)).ok);
+    EXPECT_FALSE(load(patched(4, 12)).ok);
+    EXPECT_FALSE(load(patched(8, 256)).ok);
+    EXPECT_FALSE(load(patched(16, 0x40000000)).ok); // width beyond the rows present
+    EXPECT_FALSE(load(patched(20, -4)).ok); // top-down height
+    EXPECT_FALSE(load(patched(20, 0x7FFFFFFF)).ok);
+
+    QByteArray badBits = good;
+    const std::uint16_t sixteen = 16;
+    std::memcpy(badBits.data() + 26, &sixteen, 2);
+    EXPECT_FALSE(load(badBits).ok);
+
+    QByteArray nanWidth = good;
+    const double nan = std::nan("");
+    std::memcpy(nanWidth.data() + nanWidth.size() - 8, &nan, 8);
+    EXPECT_FALSE(load(nanWidth).ok);
+}
+
+TEST(ProjectFile, ProgressRunsFromZeroToHundredAndBack)
+{
+    std::vector<int> seen;
+    TElementList list;
+    Dib pic = whitePicture(2, 3);
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(writeProject(buf, list, pic.rec(), 0, 1, [&](int p) { seen.push_back(p); }));
+    EXPECT_EQ(seen, (std::vector<int> { 0, 0, 50, 100, 0 }));
+
+    seen.clear();
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    ASSERT_TRUE(readProject(in, [&](int p) { seen.push_back(p); }).ok);
+    EXPECT_EQ(seen, (std::vector<int> { 0, 0, 50, 100, 0 }));
+
+    EXPECT_EQ(projectRowProgress(0, 1), 0); // a one-row picture
+    EXPECT_EQ(projectRowProgress(199, 200), 100);
+    EXPECT_EQ(projectRowProgress(100, 200), 50); // 100 * 100 / 199, integer division
+}
+
+TEST(ProjectFile, FilesOnDisk)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TElementList list;
+    *list.Append() = element(0, KindLine, 0);
+    Dib pic = whitePicture(7, 2);
+    const QString path = dir.filePath(QStringLiteral("a.lvx"));
+
+    ProjectLoad missing = loadProjectFile(dir.filePath(QStringLiteral("none.lvx")));
+    EXPECT_TRUE(missing.cannotOpen);
+    EXPECT_FALSE(missing.result.ok);
+
+    ASSERT_TRUE(saveProjectFile(path, list, pic.rec(), 0xFF, 3));
+    ProjectLoad loaded = loadProjectFile(path);
+    ASSERT_TRUE(loaded.result.ok);
+    EXPECT_FALSE(loaded.cannotOpen);
+    EXPECT_EQ(loaded.result.contents.elements.size(), 1u);
+
+    // A save that cannot complete leaves the existing file as it was.
+    const QByteArray before = readFile(path);
+    EXPECT_FALSE(
+        saveProjectFile(dir.filePath(QStringLiteral("no/such/dir/b.lvx")), list, pic.rec(), 0, 1));
+    TDibRec noPicture {};
+    EXPECT_FALSE(saveProjectFile(path, list, noPicture, 0, 1));
+    EXPECT_EQ(readFile(path), before);
+}
