@@ -33,6 +33,16 @@ ProjectReadResult refuse(const QString &reason)
     return r;
 }
 
+bool finitePoints(const TDrawElement &e)
+{
+    for (const TPointD &p :
+        { e.Start, e.End, e.Ctrl1, e.Ctrl2, e.DragStart, e.DragEnd, e.DragCtrl1, e.DragCtrl2 }) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+    }
+    return true;
+}
+
 std::int64_t strideOf(std::int64_t width, int bitCount)
 {
     return (width * bitCount + 31) / 32 * 4;
@@ -111,6 +121,10 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
     c.elements.resize(static_cast<std::size_t>(count));
     if (count > 0 && !readAll(in, c.elements.data(), count * kElementBytes))
         return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+    for (const TDrawElement &e : c.elements) {
+        if (!finitePoints(e))
+            return refuse(QStringLiteral("an element has a coordinate that is not a number"));
+    }
 
     std::int32_t headerSize = 0;
     std::int32_t colorCount = 0;
@@ -165,6 +179,9 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
         return refuse(QStringLiteral("the pen colour or line width is missing"));
     if (!std::isfinite(c.lineWidth))
         return refuse(QStringLiteral("the line width is not a number"));
+    // Bytes after the line width mean the sizes read above were not the ones written.
+    if (sized ? remaining() != 0 : !in.read(1).isEmpty())
+        return refuse(QStringLiteral("the file has bytes left over after the line width"));
 
     result.ok = true;
     return result;

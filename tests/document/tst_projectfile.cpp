@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -178,10 +179,26 @@ TEST(ProjectFile, DamagedCountsAndHeadersAreRefusedBeforeAllocating)
     std::memcpy(badBits.data() + 26, &sixteen, 2);
     EXPECT_FALSE(load(badBits).ok);
 
+    QByteArray extra = good;
+    extra.append('\0');
+    EXPECT_FALSE(load(extra).ok);
+
     QByteArray nanWidth = good;
     const double nan = std::nan("");
     std::memcpy(nanWidth.data() + nanWidth.size() - 8, &nan, 8);
     EXPECT_FALSE(load(nanWidth).ok);
+}
+
+TEST(ProjectFile, ElementsWithCoordinatesThatAreNotNumbersAreRefused)
+{
+    for (double bad : { std::nan(""), HUGE_VAL, -HUGE_VAL }) {
+        TElementList list;
+        TDrawElement e = element(0, KindLine, 1);
+        e.DragCtrl1.y = bad;
+        *list.Append() = e;
+        Dib pic = whitePicture(2, 2);
+        EXPECT_FALSE(load(save(list, pic.rec(), 0, 1)).ok) << bad;
+    }
 }
 
 TEST(ProjectFile, ProgressRunsFromZeroToHundredAndBack)
@@ -232,4 +249,54 @@ TEST(ProjectFile, FilesOnDisk)
     TDibRec noPicture {};
     EXPECT_FALSE(saveProjectFile(path, list, noPicture, 0, 1));
     EXPECT_EQ(readFile(path), before);
+}
+
+TEST(ProjectFile, MutatedFilesNeverCrashOrHang)
+{
+    TElementList list;
+    for (int i = 0; i < 4; ++i)
+        *list.Append() = element(i == 2 ? 0 : 1, i % 3, i);
+    Dib pic = Dib::create(9, 5, 4);
+    const QByteArray good = save(list, pic.rec(), 0x123456, 4.5);
+    // Offsets of the fields whose damage matters most: the count, the header size and colour
+    // count, and the header's width, height and bit count.
+    const qsizetype header = 4 + 4 * 144;
+    const qsizetype fields[] = { 0, 1, 3, header, header + 4, header + 8 + 4, header + 8 + 8,
+        header + 8 + 11, header + 8 + 14 };
+
+    std::uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    int accepted = 0;
+    for (int round = 0; round < 1000; ++round) {
+        QByteArray b = good;
+        switch (round % 4) {
+        case 0:
+            b.truncate(next() % b.size());
+            break;
+        case 1:
+            b[fields[next() % std::size(fields)]] ^= static_cast<char>(1 + next() % 255);
+            break;
+        case 2: {
+            const std::int32_t huge = static_cast<std::int32_t>(0x10000000 + next());
+            std::memcpy(b.data() + fields[next() % 2 == 0 ? 0 : 3], &huge, 4);
+            break;
+        }
+        default:
+            b[next() % b.size()] ^= static_cast<char>(1 + next() % 255);
+            break;
+        }
+        const ProjectReadResult r = load(b);
+        if (r.ok) {
+            ++accepted;
+            // What is accepted is whole: the picture is there and the sizes add up.
+            EXPECT_FALSE(r.contents.picture.isNull());
+            EXPECT_TRUE(std::isfinite(r.contents.lineWidth));
+        }
+    }
+    // Flipped pixel or element bytes still give a valid file; damaged structure does not.
+    EXPECT_GT(accepted, 0);
+    EXPECT_LT(accepted, 1000);
 }
