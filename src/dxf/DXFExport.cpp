@@ -1,0 +1,287 @@
+#include "dxf/DXFExport.h"
+
+#include "dxf/ExpDXFPolyBezier.h"
+#include "dxf/RealFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The lineweights (hundredths of a millimetre) that a release 2000 entity may carry.
+constexpr std::array<std::int32_t, 24> LineWeights = { 0, 5, 9, 13, 15, 18, 20, 25, 30, 35, 40, 50,
+    53, 60, 70, 80, 90, 100, 106, 120, 140, 158, 200, 211 };
+
+// Restores the document's Output when a record has been written into another list.
+class OutputSwitch
+{
+public:
+    OutputSwitch(TextList *&output, TextList *target)
+        : m_output(output)
+        , m_previous(output)
+    {
+        m_output = target;
+    }
+    ~OutputSwitch() { m_output = m_previous; }
+    OutputSwitch(const OutputSwitch &) = delete;
+    OutputSwitch &operator=(const OutputSwitch &) = delete;
+
+private:
+    TextList *&m_output;
+    TextList *m_previous;
+};
+
+} // namespace
+
+TsgDXFExport::TsgDXFExport()
+{
+    Layers.push_back(std::make_unique<TsgExpDXFLayer>("0"));
+    CurrentLayer = Layers.front().get();
+    CurrentLayerName = CurrentLayer->Name;
+    Output = &Entities;
+}
+
+void TsgDXFExport::AddLineType(std::string_view name, std::span<const float> dashes)
+{
+    OutputSwitch to(Output, &LineTypes);
+    WriteEntityHeader("LTYPE", "AcDbLinetypeTableRecord");
+    WriteString(2, name);
+    WriteString(3, "");
+    WriteInt(70, 0);
+    WriteInt(72, 65);
+    WriteInt(73, static_cast<std::int64_t>(dashes.size()));
+    float total = 0;
+    for (const float dash : dashes)
+        total += std::fabs(dash);
+    WriteReal(40, total);
+    for (const float dash : dashes) {
+        WriteReal(49, dash);
+        WriteInt(74, 0);
+    }
+}
+
+void TsgDXFExport::AddPolyBezier(const TdxfExportData &data, int index)
+{
+    auto figure = std::make_unique<TsgExpDXFPolyBezier>(data, index);
+    figure->Layer = CurrentLayerName;
+    Figures.push_back(std::move(figure));
+}
+
+void TsgDXFExport::WriteCode(int code)
+{
+    // The code is right-aligned in three characters.
+    std::string &line = Output->beginLine();
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, code);
+    const auto length = static_cast<std::size_t>(result.ptr - digits);
+    if (length < 3)
+        line.append(3 - length, ' ');
+    line.append(digits, length);
+    Output->endLine();
+}
+
+void TsgDXFExport::WriteInt(int code, std::int64_t value)
+{
+    WriteCode(code);
+    std::string &line = Output->beginLine();
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    line.append(digits, result.ptr);
+    Output->endLine();
+}
+
+void TsgDXFExport::WriteString(int code, std::string_view value)
+{
+    WriteCode(code);
+    Output->add(value);
+}
+
+void TsgDXFExport::WriteReal(int code, long double value)
+{
+    WriteCode(code);
+    appendDxfReal(Output->beginLine(), value);
+    Output->endLine();
+}
+
+void TsgDXFExport::WritePoint(int code, const TFPoint &point)
+{
+    WriteReal(code, point.x);
+    WriteReal(code + 10, point.y);
+    if (Output == &Entities) {
+        LimMin.x = std::min(LimMin.x, point.x);
+        LimMin.y = std::min(LimMin.y, point.y);
+        LimMax.x = std::max(LimMax.x, point.x);
+        LimMax.y = std::max(LimMax.y, point.y);
+    }
+}
+
+void TsgDXFExport::WritePoint3D(int code, const TFPoint &point)
+{
+    WritePoint(code, point);
+    WriteReal(code + 20, point.z);
+}
+
+std::string TsgDXFExport::handleText(std::uint32_t handle)
+{
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, handle, 16);
+    std::string text(digits, result.ptr);
+    std::transform(text.begin(), text.end(), text.begin(),
+        [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; });
+    if (text.size() < 2)
+        text.insert(text.begin(), '0');
+    return text;
+}
+
+void TsgDXFExport::WriteHandle()
+{
+    WriteString(5, handleText(static_cast<std::uint32_t>(HandleCounter)));
+    ++HandleCounter;
+}
+
+void TsgDXFExport::WriteEntityHeader(std::string_view entityName, std::string_view subclassName)
+{
+    WriteString(0, entityName);
+    WriteHandle();
+    if (Output == &LineTypes) {
+        WriteString(100, "AcDbSymbolTableRecord");
+    } else {
+        WriteString(100, "AcDbEntity");
+        WriteString(8, CurrentLayerName);
+    }
+    WriteString(100, subclassName);
+}
+
+void TsgDXFExport::WriteColor(const TdxfExportData &data)
+{
+    // The colour index is the caller's choice; 0 (by block) and 256 (by layer) are the
+    // defaults a reader assumes anyway.
+    if (data.Color != 0 && data.Color != 256)
+        WriteInt(62, data.Color);
+}
+
+std::int32_t TsgDXFExport::lineWeightFor(float penWidth)
+{
+    // Whole pen widths times ten; halves go to the even neighbour. A width that overflows
+    // gives the medium weight 100 rather than an error.
+    const double rounded = std::nearbyint(static_cast<double>(penWidth)) * 10.0;
+    std::int32_t n = 100;
+    if (std::isfinite(rounded) && rounded >= std::numeric_limits<std::int32_t>::min()
+        && rounded <= std::numeric_limits<std::int32_t>::max())
+        n = static_cast<std::int32_t>(rounded);
+    if (n < 5)
+        return -1;
+    if (n >= 211)
+        return 211;
+    const auto above = std::upper_bound(LineWeights.begin(), LineWeights.end(), n);
+    return *(above - 1);
+}
+
+void TsgDXFExport::WriteLineWeight(const TdxfExportData &data)
+{
+    if (Version == Release14)
+        return;
+    if (!data.Text.empty())
+        WriteString(6, data.Text);
+    const std::int32_t weight = lineWeightFor(data.PenWidth);
+    if (weight >= 0)
+        WriteInt(370, weight);
+}
+
+void TsgDXFExport::WriteLwPolylineHeader(const TdxfExportData &data, std::int32_t vertexCount)
+{
+    WriteEntityHeader("LWPOLYLINE", "AcDbPolyline");
+    WriteColor(data);
+    WriteLineWeight(data);
+    WriteInt(90, vertexCount);
+    WriteInt(70, data.Flags);
+    if (data.ConstWidth != 0)
+        WriteReal(43, data.ConstWidth);
+}
+
+void TsgDXFExport::writeGroups(std::span<const FixedGroup> groups)
+{
+    for (const FixedGroup &group : groups)
+        WriteString(group.code, group.value);
+}
+
+void TsgDXFExport::writeLayer(const TsgExpDXFLayer &layer)
+{
+    WriteString(0, "LAYER");
+    WriteHandle();
+    WriteString(330, " 1A");
+    WriteString(100, "AcDbSymbolTableRecord");
+    WriteString(100, "AcDbLayerTableRecord");
+    WriteString(2, layer.Name);
+    WriteInt(70, layer.Flags);
+    WriteInt(62, layer.Color);
+    WriteString(6, layer.LineTypeName);
+    if (Version != Release14) {
+        WriteInt(370, layer.LineWeight);
+        WriteString(390, " 19");
+    }
+}
+
+bool TsgDXFExport::SaveToStream(std::ostream &stream)
+{
+    // The entities come first so that they take their handles in figure order and set the
+    // limits before the header is written. A second save starts the entities afresh.
+    Entities.clear();
+    Output = &Entities;
+    for (const auto &figure : Figures) {
+        CurrentLayerName = figure->Layer;
+        figure->WriteTo(*this);
+    }
+
+    TextList head;
+    {
+        OutputSwitch to(Output, &head);
+        writeGroups(FixedBlocks::A);
+        WriteString(9, "$ACADVER");
+        WriteString(1, Version == Release14 ? "AC1014" : "AC1015");
+        WriteString(9, "$HANDSEED");
+        WriteString(5,
+            handleText(static_cast<std::uint32_t>(
+                HandleCounter + static_cast<std::int32_t>(Layers.size()) + 1)));
+        WriteString(9, "$LIMMIN");
+        WritePoint(10, TFPoint { LimMin.x, LimMin.y, 0 });
+        WriteString(9, "$LIMMAX");
+        WritePoint(10, TFPoint { LimMax.x, LimMax.y, 0 });
+        writeGroups(FixedBlocks::B);
+    }
+    TextList tables;
+    {
+        OutputSwitch to(Output, &tables);
+        writeGroups(FixedBlocks::C);
+        for (const auto &layer : Layers)
+            writeLayer(*layer);
+        writeGroups(FixedBlocks::D);
+        writeGroups(FixedBlocks::E);
+        if (Version != Release14)
+            writeGroups(FixedBlocks::E2);
+        writeGroups(FixedBlocks::F);
+        writeGroups(FixedBlocks::G);
+        WriteString(0, "ENDSEC");
+        WriteString(0, "SECTION");
+        WriteString(2, "ENTITIES");
+    }
+    TextList tail;
+    {
+        OutputSwitch to(Output, &tail);
+        writeGroups(Version == Release14 ? FixedBlocks::H14 : FixedBlocks::H2000);
+        writeGroups(FixedBlocks::J);
+    }
+
+    // The entities are written from their own list rather than copied behind the header, so
+    // a large drawing is held in memory once.
+    head.writeTo(stream);
+    LineTypes.writeTo(stream);
+    tables.writeTo(stream);
+    Entities.writeTo(stream);
+    tail.writeTo(stream);
+    stream.flush();
+    return static_cast<bool>(stream);
+}

@@ -1,0 +1,233 @@
+#include "dxf/RealFormat.h"
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using u128 = unsigned __int128;
+
+constexpr int SignificantDigits = 15;
+
+// The rounded number before it is laid out: the significant digits without trailing zeros
+// and the decimal exponent e such that the value is 0.d1d2...dn times 10^e.
+struct Decimal
+{
+    char digits[SignificantDigits];
+    int count = 0;
+    int exponent = 0;
+};
+
+constexpr std::array<u128, 39> makePowersOf10()
+{
+    std::array<u128, 39> p {};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 10;
+    return p;
+}
+constexpr std::array<u128, 39> Pow10 = makePowersOf10();
+
+constexpr std::array<u128, 56> makePowersOf5()
+{
+    std::array<u128, 56> p {};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+        p[i] = p[i - 1] * 5;
+    return p;
+}
+constexpr std::array<u128, 56> Pow5 = makePowersOf5();
+
+int bitWidth(u128 v)
+{
+    const auto high = static_cast<std::uint64_t>(v >> 64);
+    if (high != 0)
+        return 64 + std::bit_width(high);
+    return std::bit_width(static_cast<std::uint64_t>(v));
+}
+
+int decimalDigitCount(u128 v)
+{
+    int n = 1;
+    while (n < 39 && v >= Pow10[n])
+        ++n;
+    return n;
+}
+
+// Rounds the integer n (not zero) times 10^shift half up to 15 digits.
+Decimal roundInteger(u128 n, int shift)
+{
+    int digitCount = decimalDigitCount(n);
+    std::uint64_t kept;
+    if (digitCount > SignificantDigits) {
+        const u128 divisor = Pow10[digitCount - SignificantDigits];
+        const u128 quotient = n / divisor;
+        const u128 remainder = n - quotient * divisor;
+        kept = static_cast<std::uint64_t>(quotient);
+        shift += digitCount - SignificantDigits;
+        if (remainder * 2 >= divisor)
+            ++kept;
+        digitCount = SignificantDigits;
+        if (kept == static_cast<std::uint64_t>(Pow10[SignificantDigits])) {
+            kept /= 10;
+            ++shift;
+        }
+    } else {
+        kept = static_cast<std::uint64_t>(n);
+    }
+    Decimal d;
+    d.exponent = digitCount + shift;
+    char text[SignificantDigits + 1];
+    int length = 0;
+    for (std::uint64_t v = kept; v != 0; v /= 10)
+        text[length++] = static_cast<char>('0' + v % 10);
+    // text holds the digits in reverse; the lowest ones are dropped while they are zeros.
+    int first = 0;
+    while (first < length - 1 && text[first] == '0')
+        ++first;
+    for (int i = length - 1; i >= first; --i)
+        d.digits[d.count++] = text[i];
+    return d;
+}
+
+// Exact decimal expansion of a finite, non-zero magnitude that fits the integer fast path:
+// value = mantissa * 2^exponent2, mantissa odd.
+bool roundFast(std::uint64_t mantissa, int exponent2, Decimal &out)
+{
+    const int width = std::bit_width(mantissa);
+    if (exponent2 >= 0) {
+        if (width + exponent2 > 127)
+            return false;
+        out = roundInteger(static_cast<u128>(mantissa) << exponent2, 0);
+        return true;
+    }
+    const int k = -exponent2;
+    if (k >= static_cast<int>(Pow5.size()) || width + bitWidth(Pow5[k]) > 128)
+        return false;
+    // m * 2^-k = m * 5^k * 10^-k, and m * 5^k still fits 128 bits.
+    out = roundInteger(static_cast<u128>(mantissa) * Pow5[k], -k);
+    return true;
+}
+
+// General path through the exact digits that std::to_chars produces. Only numbers whose
+// exact expansion does not fit 128 bits come here (very large, very small, or extended
+// values with a long mantissa).
+template <typename Real> Decimal roundGeneral(Real magnitude)
+{
+    // 17 digits settle the half-up rounding unless the two digits after the fifteenth are
+    // "50", which may be an exact tie or a value just below or above it.
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+        std::chars_format::scientific, SignificantDigits + 1);
+    std::string text(buffer, result.ptr);
+    if (text[16] == '5' && text[17] == '0') {
+        std::vector<char> exact(20000);
+        result = std::to_chars(exact.data(), exact.data() + exact.size(), magnitude,
+            std::chars_format::scientific, 16500);
+        text.assign(exact.data(), result.ptr);
+    }
+    const auto ePos = text.find('e');
+    const int exponent10 = std::atoi(text.c_str() + ePos + 1);
+    std::string digits;
+    digits.reserve(ePos);
+    for (std::size_t i = 0; i < ePos; ++i)
+        if (text[i] != '.')
+            digits.push_back(text[i]);
+    // digits[0] is the leading digit: value = d0.d1d2... * 10^exponent10.
+    std::uint64_t kept = 0;
+    for (int i = 0; i < SignificantDigits; ++i)
+        kept = kept * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+    bool roundUp = false;
+    if (digits.size() > static_cast<std::size_t>(SignificantDigits)) {
+        const char next = digits[SignificantDigits];
+        if (next > '5') {
+            roundUp = true;
+        } else if (next == '5') {
+            // With the exact expansion a 5 means at least half: round up. With 17 digits the
+            // path above has made sure this is not an ambiguous case.
+            roundUp = true;
+        }
+    }
+    if (roundUp)
+        ++kept;
+    return roundInteger(kept, exponent10 + 1 - SignificantDigits);
+}
+
+void layOut(std::string &out, bool negative, const Decimal &d)
+{
+    if (negative)
+        out.push_back('-');
+    const int e = d.exponent;
+    if (e >= -3 && e <= 15) {
+        if (e <= 0) {
+            out.append("0.");
+            out.append(static_cast<std::size_t>(-e), '0');
+            out.append(d.digits, static_cast<std::size_t>(d.count));
+        } else if (d.count <= e) {
+            out.append(d.digits, static_cast<std::size_t>(d.count));
+            out.append(static_cast<std::size_t>(e - d.count), '0');
+        } else {
+            out.append(d.digits, static_cast<std::size_t>(e));
+            out.push_back('.');
+            out.append(d.digits + e, static_cast<std::size_t>(d.count - e));
+        }
+        return;
+    }
+    out.push_back(d.digits[0]);
+    if (d.count > 1) {
+        out.push_back('.');
+        out.append(d.digits + 1, static_cast<std::size_t>(d.count - 1));
+    }
+    out.push_back('E');
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, e - 1);
+    out.append(buffer, result.ptr);
+}
+
+} // namespace
+
+void appendDxfReal(std::string &out, long double value)
+{
+    // A non-finite value has no DXF spelling; the callers keep them out of the document, and
+    // should one slip through, a zero keeps the file readable rather than printing "nan".
+    if (value == 0 || !std::isfinite(value)) {
+        out.push_back('0');
+        return;
+    }
+    const bool negative = std::signbit(value);
+    const long double magnitude = negative ? -value : value;
+    const auto asDouble = static_cast<double>(magnitude);
+    Decimal d;
+    if (static_cast<long double>(asDouble) == magnitude) {
+        const auto bits = std::bit_cast<std::uint64_t>(asDouble);
+        const int biased = static_cast<int>(bits >> 52);
+        std::uint64_t mantissa = bits & ((std::uint64_t { 1 } << 52) - 1);
+        int exponent2;
+        if (biased == 0) {
+            exponent2 = -1074;
+        } else {
+            mantissa |= std::uint64_t { 1 } << 52;
+            exponent2 = biased - 1075;
+        }
+        const int zeros = std::countr_zero(mantissa);
+        mantissa >>= zeros;
+        exponent2 += zeros;
+        if (!roundFast(mantissa, exponent2, d))
+            d = roundGeneral(asDouble);
+    } else {
+        d = roundGeneral(magnitude);
+    }
+    layOut(out, negative, d);
+}
+
+std::string formatDxfReal(long double value)
+{
+    std::string out;
+    appendDxfReal(out, value);
+    return out;
+}

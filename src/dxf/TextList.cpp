@@ -1,0 +1,60 @@
+#include "dxf/TextList.h"
+
+std::string &TextList::current(std::size_t needed)
+{
+    if (m_blocks.empty() || m_blocks.back().size() + needed > m_blocks.back().capacity()) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(needed > BlockSize ? needed : BlockSize);
+    }
+    return m_blocks.back();
+}
+
+void TextList::add(std::string_view line)
+{
+    std::string &block = current(line.size() + 2);
+    block.append(line);
+    block.append("\r\n", 2);
+    ++m_lineCount;
+}
+
+std::string &TextList::beginLine()
+{
+    // A number never takes more than a few dozen characters; keep room for it so the block
+    // does not reallocate while the caller appends.
+    return current(64);
+}
+
+void TextList::endLine()
+{
+    m_blocks.back().append("\r\n", 2);
+    ++m_lineCount;
+}
+
+void TextList::clear()
+{
+    m_blocks.clear();
+    m_lineCount = 0;
+}
+
+std::size_t TextList::byteCount() const
+{
+    std::size_t total = 0;
+    for (const auto &block : m_blocks)
+        total += block.size();
+    return total;
+}
+
+void TextList::writeTo(std::ostream &stream) const
+{
+    for (const auto &block : m_blocks)
+        stream.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+std::string TextList::text() const
+{
+    std::string all;
+    all.reserve(byteCount());
+    for (const auto &block : m_blocks)
+        all.append(block);
+    return all;
+}

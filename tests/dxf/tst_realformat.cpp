@@ -1,0 +1,153 @@
+#include "dxf/RealFormat.h"
+#include "support/TestSupport.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Reference: the exact decimal expansion of a double (to_chars with more digits than any
+// double has), rounded half up to 15 significant digits by hand, as "d.ddd...e±x".
+std::string referenceScientific(double magnitude)
+{
+    std::vector<char> buffer(2000);
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+        std::chars_format::scientific, 800);
+    std::string text(buffer.data(), result.ptr);
+    const auto ePos = text.find('e');
+    int exponent = std::stoi(text.substr(ePos + 1));
+    std::string digits;
+    for (std::size_t i = 0; i < ePos; ++i)
+        if (text[i] != '.')
+            digits.push_back(text[i]);
+    std::string kept = digits.substr(0, 15);
+    if (digits[15] >= '5') {
+        int i = 14;
+        while (i >= 0 && kept[static_cast<std::size_t>(i)] == '9')
+            kept[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) {
+            kept = "1" + kept.substr(0, 14);
+            ++exponent;
+        } else {
+            ++kept[static_cast<std::size_t>(i)];
+        }
+    }
+    return kept.substr(0, 1) + "." + kept.substr(1) + "e" + std::to_string(exponent);
+}
+
+double parse(const std::string &text)
+{
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+} // namespace
+
+TEST(RealFormat, ZerosAreWrittenAsPlainZero)
+{
+    EXPECT_EQ(formatDxfReal(0.0L), "0");
+    EXPECT_EQ(formatDxfReal(-0.0L), "0");
+    EXPECT_EQ(formatDxfReal(static_cast<long double>(-0.0f)), "0");
+}
+
+TEST(RealFormat, PlainNotationBetweenExponentsMinus3And15)
+{
+    EXPECT_EQ(formatDxfReal(0.0001L), "0.0001");
+    EXPECT_EQ(formatDxfReal(5), "5");
+    EXPECT_EQ(formatDxfReal(2.25), "2.25");
+    EXPECT_EQ(formatDxfReal(120), "120");
+    EXPECT_EQ(formatDxfReal(0.5), "0.5");
+    EXPECT_EQ(formatDxfReal(-0.25), "-0.25");
+    EXPECT_EQ(formatDxfReal(123456789012345.0), "123456789012345");
+    EXPECT_EQ(formatDxfReal(100000000000000.0), "100000000000000");
+    EXPECT_EQ(formatDxfReal(999999999999999.0), "999999999999999");
+    EXPECT_EQ(formatDxfReal(0.00099), "0.00099");
+}
+
+TEST(RealFormat, ScientificNotationOutsideThatRange)
+{
+    EXPECT_EQ(formatDxfReal(0.00001L), "1E-5");
+    EXPECT_EQ(formatDxfReal(1E-7L), "1E-7");
+    EXPECT_EQ(formatDxfReal(1E15), "1E15");
+    EXPECT_EQ(formatDxfReal(1234567890123456.0), "1.23456789012346E15");
+    EXPECT_EQ(formatDxfReal(-2.5E20), "-2.5E20");
+    EXPECT_EQ(formatDxfReal(1E300), "1E300");
+    EXPECT_EQ(formatDxfReal(4.9406564584124654E-324), "4.94065645841247E-324");
+    EXPECT_EQ(formatDxfReal(0.000099), "9.9E-5");
+}
+
+TEST(RealFormat, PrintsTheExactValueOfA32BitFloat)
+{
+    EXPECT_EQ(formatDxfReal(0.1f), "0.100000001490116");
+    EXPECT_EQ(formatDxfReal(1.0f / 12.0f), "0.0833333358168602");
+    EXPECT_EQ(formatDxfReal(2.0f * (1.0f / 12.0f)), "0.16666667163372");
+    EXPECT_EQ(formatDxfReal(static_cast<float>(10.0L * 25.39995L / 72.0L)), "3.52777075767517");
+    EXPECT_EQ(formatDxfReal(-static_cast<float>(20.0L * 25.39995L / 72.0L)), "-7.05554151535034");
+}
+
+TEST(RealFormat, ExactTiesRoundHalfUpAndCarriesMoveTheExponent)
+{
+    // 1000000000000005 is a double exactly; half-even would give 1E15.
+    EXPECT_EQ(formatDxfReal(1000000000000005.0), "1.00000000000001E15");
+    EXPECT_EQ(formatDxfReal(1000000000000015.0), "1.00000000000002E15");
+    EXPECT_EQ(formatDxfReal(9999999999999995.0), "1E16");
+    // 0.9999999999999995 lies just below the tie in binary: it rounds down.
+    EXPECT_EQ(formatDxfReal(0.9999999999999995), "0.999999999999999");
+    EXPECT_EQ(formatDxfReal(0.99999999999999995), "1");
+}
+
+TEST(RealFormat, ExtendedValuesThatAreNoDoubles)
+{
+    const long double third = 1.0L / 3.0L;
+    EXPECT_EQ(formatDxfReal(third), "0.333333333333333");
+    EXPECT_EQ(formatDxfReal(1E-4000L), "1E-4000");
+}
+
+TEST(RealFormat, NonFiniteValuesNeverReachTheTextAsNan)
+{
+    EXPECT_EQ(formatDxfReal(NAN), "0");
+    EXPECT_EQ(formatDxfReal(INFINITY), "0");
+}
+
+TEST(RealFormat, AgreesWithTheExactExpansionOverRandomValues)
+{
+    // The fast integer path and the general path must both give the half-up rounding of the
+    // exact binary value, for floats (what figures hold) and for doubles of any exponent.
+    std::mt19937_64 random(12345);
+    std::uniform_int_distribution<std::uint64_t> bits;
+    std::uniform_int_distribution<int> exponent(-60, 60);
+    std::uniform_real_distribution<double> unit(1.0, 10.0);
+    for (int i = 0; i < 60000; ++i) {
+        double value;
+        if (i % 3 == 0) {
+            value = std::bit_cast<double>(bits(random) & 0x7FFFFFFFFFFFFFFFull);
+            if (!std::isfinite(value) || value == 0)
+                continue;
+        } else if (i % 3 == 1) {
+            value = static_cast<float>(unit(random) * std::pow(10.0, exponent(random)));
+        } else {
+            value = unit(random) * std::pow(10.0, exponent(random) / 4);
+        }
+        if (value == 0 || !std::isfinite(value))
+            continue;
+        const std::string text = formatDxfReal(value);
+        ASSERT_EQ(parse(text), parse(referenceScientific(value))) << text;
+        ASSERT_EQ(formatDxfReal(-value), "-" + text);
+        ASSERT_EQ(text.find_first_of("e,+"), std::string::npos) << text;
+    }
+}
+
+TEST(RealFormat, CommaLocaleStillUsesThePoint)
+{
+    linovex::test::CommaLocale comma;
+    if (!comma.active())
+        GTEST_SKIP() << "no comma locale installed";
+    EXPECT_EQ(formatDxfReal(2.25), "2.25");
+    EXPECT_EQ(formatDxfReal(1234567890123456.0), "1.23456789012346E15");
+}
