@@ -78,12 +78,15 @@ TDibRec imageToDib(const QImage &source)
     const int height = source.height();
     const bool indexed = source.format() == QImage::Format_Mono
         || source.format() == QImage::Format_MonoLSB || source.format() == QImage::Format_Indexed8;
-    const QList<QRgb> table = indexed ? source.colorTable() : QList<QRgb>();
-    bool opaqueTable = true;
-    for (QRgb c : table)
-        opaqueTable = opaqueTable && qAlpha(c) == 255;
+    QList<QRgb> table = indexed ? source.colorTable() : QList<QRgb>();
+    // A transparent colour shows the white page beneath; the picture stays indexed.
+    for (QRgb &c : table) {
+        const int a = qAlpha(c);
+        const auto over = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+        c = qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c)));
+    }
 
-    if (indexed && opaqueTable && !table.isEmpty() && table.size() <= 256) {
+    if (indexed && !table.isEmpty() && table.size() <= 256) {
         const int bitCount = table.size() <= 2 ? 1 : table.size() <= 16 ? 4 : 8;
         const QImage img = source.convertToFormat(QImage::Format_Indexed8);
         newdib(rec, width, height, bitCount, nullptr, 0);

@@ -8,25 +8,26 @@
 
 namespace {
 
-// A read-only buffer that remembers whether a reader asked for bytes past the end. Qt's
-// readers hand back partly decoded pictures from truncated files; this is how we notice.
+// A read-only buffer that remembers whether a reader got fewer bytes than it asked for. Qt's
+// BMP reader asks for each row exactly and hands back a partly filled picture when the file
+// ends early; a short read is how we notice.
 class EndWatchingBuffer : public QBuffer
 {
 public:
     explicit EndWatchingBuffer(const QByteArray *data) { setData(*data); }
-    bool readPastEnd() const { return m_readPastEnd; }
+    bool shortRead() const { return m_shortRead; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
         const qint64 n = QBuffer::readData(data, maxSize);
         if (maxSize > 0 && n < maxSize)
-            m_readPastEnd = true;
+            m_shortRead = true;
         return n;
     }
 
 private:
-    bool m_readPastEnd = false;
+    bool m_shortRead = false;
 };
 
 } // namespace
@@ -41,10 +42,15 @@ TDibRec decodeWithQt(const QByteArray &data)
     const QSize size = reader.size();
     if (size.isValid() && !dibSizeAcceptable(size.width(), size.height(), 24))
         return {};
+    // The size is known and within our limits, so Qt's own allocation limit must not refuse
+    // large scans; when the size is unknown its limit stays as a guard.
+    if (size.isValid())
+        reader.setAllocationLimit(0);
+    const bool exactReads = reader.format() == "bmp" || reader.format() == "dib";
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return {};
-    if (buffer.readPastEnd())
+    if (exactReads && buffer.shortRead())
         return {};
     return imageToDib(image);
 }

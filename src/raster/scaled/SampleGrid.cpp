@@ -1,0 +1,154 @@
+#include "raster/scaled/SampleGrid.h"
+
+#include "raster/scaled/DestinationRows.h"
+#include "raster/scaled/DibAccess.h"
+
+#include <QPaintDevice>
+#include <QTransform>
+
+#include <cstring>
+
+QRect visibleDestination(QPainter &painter, const QRect &destination)
+{
+    const QPaintDevice *device = painter.device();
+    if (!device || destination.isEmpty())
+        return {};
+    const QTransform t = painter.combinedTransform();
+    if (!t.isInvertible())
+        return {};
+    const QRectF deviceArea(0, 0, device->width(), device->height());
+    QRectF area = t.inverted().mapRect(deviceArea);
+    if (painter.hasClipping())
+        area = area.intersected(painter.clipBoundingRect());
+    return area.toAlignedRect().intersected(destination);
+}
+
+SampleGrid stretchGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight,
+    int SrcX, int SrcTop, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight)
+{
+    SampleGrid grid;
+    grid.visible = visible;
+    if (visible.isEmpty() || DestWidth <= 0 || DestHeight <= 0)
+        return grid;
+    grid.columns.reserve(visible.width());
+    for (int x = visible.left(); x <= visible.right(); ++x) {
+        const long long i = static_cast<long long>(x) - X;
+        const long long c = SrcX + (static_cast<long long>(SrcWidth) * i) / DestWidth;
+        grid.columns.push_back(c >= 0 && c < pictureWidth ? static_cast<std::int32_t>(c) : -1);
+    }
+    grid.storedRows.reserve(visible.height());
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+        const long long k = static_cast<long long>(y) - Y;
+        const long long s = SrcTop + (static_cast<long long>(SrcHeight) * k) / DestHeight;
+        grid.storedRows.push_back(
+            s >= 0 && s < pictureHeight ? static_cast<std::int32_t>(pictureHeight - 1 - s) : -1);
+    }
+    return grid;
+}
+
+SampleGrid handResampleGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight,
+    int SrcX, int SrcY, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight)
+{
+    SampleGrid grid;
+    grid.visible = visible;
+    if (visible.isEmpty() || DestWidth <= 0 || DestHeight <= 0)
+        return grid;
+    for (int x = visible.left(); x <= visible.right(); ++x) {
+        const long long i = static_cast<long long>(x) - X;
+        const long long c = DestWidth > 1
+            ? (static_cast<long long>(SrcWidth) - 1) * i / (DestWidth - 1) + SrcX
+            : SrcX;
+        grid.columns.push_back(c >= 0 && c < pictureWidth ? static_cast<std::int32_t>(c) : -1);
+    }
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+        // The resampled copy is stored bottom-up like every picture: destination row 0 is
+        // its highest stored row.
+        const long long k = DestHeight - 1 - (static_cast<long long>(y) - Y);
+        const long long r = DestHeight > 1
+            ? (static_cast<long long>(SrcHeight) - 1) * k / (DestHeight - 1) + SrcY
+            : SrcY;
+        grid.storedRows.push_back(
+            r >= 0 && r < pictureHeight ? static_cast<std::int32_t>(r) : -1);
+    }
+    return grid;
+}
+
+namespace {
+
+void decodeRow(const TDibRec &dib, const std::uint8_t *row, const std::vector<std::int32_t> &cols,
+    const std::vector<std::int32_t> &byteOffsets, std::uint32_t zero, std::uint32_t *out)
+{
+    const std::size_t n = cols.size();
+    const int bits = dib.BitmapInfo->bmiHeader.biBitCount;
+    if (bits == 24) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int32_t o = byteOffsets[i];
+            if (o < 0) {
+                out[i] = zero;
+                continue;
+            }
+            const std::uint8_t *p = row + o;
+            out[i] = 0xFF000000u | (std::uint32_t { p[2] } << 16) | (std::uint32_t { p[1] } << 8)
+                | p[0];
+        }
+        return;
+    }
+    if (bits == 8) {
+        std::uint32_t table[256];
+        for (int t = 0; t < 256; ++t) {
+            const TRGBQuad &q = dib.BitmapInfo->bmiColors[t];
+            table[t] = 0xFF000000u | (std::uint32_t { q.rgbRed } << 16)
+                | (std::uint32_t { q.rgbGreen } << 8) | q.rgbBlue;
+        }
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = cols[i] < 0 ? zero : table[row[cols[i]]];
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = cols[i] < 0 ? zero : dibPixelRgb(dib, row, cols[i]);
+}
+
+} // namespace
+
+SampleStats drawGrid(QPainter &painter, const TDibRec &dib, const SampleGrid &grid,
+    QPainter::CompositionMode mode, SampleFill fill)
+{
+    SampleStats stats;
+    if (grid.visible.isEmpty() || !dibIsReadable(dib))
+        return stats;
+    const int width = grid.visible.width();
+    const std::uint32_t zero = dibZeroRgb(dib);
+
+    std::vector<std::int32_t> byteOffsets;
+    if (dib.BitmapInfo->bmiHeader.biBitCount == 24) {
+        byteOffsets.reserve(grid.columns.size());
+        for (std::int32_t c : grid.columns)
+            byteOffsets.push_back(c < 0 ? -1 : c * 3);
+    }
+
+    std::vector<std::uint32_t> buffer(width, zero);
+    std::vector<std::uint32_t> zeroRow(width, zero);
+    long long bufferRow = -2; // the stored row the buffer holds; -1 is the zero row
+    DestinationRows rows(painter, grid.visible, mode);
+    for (int k = 0; k < grid.visible.height(); ++k) {
+        const std::int32_t stored = fill == SampleFill::Zero ? -1 : grid.storedRows[k];
+        std::uint32_t *out = rows.row(grid.visible.top() + k);
+        if (!out)
+            break;
+        if (stored < 0) {
+            std::memcpy(out, zeroRow.data(), sizeof(std::uint32_t) * width);
+        } else {
+            if (stored != bufferRow) {
+                const std::uint8_t *src
+                    = dib.Bits + static_cast<std::ptrdiff_t>(stored) * dib.BytesPerLine;
+                decodeRow(dib, src, grid.columns, byteOffsets, zero, buffer.data());
+                bufferRow = stored;
+                ++stats.rowCopies;
+            }
+            std::memcpy(out, buffer.data(), sizeof(std::uint32_t) * width);
+        }
+        ++stats.rowsProduced;
+    }
+    rows.finish();
+    return stats;
+}
