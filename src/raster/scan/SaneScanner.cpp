@@ -2,10 +2,9 @@
 
 #include "raster/DibLimits.h"
 
+#include <cstring>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
-
-#include <cstring>
 
 namespace {
 
@@ -161,7 +160,8 @@ Dib toDib(const Page &page, int lines)
         const TDibRec &r = dib.rec();
         for (int y = 0; y < lines; ++y) {
             std::uint8_t *row = r.Bits + static_cast<std::size_t>(lines - 1 - y) * r.BytesPerLine;
-            std::memcpy(row, page.gray.data() + y * bpl, std::min<std::size_t>(bpl, r.BytesPerLine));
+            std::memcpy(
+                row, page.gray.data() + y * bpl, std::min<std::size_t>(bpl, r.BytesPerLine));
         }
         return dib;
     }
@@ -270,9 +270,8 @@ ScanOutcome scanPicture(const QString &deviceName, const ScanProgress &progress)
         }
 
         // The expected length is known unless the device scans until the paper ends.
-        const std::int64_t expected = params.lines > 0
-            ? static_cast<std::int64_t>(params.lines) * params.bytes_per_line
-            : -1;
+        const std::int64_t expected =
+            params.lines > 0 ? static_cast<std::int64_t>(params.lines) * params.bytes_per_line : -1;
         if (expected > kMaxDibBytes) {
             outcome.error = QStringLiteral("the scan is too large");
             return outcome;
@@ -283,7 +282,8 @@ ScanOutcome scanPicture(const QString &deviceName, const ScanProgress &progress)
         std::vector<std::uint8_t> chunk(64 * 1024);
         for (;;) {
             SANE_Int got = 0;
-            status = sane_read(device.handle(), chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
+            status =
+                sane_read(device.handle(), chunk.data(), static_cast<SANE_Int>(chunk.size()), &got);
             if (status == SANE_STATUS_EOF)
                 break;
             if (status != SANE_STATUS_GOOD) {
@@ -308,7 +308,8 @@ ScanOutcome scanPicture(const QString &deviceName, const ScanProgress &progress)
                 }
             }
         }
-        const int frameLines = static_cast<int>(target->size() / static_cast<std::size_t>(params.bytes_per_line));
+        const int frameLines =
+            static_cast<int>(target->size() / static_cast<std::size_t>(params.bytes_per_line));
         lines = lines == 0 ? frameLines : std::min(lines, frameLines);
         if (params.last_frame)
             break;

@@ -3,7 +3,6 @@
 #include "raster/DibRec.h"
 
 #include <QString>
-
 #include <functional>
 #include <vector>
 

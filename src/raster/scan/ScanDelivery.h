@@ -3,7 +3,6 @@
 #include "raster/DibRec.h"
 
 #include <QEvent>
-
 #include <cstdint>
 
 // Scanned pictures travel to the main window as an event carrying a key; the window's handler
@@ -14,7 +13,11 @@ inline constexpr QEvent::Type kScanEventType = static_cast<QEvent::Type>(QEvent:
 class ScanEvent : public QEvent
 {
 public:
-    explicit ScanEvent(std::uintptr_t key) : QEvent(kScanEventType), m_key(key) { }
+    explicit ScanEvent(std::uintptr_t key)
+        : QEvent(kScanEventType)
+        , m_key(key)
+    {
+    }
     std::uintptr_t wParam() const { return m_key; }
 
 private:

@@ -44,8 +44,8 @@ bool TWAIN_SelectScanner(QWidget *owner)
 
 void TWAIN_ScanImage(QWidget *receiver)
 {
-    QProgressDialog progress(QStringLiteral("Scannen..."), QStringLiteral("Abbrechen"), 0, 100,
-        receiver);
+    QProgressDialog progress(
+        QStringLiteral("Scannen..."), QStringLiteral("Abbrechen"), 0, 100, receiver);
     progress.setObjectName(QStringLiteral("ScanProgress"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);

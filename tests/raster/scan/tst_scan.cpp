@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,8 +71,9 @@ TEST_F(ScanTest, ColourScanArrivesAsTwentyFourBitsMatchingTheDevice)
     if (scanimage.isEmpty())
         GTEST_SKIP() << "scanimage is not installed";
     QProcess p;
-    p.start(scanimage, { QStringLiteral("-d"), QStringLiteral("test:0"), QStringLiteral("--mode"),
-                           QStringLiteral("Color"), QStringLiteral("--format=pnm") });
+    p.start(scanimage,
+        { QStringLiteral("-d"), QStringLiteral("test:0"), QStringLiteral("--mode"),
+            QStringLiteral("Color"), QStringLiteral("--format=pnm") });
     ASSERT_TRUE(p.waitForFinished(20000));
     QImage reference;
     ASSERT_TRUE(reference.loadFromData(p.readAllStandardOutput(), "PPM"));
@@ -81,7 +81,8 @@ TEST_F(ScanTest, ColourScanArrivesAsTwentyFourBitsMatchingTheDevice)
         QImage img(scan.picture.width(), scan.picture.height(), QImage::Format_RGB32);
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
-                img.setPixel(x, y, 0xFF000000 | getpixel(scan.picture.rec(), x, img.height() - 1 - y));
+                img.setPixel(
+                    x, y, 0xFF000000 | getpixel(scan.picture.rec(), x, img.height() - 1 - y));
         return img;
     }();
     ASSERT_EQ(reference.size(), ours.size());

@@ -11,7 +11,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace {
