@@ -1,0 +1,202 @@
+#include "tools/NodeEditTool.h"
+
+#include "tools/PointSnapping.h"
+
+#include <algorithm>
+
+namespace {
+
+std::int32_t countOf(const TElementList &list)
+{
+    return static_cast<std::int32_t>(list.Count());
+}
+
+void selectPoint(TPointD point, TPointD &dragCopy, std::uint8_t &flag)
+{
+    dragCopy = point;
+    flag = 1;
+}
+
+void moveIfSelected(TPointD &point, TPointD dragCopy, std::uint8_t flag, TPointD delta)
+{
+    if (flag)
+        point = dragCopy + delta;
+}
+
+void selectWhole(TDrawElement &e)
+{
+    selectPoint(e.Start, e.DragStart, e.SelStart);
+    selectPoint(e.End, e.DragEnd, e.SelEnd);
+    selectPoint(e.Ctrl1, e.DragCtrl1, e.SelCtrl1);
+    selectPoint(e.Ctrl2, e.DragCtrl2, e.SelCtrl2);
+}
+
+} // namespace
+
+void NodeEditTool::clearSelection(TElementList &list)
+{
+    const std::int32_t count = countOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        TDrawElement *e = list.Get(i);
+        e->SelStart = e->SelEnd = e->SelCtrl1 = e->SelCtrl2 = 0;
+    }
+}
+
+bool NodeEditTool::inArea(TPointD a, TPointD b, TPointD p)
+{
+    return std::min(a.x, b.x) - AreaMargin <= p.x && p.x <= std::max(a.x, b.x) + AreaMargin
+        && std::min(a.y, b.y) - AreaMargin <= p.y && p.y <= std::max(a.y, b.y) + AreaMargin;
+}
+
+bool NodeEditTool::anyPointInArea(const TDrawElement &element, TPointD a, TPointD b)
+{
+    TPointD points[4];
+    const int n = definingPoints(element, points);
+    for (int k = 0; k < n; ++k) {
+        if (inArea(a, b, points[k]))
+            return true;
+    }
+    return false;
+}
+
+bool NodeEditTool::nodeSelect(const ToolEvent &event, TElementList &list, double zoom)
+{
+    clearSelection(list);
+    DragOrigin = event.picture;
+    const double cx = event.canvas.x();
+    const double cy = event.canvas.y();
+    const auto hits = [&](TPointD p) { return clickonpunkt(cx, cy, p.x, p.y, zoom); };
+
+    bool hit = false;
+    const std::int32_t count = countOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        TDrawElement &e = *list.Get(i);
+        const std::int32_t kind = e.Kind;
+        if (!hasDefiningPoints(kind))
+            continue;
+        // Every point within the tolerance is taken, not only the first, so that the End of
+        // one element and the Start of the next move together and the chain stays joined.
+        if (hits(e.Start)) {
+            selectPoint(e.Start, e.DragStart, e.SelStart);
+            hit = true;
+        }
+        if (hits(e.End)) {
+            selectPoint(e.End, e.DragEnd, e.SelEnd);
+            hit = true;
+        }
+        if (usesCtrl1(kind) && hits(e.Ctrl1)) {
+            selectPoint(e.Ctrl1, e.DragCtrl1, e.SelCtrl1);
+            hit = true;
+        }
+        if (usesCtrl2(kind) && hits(e.Ctrl2)) {
+            selectPoint(e.Ctrl2, e.DragCtrl2, e.SelCtrl2);
+            hit = true;
+        }
+    }
+    if (hit)
+        NodeDragging = true;
+    return hit;
+}
+
+void NodeEditTool::nodeDrag(const ToolEvent &event, TElementList &list)
+{
+    DragDelta = event.picture - DragOrigin;
+    const std::int32_t count = countOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        TDrawElement &e = *list.Get(i);
+        moveIfSelected(e.Start, e.DragStart, e.SelStart, DragDelta);
+        moveIfSelected(e.End, e.DragEnd, e.SelEnd, DragDelta);
+        moveIfSelected(e.Ctrl1, e.DragCtrl1, e.SelCtrl1, DragDelta);
+        moveIfSelected(e.Ctrl2, e.DragCtrl2, e.SelCtrl2, DragDelta);
+    }
+}
+
+void NodeEditTool::startAreaDrag(const ToolEvent &event, bool moving)
+{
+    if (moving)
+        AreaMoving = true;
+    else
+        AreaDeleting = true;
+    DragOrigin = event.picture;
+}
+
+void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
+{
+    AreaDeleting = false;
+    const TPointD a = DragOrigin;
+    clearSelection(list);
+    for (std::int32_t i = 0; i < countOf(list); ++i) {
+        TDrawElement &e = *list.Get(i);
+        if (!hasDefiningPoints(e.Kind))
+            continue;
+        if (inArea(a, release, e.Start))
+            e.SelStart = 1;
+        if (inArea(a, release, e.End))
+            e.SelEnd = 1;
+        if (usesCtrl1(e.Kind) && inArea(a, release, e.Ctrl1))
+            e.SelCtrl1 = 1;
+        if (usesCtrl2(e.Kind) && inArea(a, release, e.Ctrl2))
+            e.SelCtrl2 = 1;
+    }
+    // Backwards, so that several deleted elements of one chain are bridged one after the other
+    // and the indices still to visit do not shift.
+    for (std::int32_t i = countOf(list) - 1; i >= 0; --i) {
+        const TDrawElement &e = list.at(i);
+        if (e.SelStart || e.SelEnd || e.SelCtrl1 || e.SelCtrl2)
+            deleteElement(list, i);
+    }
+}
+
+void NodeEditTool::deleteElement(TElementList &list, std::int32_t index)
+{
+    const TDrawElement &doomed = list.at(index);
+    const TPointD start = doomed.Start;
+    const std::int32_t chainPos = doomed.ChainPos;
+    const std::int32_t count = countOf(list);
+
+    // The rest of the chain: the following elements up to the next chain start.
+    std::int32_t restEnd = index + 1;
+    while (restEnd < count && list.at(restEnd).ChainPos != 0)
+        ++restEnd;
+
+    for (std::int32_t j = index + 1; j < restEnd; ++j) {
+        TDrawElement &follower = *list.Get(j);
+        // Without its first element the chain can no longer be closed back to it.
+        if (chainPos == 0)
+            follower.ClosesChain = 0;
+        --follower.ChainPos;
+    }
+    // An inner element is bridged: the next one is stretched back to where it began.
+    if (chainPos > 0 && index + 1 < count && list.at(index + 1).ChainPos != 0)
+        list.Get(index + 1)->Start = start;
+    list.Delete(index);
+}
+
+void NodeEditTool::finishAreaMove(TPointD release, TElementList &list)
+{
+    AreaMoving = false;
+    const TPointD a = DragOrigin;
+    clearSelection(list);
+    bool selected = false;
+    const std::int32_t count = countOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!anyPointInArea(list.at(i), a, release))
+            continue;
+        std::int32_t first = i;
+        if (list.at(i).ChainPos != 0) {
+            while (first > 0 && list.at(first).ChainPos != 0)
+                --first;
+        }
+        std::int32_t last = i;
+        while (last + 1 < count && list.at(last + 1).ChainPos != 0)
+            ++last;
+        for (std::int32_t j = first; j <= last; ++j)
+            selectWhole(*list.Get(j));
+        selected = true;
+        // The rest of this chain is selected already; selecting it again would change nothing.
+        i = last;
+    }
+    DragOrigin = release;
+    if (selected)
+        NodeDragging = true;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/Chain.h"
+#include "tools/ToolEvent.h"
+
+#include <cstdint>
+
+// Node editing (Zeiger1) and the two area tools (DelBtn, VerschiebBtn). Points are picked up
+// through the selection flags and drag copies of the elements and follow the pointer from
+// the drag copies. It works on the element list alone; ToolController repaints.
+class NodeEditTool
+{
+public:
+    // The area of an area drag: the rectangle between the two corners, enlarged by this many
+    // picture units on every side. In picture units so that it does not change with the zoom.
+    static constexpr double AreaMargin = 3.0;
+
+    // A press with Zeiger1 down: selects every defining point within the hit tolerance of the
+    // pointer, so the joint of two chained elements is picked up as a whole. Returns whether
+    // anything was hit; a miss leaves every selection flag cleared.
+    bool nodeSelect(const ToolEvent &event, TElementList &list, double zoom);
+
+    // A pointer move while NodeDragging is set: every selected point goes to its drag copy
+    // plus the pointer's displacement from DragOrigin.
+    void nodeDrag(const ToolEvent &event, TElementList &list);
+
+    // A press with DelBtn (moving false) or VerschiebBtn (moving true) down.
+    void startAreaDrag(const ToolEvent &event, bool moving);
+
+    // The release of a DelBtn drag at picture position `release`: deletes every element with a
+    // defining point in the area and repairs the chains they belonged to.
+    void finishAreaDelete(TPointD release, TElementList &list);
+
+    // The release of a VerschiebBtn drag: picks up every chain with a defining point in the
+    // area; the chains then follow the pointer until a release puts them down.
+    void finishAreaMove(TPointD release, TElementList &list);
+
+    // Whether `p` lies in the area spanned by the corners `a` and `b`, margin and bounds included.
+    static bool inArea(TPointD a, TPointD b, TPointD p);
+
+    bool NodeDragging = false;
+    bool AreaDeleting = false;
+    bool AreaMoving = false;
+    TPointD DragOrigin {};
+    TPointD DragDelta {};
+
+private:
+    static void clearSelection(TElementList &list);
+    static bool anyPointInArea(const TDrawElement &element, TPointD a, TPointD b);
+    static void deleteElement(TElementList &list, std::int32_t index);
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "tools/DrawingTool.h"
+#include "tools/NodeEditTool.h"
+#include "tools/ToolEvent.h"
+
+class ToolHost;
+
+// The three mouse handlers of the drawing area and the two chain buttons. The window converts
+// each mouse event into a ToolEvent and calls the handler of the same name; the handlers pick a
+// branch in a fixed order (pan, area tools and node editing, drawing) and act on the document
+// only through the host.
+class ToolController
+{
+public:
+    explicit ToolController(ToolHost &host);
+
+    // Press, in this order: right button (ends the chain), pan, area drag, node selection,
+    // next point of the chain in progress, chain start.
+    void PaintBox1MouseDown(const ToolEvent &event);
+
+    // Move, with or without a button held: pan, area rectangle, node drag, rubber band; always
+    // the helper lines at the end.
+    void PaintBox1MouseMove(const ToolEvent &event);
+
+    // Release of any button: area move, pan, area delete, end of a node drag.
+    void PaintBox1MouseUp(const ToolEvent &event);
+
+    // "Linienzug schließen": ends the chain and closes the last element's chain.
+    void CloseBtnClick();
+
+    // "Linienzug unterbrechen": ends the chain without closing it.
+    void BreakBtnClick();
+
+    DrawingTool &drawing() { return m_drawing; }
+    const DrawingTool &drawing() const { return m_drawing; }
+    NodeEditTool &editing() { return m_editing; }
+    const NodeEditTool &editing() const { return m_editing; }
+
+private:
+    void rubberBand(const ToolEvent &event);
+    void areaRectangle(const ToolEvent &event);
+
+    ToolHost &m_host;
+    DrawingTool m_drawing;
+    NodeEditTool m_editing;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "document/DrawElement.h"
+
+#include <QPoint>
+
+// The buttons of the tool group of the left tool bar. At most one is down at a time; None
+// until the user chooses one.
+enum class ToolButton {
+    None,
+    HandBtn,
+    Linie1,
+    bezierbtn3,
+    Bezier1,
+    Bezier2,
+    CircleBtn,
+    Zeiger1,
+    DelBtn,
+    VerschiebBtn,
+};
+
+// Only the right button has a meaning of its own; every other button acts like the left one.
+enum class MouseButton {
+    Left,
+    Middle,
+    Right,
+    Other,
+};
+
+// One mouse event of the drawing area, converted once by the widget so that the tool logic
+// never sees a QMouseEvent and tests can feed it plain values.
+struct ToolEvent
+{
+    QPoint screen; // drawing-area pixels, as the event reported them
+    QPoint canvas; // screen plus the two scroll positions
+    TPointD picture; // canvas divided by the zoom times 100, not rounded
+    MouseButton button = MouseButton::Left; // the button that changed; ignored for moves
+    bool ctrlHeld = false; // either Ctrl key is down
+    bool leftCtrlHeld = false; // the left Ctrl key is down, whatever the right one does
+    ToolButton tool = ToolButton::None; // the tool button that is down
+};
+
+// True for the five tools whose presses start and continue chains.
+constexpr bool isCreationTool(ToolButton tool)
+{
+    return tool == ToolButton::Linie1 || tool == ToolButton::Bezier1 || tool == ToolButton::Bezier2
+        || tool == ToolButton::bezierbtn3 || tool == ToolButton::CircleBtn;
+}
