@@ -1,5 +1,7 @@
 #include "i18n/MessageTable.h"
 
+#include "i18n/Translator.h"
+
 #include <array>
 #include <utility>
 
@@ -28,7 +30,18 @@ QString messageSourceText(int number)
     return {};
 }
 
+std::vector<int> messageNumbers()
+{
+    std::vector<int> numbers;
+    for (const auto &entry : kMessages)
+        numbers.push_back(entry.first);
+    return numbers;
+}
+
 QString messageText(int number)
 {
-    return messageSourceText(number);
+    const QString source = messageSourceText(number);
+    if (source.isEmpty())
+        return source;
+    return translateText(source);
 }
