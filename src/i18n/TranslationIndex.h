@@ -40,6 +40,10 @@ public:
 
     TDynaArray<TIndexEntry> &bucket(int b) { return *m_buckets[static_cast<std::size_t>(b)]; }
     QByteArray textAt(int b, std::int32_t i) const;
+    std::int32_t bucketSize(int b) const
+    {
+        return static_cast<std::int32_t>(m_buckets[static_cast<std::size_t>(b)]->Count());
+    }
     std::size_t entryCount() const;
 
     // Byte-wise comparison used by the sort: negative, zero or positive.
