@@ -2,7 +2,6 @@
 
 #include <QPaintDevice>
 #include <QTransform>
-
 #include <algorithm>
 #include <cmath>
 
@@ -81,8 +80,8 @@ void DestinationRows::flush()
         return;
     m_painter.save();
     m_painter.setCompositionMode(m_mode);
-    m_painter.drawImage(QPoint(m_visible.left(), m_bandTop), m_band,
-        QRect(0, 0, m_band.width(), m_bandRows));
+    m_painter.drawImage(
+        QPoint(m_visible.left(), m_bandTop), m_band, QRect(0, 0, m_band.width(), m_bandRows));
     m_painter.restore();
     m_bandTop += m_bandRows;
     m_bandRows = 0;

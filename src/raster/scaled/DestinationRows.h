@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRect>
-
 #include <cstdint>
 
 // Receives the destination rows that the scaled drawing produces, top to bottom, and gets

@@ -17,8 +17,8 @@ QImage decodeRect(const TDibRec &dib, int srcX, int top, int srcWidth, int srcHe
         return image;
     const int height = DibHeight(dib);
     for (int y = 0; y < srcHeight; ++y) {
-        const std::uint8_t *row
-            = dib.Bits + static_cast<std::ptrdiff_t>(height - 1 - (top + y)) * dib.BytesPerLine;
+        const std::uint8_t *row =
+            dib.Bits + static_cast<std::ptrdiff_t>(height - 1 - (top + y)) * dib.BytesPerLine;
         auto *out = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
         for (int x = 0; x < srcWidth; ++x)
             out[x] = dibPixelRgb(dib, row, srcX + x);
@@ -76,8 +76,8 @@ TScaledDrawResult directTransfer(QPainter &DC, int X, int Y, int DestWidth, int 
     // pixels are those the whole copy would have there.
     if (device.canDibToDevice) {
         const QRect visible = visibleDestination(DC, dest);
-        const SampleGrid grid = handResampleGrid(visible, X, Y, DestWidth, DestHeight, SrcX, SrcY,
-            SrcWidth, SrcHeight, width, height);
+        const SampleGrid grid = handResampleGrid(
+            visible, X, Y, DestWidth, DestHeight, SrcX, SrcY, SrcWidth, SrcHeight, width, height);
         const bool copies = bits == 1 || bits == 4 || bits == 8 || bits == 24;
         const SampleStats stats = drawGrid(DC, Dib, grid, QPainter::CompositionMode_Source,
             copies ? SampleFill::Pixels : SampleFill::Zero);

@@ -13,4 +13,5 @@ TScaledDrawResult directTransfer(QPainter &DC, int X, int Y, int DestWidth, int 
 // The device messages of the last resort, in English as the device layer has always shown them.
 inline constexpr const char *MsgCouldNotCreateBitmap = "Could not create bitmap.";
 inline constexpr const char *MsgNoSetDibits = "The device does not support the Funtkion setdibits!";
-inline constexpr const char *MsgNoStretchBlt = "The device does not support the function StretchBlt!";
+inline constexpr const char *MsgNoStretchBlt =
+    "The device does not support the function StretchBlt!";

@@ -5,7 +5,6 @@
 
 #include <QPaintDevice>
 #include <QTransform>
-
 #include <cstring>
 
 QRect visibleDestination(QPainter &painter, const QRect &destination)
@@ -23,8 +22,8 @@ QRect visibleDestination(QPainter &painter, const QRect &destination)
     return area.toAlignedRect().intersected(destination);
 }
 
-SampleGrid stretchGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight,
-    int SrcX, int SrcTop, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight)
+SampleGrid stretchGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight, int SrcX,
+    int SrcTop, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight)
 {
     SampleGrid grid;
     grid.visible = visible;
@@ -67,8 +66,7 @@ SampleGrid handResampleGrid(const QRect &visible, int X, int Y, int DestWidth, i
         const long long r = DestHeight > 1
             ? (static_cast<long long>(SrcHeight) - 1) * k / (DestHeight - 1) + SrcY
             : SrcY;
-        grid.storedRows.push_back(
-            r >= 0 && r < pictureHeight ? static_cast<std::int32_t>(r) : -1);
+        grid.storedRows.push_back(r >= 0 && r < pictureHeight ? static_cast<std::int32_t>(r) : -1);
     }
     return grid;
 }
@@ -88,8 +86,8 @@ void decodeRow(const TDibRec &dib, const std::uint8_t *row, const std::vector<st
                 continue;
             }
             const std::uint8_t *p = row + o;
-            out[i] = 0xFF000000u | (std::uint32_t { p[2] } << 16) | (std::uint32_t { p[1] } << 8)
-                | p[0];
+            out[i] =
+                0xFF000000u | (std::uint32_t { p[2] } << 16) | (std::uint32_t { p[1] } << 8) | p[0];
         }
         return;
     }
@@ -139,8 +137,8 @@ SampleStats drawGrid(QPainter &painter, const TDibRec &dib, const SampleGrid &gr
             std::memcpy(out, zeroRow.data(), sizeof(std::uint32_t) * width);
         } else {
             if (stored != bufferRow) {
-                const std::uint8_t *src
-                    = dib.Bits + static_cast<std::ptrdiff_t>(stored) * dib.BytesPerLine;
+                const std::uint8_t *src =
+                    dib.Bits + static_cast<std::ptrdiff_t>(stored) * dib.BytesPerLine;
                 decodeRow(dib, src, grid.columns, byteOffsets, zero, buffer.data());
                 bufferRow = stored;
                 ++stats.rowCopies;

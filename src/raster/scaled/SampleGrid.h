@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QRect>
-
 #include <cstdint>
 #include <vector>
 
@@ -28,8 +27,8 @@ struct SampleGrid
 // SrcX + (SrcWidth * i) div DestWidth and destination row k = y - Y takes the row
 // SrcTop + (SrcHeight * k) div DestHeight counted from the top. Because the formulas are those
 // of the whole rectangle, a clipped plan samples exactly the pixels the unclipped one would.
-SampleGrid stretchGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight,
-    int SrcX, int SrcTop, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight);
+SampleGrid stretchGrid(const QRect &visible, int X, int Y, int DestWidth, int DestHeight, int SrcX,
+    int SrcTop, int SrcWidth, int SrcHeight, int pictureWidth, int pictureHeight);
 
 // The plan of the hand resampling fallback: stored row k of the resampled copy (shown at
 // destination row DestHeight - 1 - k) takes stored row (SrcHeight - 1) * k div (DestHeight - 1)

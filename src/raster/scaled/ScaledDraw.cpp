@@ -78,8 +78,8 @@ TScaledDrawResult halftonePath(QPainter &DC, int X, int Y, int DestWidth, int De
         grid = stretchGrid(visible, X, Y, DestWidth, DestHeight, SrcX, hh - SrcY - SrcHeight,
             SrcWidth, SrcHeight, hw, hh);
     }
-    const SampleStats stats
-        = drawGrid(DC, h, grid, compositionForRasterOp(RasterOp, isRasterDevice(DC)));
+    const SampleStats stats =
+        drawGrid(DC, h, grid, compositionForRasterOp(RasterOp, isRasterDevice(DC)));
     halftoner.release(h);
     return fromStats(TScaledPath::Halftone, stats);
 }
@@ -107,8 +107,8 @@ QPainter::CompositionMode compositionForRasterOp(std::uint32_t rasterOp, bool ra
 TScaledDrawResult StretchRows24(QPainter &DC, int X, int Y, int DestWidth, int DestHeight,
     const TDibRec &Dib, int SrcX, int SrcTop, int SrcWidth, int SrcHeight)
 {
-    return stretchRows(DC, TScaledPath::Rows24, 24, X, Y, DestWidth, DestHeight, Dib, SrcX,
-        SrcTop, SrcWidth, SrcHeight);
+    return stretchRows(DC, TScaledPath::Rows24, 24, X, Y, DestWidth, DestHeight, Dib, SrcX, SrcTop,
+        SrcWidth, SrcHeight);
 }
 
 TScaledDrawResult StretchRows8(QPainter &DC, int X, int Y, int DestWidth, int DestHeight,

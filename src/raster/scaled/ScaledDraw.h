@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QString>
-
 #include <cstdint>
 
 // Raster operation codes of the stretching transfers. Callers pass SRCCOPY; the other three

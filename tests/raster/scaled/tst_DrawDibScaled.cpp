@@ -4,10 +4,9 @@
 
 #include <QImage>
 #include <QPainter>
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -86,8 +85,8 @@ TScaledDrawResult draw(QImage &image, int X, int Y, int dw, int dh, const TDibRe
     int sy, int sw, int sh, const TScaledDevice &device = {}, bool halftone = false)
 {
     QPainter p(&image);
-    return DrawDibScaled(p, X, Y, dw, dh, dib, sx, sy, sw, sh, halftone, SRCCOPY, false, nullptr,
-        device);
+    return DrawDibScaled(
+        p, X, Y, dw, dh, dib, sx, sy, sw, sh, halftone, SRCCOPY, false, nullptr, device);
 }
 
 // The whole picture stretched to (X, Y, dw, dh), worked out pixel by pixel from the sampling
@@ -100,7 +99,7 @@ void expectStretched(const QImage &image, int X, int Y, int dw, int dh, int w, i
             const bool inside = x >= X && x < X + dw && y >= Y && y < Y + dh;
             const QRgb expected = inside
                 ? source(static_cast<int>(static_cast<long long>(w) * (x - X) / dw),
-                      static_cast<int>(static_cast<long long>(h) * (y - Y) / dh))
+                    static_cast<int>(static_cast<long long>(h) * (y - Y) / dh))
                 : Grey;
             ASSERT_EQ(image.pixel(x, y), expected) << "at " << x << ", " << y;
         }
@@ -139,7 +138,8 @@ TEST(DrawDibScaled, EnlargedIndexedPictureCopiesEachSourceRowOnce)
     QImage image = canvas(12, 9);
     const TScaledDrawResult r = draw(image, 1, 1, 9, 6, pic.rec(), 0, 0, 3, 2);
     EXPECT_EQ(r.path, TScaledPath::Rows8);
-    expectStretched(image, 1, 1, 9, 6, 3, 2, [&](int c, int s) { return tableColour(index(c, s)); });
+    expectStretched(
+        image, 1, 1, 9, 6, 3, 2, [&](int c, int s) { return tableColour(index(c, s)); });
     EXPECT_EQ(r.rowsProduced, 6);
     EXPECT_EQ(r.rowCopies, 2);
 }
@@ -279,13 +279,13 @@ TEST(DrawDibScaled, TrueColourOnAnEightBitScreenIsHalftonedOnlyWhenAllowed)
     screen8.halftoner = { fakeHalftone, fakeHalftoneXY, deldib };
 
     QImage image = canvas(10, 8);
-    EXPECT_EQ(draw(image, 0, 0, 8, 6, pic.rec(), 0, 0, 8, 6, screen8, false).path,
-        TScaledPath::Rows24);
+    EXPECT_EQ(
+        draw(image, 0, 0, 8, 6, pic.rec(), 0, 0, 8, 6, screen8, false).path, TScaledPath::Rows24);
     expectStretched(image, 0, 0, 8, 6, 8, 6, probe);
 
     image = canvas(10, 8);
-    EXPECT_EQ(draw(image, 1, 1, 8, 6, pic.rec(), 0, 0, 8, 6, screen8, true).path,
-        TScaledPath::Halftone);
+    EXPECT_EQ(
+        draw(image, 1, 1, 8, 6, pic.rec(), 0, 0, 8, 6, screen8, true).path, TScaledPath::Halftone);
     expectStretched(image, 1, 1, 8, 6, 8, 6, [](int, int) { return tableColour(200); });
 
     // Shrinking halftones the whole picture at the destination's scale.
@@ -302,8 +302,8 @@ TEST(DrawDibScaled, RefusedStretchFallsBackToHandResampling)
     TScaledDevice refusing;
     refusing.acceptsStretch = false;
     QImage image = canvas(5, 5);
-    EXPECT_EQ(draw(image, 0, 0, 5, 5, pic.rec(), 0, 0, 3, 3, refusing).path,
-        TScaledPath::HandResampled);
+    EXPECT_EQ(
+        draw(image, 0, 0, 5, 5, pic.rec(), 0, 0, 3, 3, refusing).path, TScaledPath::HandResampled);
     // Column i takes (3 - 1) * i div (5 - 1); stored row k of the copy, shown at row 4 - k,
     // takes stored row 2 * k div 4, which is picture row 2 - that from the top.
     const int col[5] = { 0, 0, 1, 1, 2 };
@@ -321,8 +321,9 @@ TEST(DrawDibScaled, RefusedStretchFallsBackToHandResampling)
     draw(image, 0, 0, 4, 4, pic16.rec(), 0, 0, 2, 2, refusing);
     EXPECT_EQ(image.pixel(3, 3), 0xFF000000u);
 
-    // Without device-independent transfers the last resort still shows the picture.
+    // A printer without device-independent transfers: the last resort still shows the picture.
     refusing.canDibToDevice = false;
+    refusing.isPrinter = true;
     Dib pic24 = picture24(4, 3);
     image = canvas(6, 5);
     const TScaledDrawResult r = draw(image, 1, 1, 4, 3, pic24.rec(), 0, 0, 4, 3, refusing);
@@ -348,10 +349,10 @@ TEST(DrawDibScaledClipping, VisiblePixelsEqualTheUnclippedPictureAtEveryZoom)
     for (const Case &c : cases) {
         const int dw = (w * c.zoom + 50) / 100, dh = (h * c.zoom + 50) / 100;
         QImage image = canvas(64, 48);
-        const TScaledDrawResult r = draw(image, -c.scrollX, -c.scrollY, dw, dh, pic24.rec(), 0, 0,
-            w, h);
-        SCOPED_TRACE(testing::Message() << "zoom " << c.zoom << " scroll " << c.scrollX << ", "
-                                        << c.scrollY);
+        const TScaledDrawResult r =
+            draw(image, -c.scrollX, -c.scrollY, dw, dh, pic24.rec(), 0, 0, w, h);
+        SCOPED_TRACE(testing::Message()
+            << "zoom " << c.zoom << " scroll " << c.scrollX << ", " << c.scrollY);
         expectStretched(image, -c.scrollX, -c.scrollY, dw, dh, w, h, probe);
         EXPECT_LE(r.rowsProduced, 48);
 
@@ -383,8 +384,7 @@ TEST(DrawDibScaledClipping, PainterClipAndTransformGiveTheSamePixels)
     for (int y = 0; y < 30; ++y) {
         for (int x = 0; x < 40; ++x) {
             const bool inClip = x < 12 || (x >= 25 && x < 34 && y >= 14 && y < 20);
-            ASSERT_EQ(clipped.pixel(x, y), inClip ? reference.pixel(x, y) : Grey)
-                << x << ", " << y;
+            ASSERT_EQ(clipped.pixel(x, y), inClip ? reference.pixel(x, y) : Grey) << x << ", " << y;
         }
     }
 }
@@ -394,8 +394,7 @@ TEST(DrawDibScaledClipping, HugeZoomProducesOnlyTheVisibleRows)
     // 320 x 320 at 30000 % is 96000 x 96000 pixels; a repaint must cost what the window shows.
     Dib pic = picture24(320, 320);
     QImage image = canvas(160, 100);
-    const TScaledDrawResult r
-        = draw(image, -9000, -9000, 96000, 96000, pic.rec(), 0, 0, 320, 320);
+    const TScaledDrawResult r = draw(image, -9000, -9000, 96000, 96000, pic.rec(), 0, 0, 320, 320);
     EXPECT_EQ(r.rowsProduced, 100);
     EXPECT_EQ(r.rowCopies, 1); // 100 rows at 300 pixels per picture row: one source row
     EXPECT_EQ(image.pixel(0, 0), probe(30, 30));
