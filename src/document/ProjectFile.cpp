@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QIODevice>
 #include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -48,6 +49,29 @@ std::int64_t strideOf(std::int64_t width, int bitCount)
     return (width * bitCount + 31) / 32 * 4;
 }
 
+// Moves the picture rows in pieces of about 4 MB (the rows are contiguous in the record and in
+// the file), reporting the progress of every row before the piece that holds it: 0 first, the
+// row percentages, 0 at the end.
+template <typename Move>
+bool transferRows(int rows, std::int32_t stride, const ProjectProgress &progress, Move move)
+{
+    const int perPiece = std::max(1, static_cast<int>((4 << 20) / std::max(stride, 1)));
+    if (progress)
+        progress(0);
+    for (int first = 0; first < rows; first += perPiece) {
+        const int count = std::min(perPiece, rows - first);
+        if (progress) {
+            for (int r = first; r < first + count; ++r)
+                progress(projectRowProgress(r, rows));
+        }
+        if (!move(first, count))
+            return false;
+    }
+    if (progress)
+        progress(0);
+    return true;
+}
+
 } // namespace
 
 int projectRowProgress(int row, int rowCount)
@@ -85,18 +109,14 @@ bool writeProject(QIODevice &out, const TElementList &elements, const TDibRec &p
         || !writeAll(out, picture.BitmapInfo, hs.headerSize))
         return false;
 
-    const int rows = header.biHeight;
-    if (progress)
-        progress(0);
-    for (int r = 0; r < rows; ++r) {
-        if (progress)
-            progress(projectRowProgress(r, rows));
-        const std::uint8_t *row = picture.Bits + static_cast<std::size_t>(r) * picture.BytesPerLine;
-        if (!writeAll(out, row, picture.BytesPerLine))
-            return false;
-    }
-    if (progress)
-        progress(0);
+    const bool rowsWritten =
+        transferRows(header.biHeight, picture.BytesPerLine, progress, [&](int first, int count) {
+            return writeAll(out,
+                picture.Bits + static_cast<std::size_t>(first) * picture.BytesPerLine,
+                static_cast<std::int64_t>(count) * picture.BytesPerLine);
+        });
+    if (!rowsWritten)
+        return false;
 
     return writeAll(out, &penColor, 4) && writeAll(out, &lineWidth, 8);
 }
@@ -162,18 +182,14 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
     pic.BitmapInfo->bmiHeader.biXPelsPerMeter = h.biXPelsPerMeter;
     pic.BitmapInfo->bmiHeader.biYPelsPerMeter = h.biYPelsPerMeter;
 
-    const int rows = h.biHeight;
-    if (progress)
-        progress(0);
-    for (int r = 0; r < rows; ++r) {
-        if (progress)
-            progress(projectRowProgress(r, rows));
-        if (!readAll(in, pic.Bits + static_cast<std::size_t>(r) * pic.BytesPerLine, stride))
-            return refuse(
-                QStringLiteral("the file holds fewer picture rows than its header announces"));
-    }
-    if (progress)
-        progress(0);
+    const bool rowsRead =
+        transferRows(h.biHeight, pic.BytesPerLine, progress, [&](int first, int count) {
+            return readAll(in, pic.Bits + static_cast<std::size_t>(first) * pic.BytesPerLine,
+                static_cast<std::int64_t>(count) * pic.BytesPerLine);
+        });
+    if (!rowsRead)
+        return refuse(
+            QStringLiteral("the file holds fewer picture rows than its header announces"));
 
     if (!readValue(in, c.penColor) || !readValue(in, c.lineWidth))
         return refuse(QStringLiteral("the pen colour or line width is missing"));
@@ -191,7 +207,9 @@ ProjectLoad loadProjectFile(const QString &fileName, const ProjectProgress &prog
 {
     ProjectLoad load;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // The reader asks for whole rows and the whole element block at once, so Qt's buffer would
+    // only add a copy.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         load.cannotOpen = true;
         load.result.reason = file.errorString();
         return load;
@@ -204,7 +222,8 @@ bool saveProjectFile(const QString &fileName, const TElementList &elements, cons
     std::uint32_t penColor, double lineWidth, const ProjectProgress &progress)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Rows and elements are written in large pieces; Qt's own buffer would only copy them again.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (!writeProject(file, elements, picture, penColor, lineWidth, progress)) {
         file.cancelWriting();
