@@ -11,6 +11,13 @@ std::int32_t countOf(const TElementList &list)
     return static_cast<std::int32_t>(list.Count());
 }
 
+// The list keeps its records packed in one block, so a walk over every record asks the store
+// for the first one only. Null for an empty list.
+TDrawElement *recordsOf(TElementList &list)
+{
+    return list.Count() > 0 ? list.Get(0) : nullptr;
+}
+
 void selectPoint(TPointD point, TPointD &dragCopy, std::uint8_t &flag)
 {
     dragCopy = point;
@@ -36,8 +43,9 @@ void selectWhole(TDrawElement &e)
 void NodeEditTool::clearSelection(TElementList &list)
 {
     const std::int32_t count = countOf(list);
+    TDrawElement *records = recordsOf(list);
     for (std::int32_t i = 0; i < count; ++i) {
-        TDrawElement *e = list.Get(i);
+        TDrawElement *e = &records[i];
         e->SelStart = e->SelEnd = e->SelCtrl1 = e->SelCtrl2 = 0;
     }
 }
@@ -61,16 +69,18 @@ bool NodeEditTool::anyPointInArea(const TDrawElement &element, TPointD a, TPoint
 
 bool NodeEditTool::nodeSelect(const ToolEvent &event, TElementList &list, double zoom)
 {
-    clearSelection(list);
     DragOrigin = event.picture;
-    const double cx = event.canvas.x();
-    const double cy = event.canvas.y();
-    const auto hits = [&](TPointD p) { return clickonpunkt(cx, cy, p.x, p.y, zoom); };
+    const PointHitTest test(event.canvas, zoom);
+    const auto hits = [&](TPointD p) { return test.hits(p); };
 
     bool hit = false;
     const std::int32_t count = countOf(list);
+    TDrawElement *records = recordsOf(list);
     for (std::int32_t i = 0; i < count; ++i) {
-        TDrawElement &e = *list.Get(i);
+        TDrawElement &e = records[i];
+        // Clearing each element's flags just before testing it is the same as clearing all
+        // first, as no element's test depends on another's flags, and walks the list once.
+        e.SelStart = e.SelEnd = e.SelCtrl1 = e.SelCtrl2 = 0;
         const std::int32_t kind = e.Kind;
         if (!hasDefiningPoints(kind))
             continue;
@@ -102,8 +112,9 @@ void NodeEditTool::nodeDrag(const ToolEvent &event, TElementList &list)
 {
     DragDelta = event.picture - DragOrigin;
     const std::int32_t count = countOf(list);
+    TDrawElement *records = recordsOf(list);
     for (std::int32_t i = 0; i < count; ++i) {
-        TDrawElement &e = *list.Get(i);
+        TDrawElement &e = records[i];
         moveIfSelected(e.Start, e.DragStart, e.SelStart, DragDelta);
         moveIfSelected(e.End, e.DragEnd, e.SelEnd, DragDelta);
         moveIfSelected(e.Ctrl1, e.DragCtrl1, e.SelCtrl1, DragDelta);
@@ -125,8 +136,9 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
     AreaDeleting = false;
     const TPointD a = DragOrigin;
     clearSelection(list);
+    TDrawElement *records = recordsOf(list);
     for (std::int32_t i = 0; i < countOf(list); ++i) {
-        TDrawElement &e = *list.Get(i);
+        TDrawElement &e = records[i];
         if (!hasDefiningPoints(e.Kind))
             continue;
         if (inArea(a, release, e.Start))

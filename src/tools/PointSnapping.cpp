@@ -8,6 +8,22 @@ bool clickonpunkt(double canvasX, double canvasY, double pointX, double pointY, 
         && std::fabs(canvasY - zoom * pointY / 100) <= 5;
 }
 
+PointHitTest::PointHitTest(QPoint canvas, double zoom)
+    : m_cx(canvas.x())
+    , m_cy(canvas.y())
+    , m_zoom(zoom)
+    , m_filter(zoom > 0 && std::isfinite(zoom))
+{
+    if (!m_filter)
+        return;
+    // A hundredth of a pixel more than the tolerance, far beyond any rounding of the exact test.
+    constexpr double Reach = 5.01;
+    m_xLo = (m_cx - Reach) * 100 / zoom;
+    m_xHi = (m_cx + Reach) * 100 / zoom;
+    m_yLo = (m_cy - Reach) * 100 / zoom;
+    m_yHi = (m_cy + Reach) * 100 / zoom;
+}
+
 bool hasDefiningPoints(std::int32_t kind)
 {
     return kind == KindLine || kind == KindEllipse || usesCtrl1(kind);
@@ -40,13 +56,12 @@ int definingPoints(const TDrawElement &element, TPointD points[4])
 bool snapPoint(const TElementList &list, QPoint canvas, double zoom, TPointD &position)
 {
     const auto count = static_cast<std::int32_t>(list.Count());
-    const double cx = canvas.x();
-    const double cy = canvas.y();
+    const PointHitTest test(canvas, zoom);
     TPointD points[4];
     for (std::int32_t i = 0; i < count; ++i) {
         const int n = definingPoints(list.at(i), points);
         for (int k = 0; k < n; ++k) {
-            if (clickonpunkt(cx, cy, points[k].x, points[k].y, zoom)) {
+            if (test.hits(points[k])) {
                 position = points[k];
                 return true;
             }

@@ -9,6 +9,31 @@
 // therefore the same on screen whatever the zoom.
 bool clickonpunkt(double canvasX, double canvasY, double pointX, double pointY, double zoom);
 
+// clickonpunkt for one canvas position against many points. Hit tests walk the whole list on
+// every press and move, so a comparison in picture units first turns away the points that are
+// plainly too far; only the few near ones are tested exactly, and the result is the same.
+class PointHitTest
+{
+public:
+    PointHitTest(QPoint canvas, double zoom);
+    bool hits(TPointD p) const
+    {
+        if (m_filter && (p.x < m_xLo || p.x > m_xHi || p.y < m_yLo || p.y > m_yHi))
+            return false;
+        return clickonpunkt(m_cx, m_cy, p.x, p.y, m_zoom);
+    }
+
+private:
+    double m_cx;
+    double m_cy;
+    double m_zoom;
+    bool m_filter;
+    double m_xLo = 0;
+    double m_xHi = 0;
+    double m_yLo = 0;
+    double m_yHi = 0;
+};
+
 // The defining points of an element in the order hit tests visit them: Start, End, then Ctrl1
 // for Bezier curves and Ctrl2 for cubic ones. An element of an unknown kind (only a damaged file
 // can hold one) has none. Returns how many were written to `points`.

@@ -1,0 +1,178 @@
+// Costs per mouse event of the tool logic: snapping and node selection walk the whole element
+// list on every event, and a rubber-band move repaints the drawing into the back buffer.
+#include "tools/PointSnapping.h"
+#include "tools/ToolController.h"
+#include "tools/ToolHost.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPen>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <random>
+
+namespace {
+
+// A traced drawing: chains of four short elements (line, quadratic, cubic, line) spread over
+// a large picture, none of them within reach of the top-left corner where the benchmarks point.
+void fillDrawing(TElementList &list, int count)
+{
+    std::mt19937 random(42);
+    std::uniform_real_distribution<double> coord(400, 4000);
+    std::uniform_real_distribution<double> step(-40, 40);
+    const auto near = [&](TPointD p) { return TPointD { p.x + step(random), p.y + step(random) }; };
+    for (int i = 0; i < count; ++i) {
+        TDrawElement *e = list.Append();
+        *e = {};
+        e->ChainPos = i % 4;
+        e->Kind = i % 4 == 1 ? KindQuadBezier : i % 4 == 2 ? KindCubicBezier : KindLine;
+        e->Start = i % 4 == 0 ? TPointD { coord(random), coord(random) } : list.at(i - 1).End;
+        e->End = near(e->Start);
+        e->Ctrl1 = near(e->Start);
+        e->Ctrl2 = near(e->End);
+    }
+}
+
+// A host whose painter either only clears the buffer (the tools' own share of a move) or
+// strokes every element as the real painter does, without the background picture.
+class BenchHost : public ToolHost
+{
+public:
+    explicit BenchHost(bool paintElements)
+        : m_paintElements(paintElements)
+    {
+    }
+    TElementList &elements() override { return list; }
+    double zoom() const override { return 25; }
+    QPoint imageToScreen(TPointD p) const override
+    {
+        return QPoint(static_cast<int>(std::nearbyint(25 * p.x / 100)),
+            static_cast<int>(std::nearbyint(25 * p.y / 100)));
+    }
+    QPen drawingPen() const override { return QPen(Qt::red, 1); }
+    void repaint() override { benchmark::DoNotOptimize(list.Count()); }
+    QImage &repaintBufferOnly() override
+    {
+        buffer.fill(Qt::white);
+        if (m_paintElements)
+            paintAll();
+        return buffer;
+    }
+    void showBuffer() override { }
+    void endpunkt(QPainter &, QPoint) override { }
+    bool panActive() const override { return false; }
+    void startPan(const ToolEvent &) override { }
+    void panStep(const ToolEvent &) override { }
+    void endPan() override { }
+    void updateHelperLines(const ToolEvent &) override { }
+
+    TDrawElement *cur = nullptr;
+    TElementList list { &cur };
+    QImage buffer { 1280, 800, QImage::Format_RGB32 };
+
+private:
+    void paintAll()
+    {
+        QPainter painter(&buffer);
+        painter.setPen(drawingPen());
+        const auto count = static_cast<std::int32_t>(list.Count());
+        for (std::int32_t i = 0; i < count; ++i) {
+            const TDrawElement &e = list.at(i);
+            const QPointF start(imageToScreen(e.Start));
+            const QPointF end(imageToScreen(e.End));
+            if (e.Kind == KindLine) {
+                painter.drawLine(start, end);
+                continue;
+            }
+            CubicControls c { e.Ctrl1, e.Ctrl2 };
+            if (e.Kind == KindQuadBezier)
+                c = raiseQuadratic(e.Start, e.Ctrl1, e.End);
+            QPainterPath path(start);
+            path.cubicTo(QPointF(imageToScreen(c.c1)), QPointF(imageToScreen(c.c2)), end);
+            painter.drawPath(path);
+        }
+    }
+    bool m_paintElements;
+};
+
+ToolEvent eventAt(int x, int y, ToolButton tool)
+{
+    ToolEvent e;
+    e.screen = QPoint(x, y);
+    e.canvas = e.screen;
+    e.picture = { x / 25.0 * 100, y / 25.0 * 100 };
+    e.tool = tool;
+    return e;
+}
+
+void BM_SnapMiss(benchmark::State &state)
+{
+    BenchHost host(false);
+    fillDrawing(host.list, static_cast<int>(state.range(0)));
+    const QPoint canvas(5, 5);
+    for (auto _ : state) {
+        TPointD p { 20, 20 };
+        benchmark::DoNotOptimize(snapPoint(host.list, canvas, 25, p));
+    }
+}
+BENCHMARK(BM_SnapMiss)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_NodeSelect(benchmark::State &state)
+{
+    BenchHost host(false);
+    fillDrawing(host.list, static_cast<int>(state.range(0)));
+    ToolController tools(host);
+    const ToolEvent press = eventAt(20, 30, ToolButton::Zeiger1);
+    for (auto _ : state)
+        tools.PaintBox1MouseDown(press);
+}
+BENCHMARK(BM_NodeSelect)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void BM_NodeDragStep(benchmark::State &state)
+{
+    BenchHost host(false);
+    fillDrawing(host.list, static_cast<int>(state.range(0)));
+    ToolController tools(host);
+    // Carrying every chain: the heaviest node drag there is.
+    tools.PaintBox1MouseDown(eventAt(0, 0, ToolButton::VerschiebBtn));
+    tools.PaintBox1MouseUp(eventAt(1200, 1200, ToolButton::VerschiebBtn));
+    int x = 0;
+    for (auto _ : state)
+        tools.PaintBox1MouseMove(eventAt(x++ % 50, 10, ToolButton::VerschiebBtn));
+}
+BENCHMARK(BM_NodeDragStep)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// A pointer move while a cubic curve is being placed: snapping, the buffer repaint and the
+// band. Arg 1 = the host strokes every element, 0 = it only clears the buffer.
+void BM_RubberBandMove(benchmark::State &state)
+{
+    BenchHost host(state.range(1) != 0);
+    fillDrawing(host.list, static_cast<int>(state.range(0)));
+    ToolController tools(host);
+    tools.PaintBox1MouseDown(eventAt(10, 10, ToolButton::Bezier2));
+    tools.PaintBox1MouseDown(eventAt(90, 10, ToolButton::Bezier2));
+    // The pointer stays where no point is, so snapping walks the whole list every time.
+    int x = 0;
+    for (auto _ : state)
+        tools.PaintBox1MouseMove(eventAt(10 + x++ % 50, 60, ToolButton::Bezier2));
+}
+BENCHMARK(BM_RubberBandMove)
+    ->Args({ 10000, 0 })
+    ->Args({ 10000, 1 })
+    ->Args({ 100000, 0 })
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
