@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/Chain.h"
+#include "raster/DibRec.h"
+#include "raster/scaled/ScaledDraw.h"
+#include "view/ViewTransform.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QSize>
+
+// Everything the drawing area shows, as the main window holds it at the moment of a paint.
+struct TPaintScene
+{
+    const TDibRec *picture = nullptr; // may be null or hold no pixels
+    const TElementList *elements = nullptr; // read only; its cursor is left alone
+    QColor penColor = QColor(255, 0, 0); // the fill colour of Shape1
+    double lineWidth = 3; // WidthEd, picture pixels at 100 %
+    TViewTransform view;
+    bool ShowPicCheck = true; // "Zeige Bild"
+    bool Zeiger1Down = false; // the node tool: Bezier handles are drawn
+    bool HandBtnDown = false; // the pan tool: no node markers
+    bool BufferOnly = false; // stop before the buffer would be shown
+    TScaledDevice device; // the display, for the picture's path choice
+};
+
+struct TPaintResult
+{
+    // False when BufferOnly stopped the paint. Otherwise the caller copies the back buffer to
+    // the drawing area, repaints the horizontal and then the vertical ruler, and clears
+    // HelperLinesShown, in that order.
+    bool copyDue = false;
+    TScaledDrawResult picture; // how the background picture went into the buffer
+};
+
+// Renders the whole drawing area into the back buffer, resized first to the area's size: a
+// white ground, the picture while "Zeige Bild" is checked, then every element in list order
+// with its node markers (and its handles while the node tool is down) and closing line.
+// Drawing is aliased, like the platform's own line drawing, so pixels are exact.
+TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScene &scene);
+
+// A node marker centred on drawing-area point (x, y): a white 11 x 11 ring inside a black
+// 13 x 13 ring. Nothing while the pan tool is down. The colour is accepted for the callers'
+// sake; every marker is the same white-and-black square so it shows on any background. The
+// painter's pen is left as it was.
+void endpunkt(QPainter &canvas, int x, int y, const QColor &colour, bool HandBtnDown);
+
+// The colours the painter asks for: blue at Start and End points, green at control points.
+inline const QColor NodeMarkerColour(0, 0, 255);
+inline const QColor ControlMarkerColour(0, 128, 0);

@@ -1,0 +1,78 @@
+#include "view/ViewNavigation.h"
+
+#include <algorithm>
+#include <cmath>
+
+bool TViewNavigation::setZoom(double zoom)
+{
+    if (std::isnan(zoom))
+        return false;
+    zoom = std::clamp(zoom, MinZoom, MaxZoom);
+    if (zoom == m_view.zoom)
+        return false;
+    m_view.zoom = zoom;
+    return true;
+}
+
+bool TViewNavigation::setScroll(int &value, int position)
+{
+    position = std::clamp(position, MinScroll, MaxScroll);
+    if (position == value)
+        return false;
+    value = position;
+    return !m_panStepActive;
+}
+
+bool TViewNavigation::setScrollX(int position)
+{
+    return setScroll(m_view.scrollX, position);
+}
+
+bool TViewNavigation::setScrollY(int position)
+{
+    return setScroll(m_view.scrollY, position);
+}
+
+bool TViewNavigation::wheel(int angleDeltaY)
+{
+    if (angleDeltaY == 0)
+        return false;
+    return setScrollY(m_view.scrollY + (angleDeltaY < 0 ? WheelStep : -WheelStep));
+}
+
+bool TViewNavigation::panPress(QPoint position, bool rightButton, bool panToolDown)
+{
+    if (!panToolDown || rightButton)
+        return false;
+    m_panActive = true;
+    m_panAnchorX = position.x();
+    m_panAnchorY = position.y();
+    m_panAnchorScrollX = m_view.scrollX;
+    m_panAnchorScrollY = m_view.scrollY;
+    return true;
+}
+
+bool TViewNavigation::panMove(QPoint position)
+{
+    if (!m_panActive)
+        return false;
+    // Both positions change before the one redraw, so a diagonal drag never shows a
+    // half-moved picture; the anchors make the content follow the mouse exactly.
+    m_panStepActive = true;
+    setScrollX(static_cast<int>(std::clamp<long long>(
+        static_cast<long long>(m_panAnchorScrollX) + m_panAnchorX - position.x(), MinScroll,
+        MaxScroll)));
+    setScrollY(static_cast<int>(std::clamp<long long>(
+        static_cast<long long>(m_panAnchorScrollY) + m_panAnchorY - position.y(), MinScroll,
+        MaxScroll)));
+    m_panStepActive = false;
+    return true;
+}
+
+bool TViewNavigation::panRelease()
+{
+    if (!m_panActive)
+        return false;
+    m_panActive = false;
+    return true;
+}

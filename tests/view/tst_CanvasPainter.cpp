@@ -1,0 +1,237 @@
+#include "view/CanvasPainter.h"
+
+#include <QImage>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <initializer_list>
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb Black = 0xFF000000;
+constexpr QRgb Red = 0xFFFF0000;
+
+TDrawElement element(int kind, int chainPos, TPointD start, TPointD end, TPointD c1 = {},
+    TPointD c2 = {}, bool closes = false)
+{
+    TDrawElement e;
+    std::memset(&e, 0, sizeof e);
+    e.Kind = kind;
+    e.ChainPos = chainPos;
+    e.Start = start;
+    e.End = end;
+    e.Ctrl1 = c1;
+    e.Ctrl2 = c2;
+    e.ClosesChain = closes ? 1 : 0;
+    return e;
+}
+
+struct Fixture
+{
+    TElementList list;
+    TPaintScene scene;
+    QImage buffer;
+
+    explicit Fixture(std::initializer_list<TDrawElement> elements)
+    {
+        for (const TDrawElement &e : elements)
+            *list.Append() = e;
+        scene.elements = &list;
+        scene.ShowPicCheck = false;
+    }
+
+    TPaintResult paint(QSize size = QSize(100, 80)) { return PaintBox1Paint(buffer, size, scene); }
+
+    // How many pixels of one column, or one row, have the colour.
+    int columnCount(int x, QRgb colour) const
+    {
+        int n = 0;
+        for (int y = 0; y < buffer.height(); ++y)
+            n += buffer.pixel(x, y) == colour;
+        return n;
+    }
+};
+
+// The ring of pixels at Chebyshev distance d from (x, y).
+bool ringIs(const QImage &image, int x, int y, int d, QRgb colour)
+{
+    for (int i = -d; i <= d; ++i) {
+        for (QPoint p : { QPoint(x + i, y - d), QPoint(x + i, y + d), QPoint(x - d, y + i),
+                 QPoint(x + d, y + i) }) {
+            if (image.pixel(p) != colour)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(CanvasPainter, MarkerIsAWhiteRingInsideABlackRing)
+{
+    QImage image(30, 30, QImage::Format_RGB32);
+    image.fill(qRgb(1, 2, 3));
+    QPainter p(&image);
+    p.setPen(QPen(Qt::green, 4));
+    endpunkt(p, 15, 14, NodeMarkerColour, false);
+    EXPECT_EQ(p.pen().color(), QColor(Qt::green));
+    EXPECT_EQ(p.pen().width(), 4);
+    p.end();
+    EXPECT_TRUE(ringIs(image, 15, 14, 5, White));
+    EXPECT_TRUE(ringIs(image, 15, 14, 6, Black));
+    EXPECT_TRUE(ringIs(image, 15, 14, 4, qRgb(1, 2, 3)));
+    EXPECT_TRUE(ringIs(image, 15, 14, 7, qRgb(1, 2, 3)));
+}
+
+TEST(CanvasPainter, StrokeCrossesItsMarkersAndPenWidthFollowsTheZoom)
+{
+    struct Case
+    {
+        double lineWidth, zoom;
+        int rows;
+    };
+    for (const Case c : { Case { 0.1, 100, 1 }, Case { 2.5, 100, 2 }, Case { 2.5, 300, 8 } }) {
+        // A line across the area at picture y 10, seen at the zoom's scale.
+        Fixture f { element(KindLine, 0, { 10, 10 }, { 30, 10 }) };
+        f.scene.lineWidth = c.lineWidth;
+        f.scene.view.zoom = c.zoom;
+        f.paint();
+        const int x = static_cast<int>(20 * c.zoom / 100);
+        EXPECT_EQ(f.columnCount(x, Red), c.rows) << c.lineWidth << " at " << c.zoom;
+        // The marker at Start is drawn before the stroke, which passes over it.
+        const QPoint s = f.scene.view.ImageToScreen(10, 10);
+        EXPECT_EQ(f.buffer.pixel(s.x() + 5, s.y()), Red);
+        EXPECT_EQ(f.buffer.pixel(s.x() - 5, s.y() + 5), White);
+        EXPECT_EQ(f.buffer.pixel(s.x() - 6, s.y() - 6), Black);
+    }
+}
+
+TEST(CanvasPainter, MarkersFollowChainPosAndVanishWithThePanTool)
+{
+    Fixture f { element(KindLine, 0, { 20, 20 }, { 60, 20 }),
+        element(KindLine, 1, { 60, 20 }, { 60, 60 }) };
+    f.scene.lineWidth = 0.1;
+    f.paint();
+    EXPECT_TRUE(ringIs(f.buffer, 20, 20, 6, Black) == false); // the stroke crosses the ring
+    EXPECT_EQ(f.buffer.pixel(14, 14), Black);
+    EXPECT_EQ(f.buffer.pixel(54, 14), Black); // End of the first, no Start of the second
+    EXPECT_EQ(f.buffer.pixel(54, 66), Black);
+
+    f.scene.HandBtnDown = true;
+    f.paint();
+    EXPECT_EQ(f.buffer.pixel(14, 14), White);
+    EXPECT_EQ(f.buffer.pixel(54, 14), White);
+    EXPECT_EQ(f.buffer.pixel(40, 20), Red);
+}
+
+TEST(CanvasPainter, HandlesOnlyWhileTheNodeToolIsDown)
+{
+    // A cubic from (10, 70) to (90, 70) with control points high above: the handle from Start
+    // to Ctrl1 runs up the column x = 10.
+    Fixture f { element(KindCubicBezier, 0, { 10, 70 }, { 90, 70 }, { 10, 10 }, { 90, 10 }) };
+    f.scene.lineWidth = 0.1;
+    f.paint();
+    EXPECT_EQ(f.buffer.pixel(11, 40), White);
+    EXPECT_EQ(f.buffer.pixel(10, 10 - 6), Black); // control-point marker without the node tool
+
+    f.scene.Zeiger1Down = true;
+    f.paint();
+    EXPECT_EQ(f.buffer.pixel(10, 40), White); // the white handle over ...
+    EXPECT_EQ(f.buffer.pixel(9, 40), Black); // ... the black one, 3 pixels wide
+    EXPECT_EQ(f.buffer.pixel(11, 40), Black);
+    EXPECT_EQ(f.buffer.pixel(90, 40), White);
+    EXPECT_EQ(f.buffer.pixel(91, 40), Black);
+}
+
+TEST(CanvasPainter, QuadraticIsDrawnAsItsCubic)
+{
+    TPaintScene base;
+    Fixture quad { element(KindQuadBezier, 0, { 0, 0 }, { 30, 30 }, { 30, 0 }) };
+    Fixture cubic { element(KindCubicBezier, 0, { 0, 0 }, { 30, 30 }, { 20, 0 }, { 30, 10 }) };
+    for (Fixture *f : { &quad, &cubic }) {
+        f->scene.HandBtnDown = true; // no markers: the two kinds mark different points
+        f->scene.view = { 200, -10, -10 };
+        f->paint();
+    }
+    EXPECT_EQ(quad.buffer, cubic.buffer);
+    EXPECT_GT(quad.columnCount(50, Red), 0);
+}
+
+TEST(CanvasPainter, ClosingLineReturnsToTheChainStartOnlyWhenThereIsOne)
+{
+    Fixture f { element(KindLine, 0, { 10, 10 }, { 70, 10 }),
+        element(KindLine, 1, { 70, 10 }, { 70, 60 }),
+        element(KindLine, 2, { 70, 60 }, { 10, 60 }, {}, {}, true) };
+    f.scene.HandBtnDown = true;
+    f.scene.lineWidth = 1;
+    f.paint();
+    EXPECT_EQ(f.buffer.pixel(10, 35), Red);
+
+    Fixture orphan { element(KindLine, 1, { 70, 10 }, { 70, 60 }),
+        element(KindLine, 2, { 70, 60 }, { 10, 60 }, {}, {}, true) };
+    orphan.scene.HandBtnDown = true;
+    orphan.scene.lineWidth = 1;
+    orphan.paint();
+    EXPECT_EQ(orphan.columnCount(10, Red), 1); // only the end of the bottom line
+
+    // An element of an unknown kind draws nothing of its own, but its closing line still goes.
+    Fixture odd { element(KindLine, 0, { 10, 10 }, { 70, 10 }),
+        element(5, 1, { 70, 10 }, { 70, 60 }, {}, {}, true) };
+    odd.scene.HandBtnDown = true;
+    odd.paint();
+    EXPECT_EQ(odd.buffer.pixel(70, 30), White);
+    EXPECT_EQ(odd.buffer.pixel(40, 35), Red);
+}
+
+TEST(CanvasPainter, EllipseIsInscribedInItsCornersEitherWayRound)
+{
+    Fixture a { element(KindEllipse, 0, { 10, 20 }, { 90, 60 }) };
+    Fixture b { element(KindEllipse, 0, { 90, 60 }, { 10, 20 }) };
+    for (Fixture *f : { &a, &b }) {
+        f->scene.HandBtnDown = true;
+        f->scene.lineWidth = 0.1;
+        f->paint();
+    }
+    EXPECT_EQ(a.buffer, b.buffer);
+    EXPECT_EQ(a.buffer.pixel(50, 20), Red);
+    EXPECT_EQ(a.buffer.pixel(50, 40), White); // hollow
+    EXPECT_EQ(a.buffer.pixel(10, 40), Red);
+}
+
+TEST(CanvasPainter, PictureOnlyWhenShownAndBufferOnlyStopsBeforeTheCopy)
+{
+    Dib pic = Dib::create(4, 3, 24);
+    std::memset(pic.rec().Bits, 0x40, static_cast<std::size_t>(pic.rec().BytesPerLine) * 3);
+    Fixture f {};
+    f.scene.picture = &pic.rec();
+    f.scene.view = { 150, -5, -2 };
+    f.scene.ShowPicCheck = true;
+    const TPaintResult r = f.paint(QSize(20, 10));
+    EXPECT_TRUE(r.copyDue);
+    EXPECT_EQ(r.picture.path, TScaledPath::Rows24);
+    EXPECT_EQ(f.buffer.size(), QSize(20, 10));
+    // Size RoundEven(4 * 1.5) x RoundEven(3 * 1.5) = 6 x 4 (4.5 goes to 4) at (5, 2).
+    EXPECT_EQ(f.buffer.pixel(5, 2), qRgb(0x40, 0x40, 0x40));
+    EXPECT_EQ(f.buffer.pixel(10, 5), qRgb(0x40, 0x40, 0x40));
+    EXPECT_EQ(f.buffer.pixel(11, 5), White);
+    EXPECT_EQ(f.buffer.pixel(10, 6), White);
+    EXPECT_EQ(f.buffer.pixel(4, 2), White);
+
+    f.scene.ShowPicCheck = false;
+    f.scene.BufferOnly = true;
+    const TPaintResult hidden = f.paint(QSize(20, 10));
+    EXPECT_FALSE(hidden.copyDue);
+    EXPECT_EQ(hidden.picture.path, TScaledPath::None);
+    EXPECT_EQ(f.buffer.pixel(5, 2), White);
+}
+
+TEST(CanvasPainter, ElementsFarOutsideTheAreaChangeNothing)
+{
+    Fixture f { element(
+        KindCubicBezier, 0, { 5000, 5000 }, { 6000, 5000 }, { 5000, 1 }, { 6000, 1 }) };
+    f.scene.lineWidth = 10;
+    f.paint();
+    QImage white(100, 80, QImage::Format_RGB32);
+    white.fill(White);
+    EXPECT_EQ(f.buffer, white);
+}

@@ -1,0 +1,149 @@
+#include "view/Ruler.h"
+
+#include <QImage>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb Black = 0xFF000000;
+
+const TRulerTick *tickAt(const TRulerLayout &layout, int value, TTickKind kind)
+{
+    auto it = std::find_if(layout.ticks.begin(), layout.ticks.end(),
+        [&](const TRulerTick &t) { return t.value == value && t.kind == kind; });
+    return it == layout.ticks.end() ? nullptr : &*it;
+}
+
+QImage render(TRulerOrientation o, int w, int h, double zoom, int scroll)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(qRgb(200, 0, 0));
+    QPainter p(&image);
+    paintRuler(p, o, w, h, zoom, scroll);
+    return image;
+}
+
+// The black pixels of one column between two rows, both included.
+int blackInColumn(const QImage &image, int x, int y0, int y1)
+{
+    int n = 0;
+    for (int y = y0; y <= y1; ++y)
+        n += image.pixel(x, y) == Black;
+    return n;
+}
+
+bool anyBlack(const QImage &image, const QRect &r)
+{
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (image.pixel(x, y) == Black)
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST(RulerLayout, StepFollowsTheZoomOnAn801PixelRuler)
+{
+    const std::pair<double, int> cases[] = { { 100, 40 }, { 1000, 5 }, { 3000, 1 }, { 30000, 1 },
+        { 10, 100 }, { 200, 20 }, { 400, 10 } };
+    for (auto [zoom, step] : cases)
+        EXPECT_EQ(layoutRuler(TRulerOrientation::Horizontal, 801, zoom, 0).step, step) << zoom;
+}
+
+TEST(RulerLayout, ZoomHundredLabelsEveryFortyWithTicksEveryFour)
+{
+    const TRulerLayout l = layoutRuler(TRulerOrientation::Horizontal, 801, 100, 0);
+    EXPECT_FLOAT_EQ(l.lo, 0);
+    EXPECT_FLOAT_EQ(l.hi, 801);
+    EXPECT_DOUBLE_EQ(l.distance, 50);
+    ASSERT_NE(tickAt(l, 40, TTickKind::Full), nullptr);
+    EXPECT_EQ(tickAt(l, 40, TTickKind::Full)->position, 40);
+    EXPECT_NE(tickAt(l, 4, TTickKind::Odd), nullptr);
+    EXPECT_NE(tickAt(l, 8, TTickKind::Even), nullptr);
+    EXPECT_EQ(tickAt(l, -4, TTickKind::Odd), nullptr); // left of the ruler: skipped
+    EXPECT_NE(tickAt(l, 840, TTickKind::Full), nullptr); // the last index is included
+}
+
+TEST(RulerLayout, NeighbouringTicksShareAPositionAtHighZoom)
+{
+    const TRulerLayout l = layoutRuler(TRulerOrientation::Horizontal, 801, 1000, 0);
+    // v = Trunc(t / 2): indices 2 and 3 both give 1, at ruler pixel 10.
+    EXPECT_EQ(tickAt(l, 1, TTickKind::Even)->position, 10);
+    EXPECT_EQ(tickAt(l, 1, TTickKind::Odd)->position, 10);
+
+    const TRulerLayout one = layoutRuler(TRulerOrientation::Horizontal, 801, 3000, 0);
+    // Hi is 26.7 in single precision, a little above it, so 801 * 7 / Hi lands just short of
+    // pixel 210.
+    EXPECT_EQ(tickAt(one, 7, TTickKind::Full)->position, 209);
+    EXPECT_EQ(tickAt(one, 7, TTickKind::Odd)->position, 209);
+    EXPECT_EQ(tickAt(one, 0, TTickKind::Full)->position, 0);
+
+    const TRulerLayout low = layoutRuler(TRulerOrientation::Horizontal, 801, 10, 0);
+    EXPECT_EQ(tickAt(low, 100, TTickKind::Full)->position, 10);
+    EXPECT_EQ(tickAt(low, 200, TTickKind::Full)->position, 20);
+}
+
+TEST(RulerLayout, NegativeScrollGivesNegativeLabels)
+{
+    const TRulerLayout l = layoutRuler(TRulerOrientation::Horizontal, 801, 100, -100);
+    EXPECT_EQ(tickAt(l, -80, TTickKind::Full)->position, 20);
+    EXPECT_EQ(tickAt(l, -120, TTickKind::Full), nullptr);
+    EXPECT_EQ(QString::number(tickAt(l, -80, TTickKind::Full)->value), QStringLiteral("-80"));
+}
+
+TEST(RulerLayout, VerticalRulerKeepsTicksAboveItsTopAndCopesWhenShort)
+{
+    // The vertical ruler divides by (H - 1) div 50 and maps over H - 1 pixels.
+    const TRulerLayout l = layoutRuler(TRulerOrientation::Vertical, 301, 100, -2);
+    EXPECT_EQ(l.step, 40); // D = 301 / 6
+    EXPECT_EQ(tickAt(l, 0, TTickKind::Full)->position, 1);
+    EXPECT_NE(tickAt(l, -4, TTickKind::Odd), nullptr);
+
+    for (int h : { 1, 30, 50, 51 }) {
+        const TRulerLayout s = layoutRuler(TRulerOrientation::Vertical, h, 100, 0);
+        EXPECT_EQ(s.step, h <= 2 ? 1 : rulerLabelStep(static_cast<double>(s.hi - s.lo))) << h;
+        EXPECT_FALSE(s.ticks.empty());
+    }
+    EXPECT_TRUE(layoutRuler(TRulerOrientation::Horizontal, 0, 100, 0).ticks.empty());
+}
+
+TEST(RulerPainting, HorizontalTicksFrameAndLabels)
+{
+    const QImage r = render(TRulerOrientation::Horizontal, 801, 49, 100, 0);
+    // The frame all round.
+    for (QPoint p : { QPoint(0, 0), QPoint(800, 0), QPoint(800, 48), QPoint(0, 48), QPoint(400, 0),
+             QPoint(400, 48), QPoint(0, 20), QPoint(800, 20) })
+        EXPECT_EQ(r.pixel(p), Black) << p.x() << ", " << p.y();
+    EXPECT_EQ(r.pixel(2, 25), White);
+    // A labelled tick crosses the ruler; short ticks stop one pixel before the bottom frame,
+    // odd ones 16 pixels long, even ones 13.
+    EXPECT_EQ(blackInColumn(r, 120, 0, 47), 48);
+    EXPECT_EQ(blackInColumn(r, 124, 17, 47), 16); // below the label "120"
+    EXPECT_EQ(r.pixel(124, 31), White);
+    EXPECT_EQ(blackInColumn(r, 128, 17, 47), 13);
+    EXPECT_EQ(r.pixel(126, 40), White);
+    // The label "120" is written to the right of its tick, from the top.
+    EXPECT_TRUE(anyBlack(r, QRect(121, 1, 20, 15)));
+    EXPECT_FALSE(anyBlack(r, QRect(105, 1, 14, 15))); // "80" ends well before
+}
+
+TEST(RulerPainting, VerticalHasNoTopEdge)
+{
+    const QImage r = render(TRulerOrientation::Vertical, 49, 301, 100, -2);
+    EXPECT_EQ(r.pixel(20, 0), White);
+    EXPECT_EQ(r.pixel(0, 0), Black);
+    EXPECT_EQ(r.pixel(48, 0), Black);
+    EXPECT_EQ(r.pixel(20, 300), Black);
+    // Full tick of 0 at row 1 across the ruler, stopping before the right edge column.
+    int n = 0;
+    for (int x = 0; x < 48; ++x)
+        n += r.pixel(x, 1) == Black;
+    EXPECT_EQ(n, 48);
+    // Short odd tick of 4: from x = 48 - 16 to 47.
+    const int p4 = layoutRuler(TRulerOrientation::Vertical, 301, 100, -2).ticks.empty() ? 0 : 5;
+    EXPECT_EQ(r.pixel(32, p4), Black);
+    EXPECT_EQ(r.pixel(31, p4), White);
+}
