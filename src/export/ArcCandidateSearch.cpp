@@ -1,0 +1,98 @@
+#include "export/ArcCandidateSearch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Half a unit in the last place of a double, the relative error of one rounded operation.
+constexpr double Unit = std::numeric_limits<double>::epsilon() / 2;
+
+// Outside this range of magnitudes the error bounds below no longer hold (squares overflow or
+// fall into the subnormal range), so the walk decides.
+constexpr double SmallestScale = 1e-130;
+constexpr double LargestScale = 1e130;
+
+// How many candidates on each side of the projection are compared directly.
+constexpr int Window = 2;
+
+} // namespace
+
+TPointD candidatePoint(const ArcCandidateProblem &p, int k)
+{
+    const double s = k / 1000.0;
+    return { p.c.x + s * p.w.x, p.c.y + s * p.w.y };
+}
+
+int literalCandidate(const ArcCandidateProblem &p)
+{
+    int best = MaxArcCandidate;
+    double bestDistance = candidateDistance(p, best);
+    for (int k = MaxArcCandidate - 1; k >= -MaxArcCandidate; --k) {
+        const double d = candidateDistance(p, k);
+        if (d < bestDistance) {
+            best = k;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
+{
+    auto fallBack = [&]() {
+        if (fellBack)
+            *fellBack = true;
+        return literalCandidate(p);
+    };
+    if (fellBack)
+        *fellBack = false;
+
+    // Every computed distance differs from the true distance to the (exact) candidate point by at
+    // most a few units of the magnitudes that enter it: the rounding of s * w, of C + s * w and of
+    // the difference to M on each axis, and a relative error of the squares, their sum and the
+    // root. `axisError` bounds the first part for both axes together.
+    const double scaleX = std::fabs(p.c.x) + std::fabs(p.w.x) + std::fabs(p.m.x);
+    const double scaleY = std::fabs(p.c.y) + std::fabs(p.w.y) + std::fabs(p.m.y);
+    const double scale = scaleX + scaleY;
+    if (!(scale >= SmallestScale && scale <= LargestScale))
+        return fallBack();
+    const double ww = p.w.x * p.w.x + p.w.y * p.w.y;
+    if (!(ww > 0))
+        return fallBack();
+    const double projection = ((p.m.x - p.c.x) * p.w.x + (p.m.y - p.c.y) * p.w.y) / ww;
+    if (!std::isfinite(projection))
+        return fallBack();
+
+    const double nearest = std::clamp(
+        std::nearbyint(projection * 1000.0), double(-MaxArcCandidate), double(MaxArcCandidate));
+    const int centre = static_cast<int>(nearest);
+    const int lo = std::max(-MaxArcCandidate, centre - Window);
+    const int hi = std::min(MaxArcCandidate, centre + Window);
+
+    double distance[2 * Window + 1];
+    int best = hi;
+    for (int k = hi; k >= lo; --k) {
+        distance[k - lo] = candidateDistance(p, k);
+        if (distance[k - lo] < distance[best - lo])
+            best = k;
+    }
+
+    // A candidate outside the window can neither beat nor tie the best one when the distance
+    // grows, beyond doubt, from the window's last candidate to its edge candidate, and the edge
+    // candidate lies beyond doubt farther than the best one. The true distance is convex along the
+    // bisector, so once it grows it keeps growing; `margin` covers the rounding of both values
+    // compared and of any candidate farther out.
+    const double axisError = 8 * Unit * scale;
+    auto provenMinimum = [&](int edge, int inner) {
+        const double dEdge = distance[edge - lo];
+        const double margin = axisError + 8 * Unit * dEdge + 1e-150;
+        return dEdge - distance[inner - lo] > margin && dEdge - distance[best - lo] > margin;
+    };
+    if (hi < MaxArcCandidate && (best == hi || !provenMinimum(hi, hi - 1)))
+        return fallBack();
+    if (lo > -MaxArcCandidate && (best == lo || !provenMinimum(lo, lo + 1)))
+        return fallBack();
+    return best;
+}

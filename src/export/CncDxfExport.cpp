@@ -1,0 +1,381 @@
+#include "export/CncDxfExport.h"
+
+#include "export/DxfNumber.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+// The opening of every file: a TABLES section with the one line type "AUSGEZOGEN" and the one
+// layer "0", then the start of the ENTITIES section. The blanks before the group codes belong to
+// the lines; the machines' readers have always been given exactly these bytes.
+constexpr const char *FixedOpening[] = {
+    " 0", "SECTION", "  2", "TABLES", " 0", "TABLE", " 2", "LTYPE", "70", "1", //
+    "0", "LTYPE", "2", "AUSGEZOGEN", "70", "0", "3", "Ausgezogenen Linie", "72", "65", //
+    "73", "0", "40", "0.0", "0", "ENDTAB", " 0", "TABLE", " 2", "LAYER", //
+    "70", "1", "0", "LAYER", "2", "0", "70", "0", "62", "7", //
+    "6", "AUSGEZOGEN", " 0", "ENDTAB", " 0", "ENDSEC", " 0", "SECTION", "  2", "ENTITIES", //
+};
+static_assert(std::size(FixedOpening) == 50);
+
+constexpr const char *FixedClosing[] = { "  0", "ENDSEC", "  0", "EOF" };
+
+// The text is handed to the device in blocks of about this size.
+constexpr std::size_t FlushSize = 1 << 20;
+
+// Below this absolute value of twice the triangle's area (in output units squared) the three
+// points of a piece count as one straight line.
+constexpr double CollinearLimit = 1E-8;
+
+// sin and cos of j x 22.5 degrees. At the quarter turns they are exactly 0 and +-1, so the outline
+// passes exactly through the middles of the rectangle's sides and ends exactly where it began;
+// the library functions give values like 1.2E-16 there, which would leave the contour a hair open.
+double ellipseSin(int j)
+{
+    switch (j % 16) {
+    case 0:
+    case 8:
+        return 0.0;
+    case 4:
+        return 1.0;
+    case 12:
+        return -1.0;
+    default:
+        return std::sin(j * (std::numbers::pi / 8));
+    }
+}
+
+double ellipseCos(int j)
+{
+    switch (j % 16) {
+    case 0:
+        return 1.0;
+    case 4:
+    case 12:
+        return 0.0;
+    case 8:
+        return -1.0;
+    default:
+        return std::cos(j * (std::numbers::pi / 8));
+    }
+}
+
+bool finite(TPointD p)
+{
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+} // namespace
+
+CncDxfExport::CncDxfExport(const DxfExportParams &params, QIODevice &device)
+    : m_device(device)
+    , m_q(params.scaleDivisor())
+    , m_pieces(params.effectivePieces())
+{
+    m_buffer.reserve(FlushSize + 4096);
+}
+
+bool CncDxfExport::write(TElementList &list)
+{
+    writeFixedOpening();
+    const auto count = static_cast<std::int32_t>(list.Count());
+    // First pass: lines and curves in list order. Second pass: the ellipses. The polyline state
+    // runs on from one pass into the other.
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TDrawElement &e = *list.Get(i);
+        if (e.Kind == KindEllipse)
+            continue;
+        writeElement(e);
+        if (e.ClosesChain)
+            writeClosingLine(list, i);
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TDrawElement &e = *list.Get(i);
+        if (e.Kind != KindEllipse)
+            continue;
+        writeElement(e);
+        if (e.ClosesChain)
+            writeClosingLine(list, i);
+    }
+    return finish();
+}
+
+void CncDxfExport::writeElement(const TDrawElement &e)
+{
+    switch (e.Kind) {
+    case KindLine: {
+        const TPointD a = toOutput(e.Start);
+        const TPointD b = toOutput(e.End);
+        writeSegment(a.x, a.y, b.x, b.y, 0);
+        break;
+    }
+    case KindQuadBezier: {
+        const TPointD p0 = toOutput(e.Start);
+        const TPointD c = toOutput(e.Ctrl1);
+        const TPointD p2 = toOutput(e.End);
+        const TPointD c1 { p0.x + 2.0 / 3.0 * (c.x - p0.x), p0.y + 2.0 / 3.0 * (c.y - p0.y) };
+        const TPointD c2 { c.x + 1.0 / 3.0 * (p2.x - c.x), c.y + 1.0 / 3.0 * (p2.y - c.y) };
+        bezierToArcs(p0.x, p0.y, c1.x, c1.y, c2.x, c2.y, p2.x, p2.y);
+        break;
+    }
+    case KindCubicBezier: {
+        const TPointD p0 = toOutput(e.Start);
+        const TPointD c1 = toOutput(e.Ctrl1);
+        const TPointD c2 = toOutput(e.Ctrl2);
+        const TPointD p3 = toOutput(e.End);
+        bezierToArcs(p0.x, p0.y, c1.x, c1.y, c2.x, c2.y, p3.x, p3.y);
+        break;
+    }
+    case KindEllipse: {
+        const TPointD a = toOutput(e.Start);
+        const TPointD b = toOutput(e.End);
+        ellipseToArcs(a.x, a.y, b.x, b.y);
+        break;
+    }
+    default:
+        // Only a damaged project holds other kinds; they have no geometry to cut.
+        break;
+    }
+}
+
+// A chain the user closed is cut closed: a straight segment from the closing element's End back
+// to the Start of its chain's first element, right after the element's own segments, so it
+// continues the polyline the element ended.
+void CncDxfExport::writeClosingLine(TElementList &list, std::int32_t index)
+{
+    const std::int32_t first = chainStartIndex(list, index);
+    if (first < 0)
+        return;
+    const TPointD from = toOutput(list.at(index).End);
+    const TPointD to = toOutput(list.at(first).Start);
+    writeSegment(from.x, from.y, to.x, to.y, 0);
+}
+
+double CncDxfExport::bezierPoint(double p0, double p1, double p2, double p3, double t)
+{
+    const double mt = 1 - t;
+    return mt * mt * mt * p0 + 3 * t * mt * mt * p1 + 3 * t * t * mt * p2 + t * t * t * p3;
+}
+
+void CncDxfExport::writeSegment(
+    double startX, double startY, double endX, double endY, double bulge)
+{
+    // A point that is not a finite number (a damaged project, coordinates beyond the range of a
+    // double after scaling) cannot be cut; the segment is left out rather than written as text a
+    // machine would misread.
+    if (!std::isfinite(startX) || !std::isfinite(startY) || !std::isfinite(endX)
+        || !std::isfinite(endY))
+        return;
+    if (!std::isfinite(bulge))
+        bulge = 0;
+
+    if (!m_polylineOpen) {
+        m_polylineOpen = true;
+        line("0");
+        line("POLYLINE");
+        line("8");
+        line("0");
+        line("66");
+        line("1");
+    } else if (startX != m_lastVertex.x || startY != m_lastVertex.y) {
+        line("0");
+        line("SEQEND");
+        line("0");
+        line("POLYLINE");
+        line("8");
+        line("0");
+        line("66");
+        line("1");
+    }
+    vertex(startX, startY, bulge);
+    vertex(endX, endY, bulge);
+    m_lastVertex = { endX, endY };
+    flushIfFull();
+}
+
+void CncDxfExport::bezierToArcs(
+    double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
+{
+    const double n = m_pieces;
+    for (int i = 1; i <= m_pieces; ++i) {
+        const double t0 = (i - 1) / n;
+        const double tm = (i - 0.5) / n;
+        const double t1 = i / n;
+        const TPointD a { bezierPoint(x0, x1, x2, x3, t0), bezierPoint(y0, y1, y2, y3, t0) };
+        const TPointD m { bezierPoint(x0, x1, x2, x3, tm), bezierPoint(y0, y1, y2, y3, tm) };
+        const TPointD e { bezierPoint(x0, x1, x2, x3, t1), bezierPoint(y0, y1, y2, y3, t1) };
+        if (m_straightOnly || !fitArc(a, m, e))
+            writeSegment(a.x, a.y, e.x, e.y, 0);
+    }
+}
+
+bool CncDxfExport::fitArc(TPointD a, TPointD m, TPointD e)
+{
+    const TPointD c { (a.x + e.x) / 2, (a.y + e.y) / 2 };
+    const TPointD h { (e.x - a.x) / 2, (e.y - a.y) / 2 };
+    const ArcCandidateProblem problem { c, { h.y, -h.x }, m };
+    const int k =
+        m_search == ArcSearch::Literal ? literalCandidate(problem) : closedFormCandidate(problem);
+    return writeArc(a, candidatePoint(problem, k), e);
+}
+
+bool CncDxfExport::writeArc(TPointD a, TPointD q, TPointD e)
+{
+    const double d = a.x * q.y + q.x * e.y + e.x * a.y - a.x * e.y - q.x * a.y - e.x * q.y;
+    // A D that is not a number (overflowing products) says nothing about the points either; such
+    // a piece is written straight, as collinear ones are.
+    if (!(std::fabs(d) > CollinearLimit))
+        return false;
+
+    const double a2 = a.x * a.x + a.y * a.y;
+    const double q2 = q.x * q.x + q.y * q.y;
+    const double e2 = e.x * e.x + e.y * e.y;
+    const TPointD u { (a2 * (q.y - e.y) + q2 * (e.y - a.y) + e2 * (a.y - q.y)) / (2 * d),
+        (a2 * (e.x - q.x) + q2 * (a.x - e.x) + e2 * (q.x - a.x)) / (2 * d) };
+    const double r = std::sqrt((a.x - u.x) * (a.x - u.x) + (a.y - u.y) * (a.y - u.y));
+
+    const double angleA = std::atan2(a.y - u.y, a.x - u.x);
+    const double angleE = std::atan2(e.y - u.y, e.x - u.x);
+    const double sweep = angleE > angleA ? angleE - angleA : 2 * std::numbers::pi - angleA + angleE;
+
+    const double chord = std::sqrt((a.x - e.x) * (a.x - e.x) + (a.y - e.y) * (a.y - e.y));
+    // Rounding can put the chord a hair above the diameter when the arc is nearly a half circle;
+    // the arcsine of that would not be a number.
+    const double ratio = std::min(chord / (2 * r), 1.0);
+    const double theta = 2 * std::asin(ratio);
+    double bulge = std::tan(theta / 4);
+    if (sweep >= std::numbers::pi)
+        bulge = -bulge;
+    if (!std::isfinite(bulge) || !finite(u))
+        return false;
+
+    writeSegment(a.x, a.y, e.x, e.y, bulge);
+    return true;
+}
+
+void CncDxfExport::ellipseToArcs(double x1, double y1, double x2, double y2)
+{
+    const double xm = (x1 + x2) / 2;
+    const double ym = (y1 + y2) / 2;
+    const double hx = (x2 - x1) / 2;
+    const double hy = (y1 - y2) / 2;
+
+    // An ellipse without width or without height is a line: its pieces are written straight along
+    // the middle line, whatever rounding makes of their three points.
+    m_straightOnly = hx == 0 || hy == 0;
+
+    TPointD previous { xm + hx * ellipseSin(0), ym + hy * ellipseCos(0) };
+    for (int j = 1; j <= 16; ++j) {
+        const TPointD p { xm + hx * ellipseSin(j), ym + hy * ellipseCos(j) };
+        const double phi = j * (std::numbers::pi / 8) - std::numbers::pi / 16;
+        const TPointD f { xm + 1.02 * hx * std::sin(phi), ym + 1.02 * hy * std::cos(phi) };
+        const TPointD c1 { previous.x + 2.0 / 3.0 * (f.x - previous.x),
+            previous.y + 2.0 / 3.0 * (f.y - previous.y) };
+        const TPointD c2 { f.x + 1.0 / 3.0 * (p.x - f.x), f.y + 1.0 / 3.0 * (p.y - f.y) };
+        bezierToArcs(previous.x, previous.y, c1.x, c1.y, c2.x, c2.y, p.x, p.y);
+        previous = p;
+    }
+    m_straightOnly = false;
+}
+
+bool CncDxfExport::finish()
+{
+    if (m_polylineOpen) {
+        line("0");
+        line("SEQEND");
+        m_polylineOpen = false;
+    }
+    for (const char *text : FixedClosing)
+        line(text);
+    // The last line has no line end after it.
+    m_buffer.resize(m_buffer.size() - 2);
+    return flush();
+}
+
+void CncDxfExport::writeFixedOpening()
+{
+    for (const char *text : FixedOpening)
+        line(text);
+}
+
+void CncDxfExport::line(const char *text)
+{
+    m_buffer += text;
+    m_buffer += "\r\n";
+}
+
+void CncDxfExport::numberLine(double value)
+{
+    appendDxfNumber(m_buffer, value);
+    m_buffer += "\r\n";
+}
+
+void CncDxfExport::vertex(double x, double y, double bulge)
+{
+    m_buffer += "0\r\nVERTEX\r\n8\r\n0\r\n10\r\n";
+    numberLine(x);
+    m_buffer += "20\r\n";
+    numberLine(y);
+    m_buffer += "42\r\n";
+    numberLine(bulge);
+}
+
+void CncDxfExport::flushIfFull()
+{
+    if (m_buffer.size() >= FlushSize)
+        flush();
+}
+
+bool CncDxfExport::flush()
+{
+    if (!m_deviceFailed && !m_buffer.empty()) {
+        const auto size = static_cast<qint64>(m_buffer.size());
+        if (m_device.write(m_buffer.data(), size) != size)
+            m_deviceFailed = true;
+    }
+    m_buffer.clear();
+    return !m_deviceFailed;
+}
+
+ExportResult savedxfArc(TElementList &list, const DxfExportParams &params, const QString &fileName,
+    CncDxfExport::ArcSearch search)
+{
+    const QFileInfo info(fileName);
+    // Replacing a file through a temporary one would also replace a file the user protected
+    // against writing; such a file cannot be written, as it could not be opened for writing.
+    if (info.exists() && (!info.isFile() || !info.isWritable()))
+        return ExportResult::failure(CncDxfExport::CannotCreateMessage, fileName,
+            QStringLiteral("the file is not writable"));
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return ExportResult::failure(
+            CncDxfExport::CannotCreateMessage, fileName, file.errorString());
+    CncDxfExport exporter(params, file);
+    exporter.setArcSearch(search);
+    if (!exporter.write(list)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return ExportResult::failure(CncDxfExport::CannotCreateMessage, fileName, reason);
+    }
+    if (!file.commit())
+        return ExportResult::failure(
+            CncDxfExport::CannotCreateMessage, fileName, file.errorString());
+    return ExportResult::success();
+}
+
+QByteArray cncDxfBytes(
+    TElementList &list, const DxfExportParams &params, CncDxfExport::ArcSearch search)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    CncDxfExport exporter(params, buffer);
+    exporter.setArcSearch(search);
+    exporter.write(list);
+    return bytes;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "document/Chain.h"
+#include "export/ArcCandidateSearch.h"
+#include "export/DxfExportParams.h"
+#include "export/ExportResult.h"
+
+#include <QByteArray>
+#include <QString>
+#include <string>
+
+class QIODevice;
+
+// The DXF file for cutting machines: nothing but POLYLINE entities whose segments are straight
+// lines or circular arcs given as bulges. Every Bezier curve is cut into a fixed number of pieces
+// and each piece becomes one arc (or one straight segment where it is straight); every ellipse is
+// first made of 16 quadratic pieces. Coordinates are picture pixels divided by the scale divisor,
+// with y turned upwards.
+//
+// One object writes one file. The text goes to a device in blocks, so memory stays small however
+// large the drawing is.
+class CncDxfExport
+{
+public:
+    // Message number shown when the file cannot be created or written.
+    static constexpr int CannotCreateMessage = 12;
+
+    // How fitArc chooses its candidate; both give the same file, the walk is kept as the reference
+    // the benchmark and the tests compare against.
+    enum class ArcSearch { ClosedForm, Literal };
+
+    CncDxfExport(const DxfExportParams &params, QIODevice &device);
+
+    void setArcSearch(ArcSearch search) { m_search = search; }
+
+    // Writes the whole file: the fixed opening lines, the segments of all elements (curves first,
+    // ellipses in a second pass), and the closing lines. Walks the list by index, so the list's
+    // cursor is left on the last element. Returns false when the device refused to take the text.
+    bool write(TElementList &list);
+
+    // The steps of the export, in output coordinates (DXF units, y upwards). Public so the tests
+    // can drive each one on its own.
+    static double bezierPoint(double p0, double p1, double p2, double p3, double t);
+    void writeSegment(double startX, double startY, double endX, double endY, double bulge);
+    void bezierToArcs(
+        double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
+    bool fitArc(TPointD a, TPointD m, TPointD e);
+    bool writeArc(TPointD a, TPointD q, TPointD e);
+    void ellipseToArcs(double x1, double y1, double x2, double y2);
+
+    // Ends the open polyline and the file, and hands the rest of the text to the device.
+    bool finish();
+
+    // A picture point in output coordinates.
+    TPointD toOutput(TPointD p) const { return { p.x / m_q, -(p.y / m_q) }; }
+
+private:
+    void writeFixedOpening();
+    void writeElement(const TDrawElement &e);
+    void writeClosingLine(TElementList &list, std::int32_t index);
+    void line(const char *text);
+    void numberLine(double value);
+    void vertex(double x, double y, double bulge);
+    void flushIfFull();
+    bool flush();
+
+    QIODevice &m_device;
+    std::string m_buffer;
+    double m_q;
+    int m_pieces;
+    ArcSearch m_search = ArcSearch::ClosedForm;
+    bool m_polylineOpen = false;
+    TPointD m_lastVertex { 0, 0 };
+    bool m_straightOnly = false;
+    bool m_deviceFailed = false;
+};
+
+// The CNC export of the element list into `fileName`. The text is written to a temporary file
+// that replaces the target only when it is complete, so a failure leaves an existing file as it
+// was and never leaves a partial file behind.
+ExportResult savedxfArc(TElementList &list, const DxfExportParams &params, const QString &fileName,
+    CncDxfExport::ArcSearch search = CncDxfExport::ArcSearch::ClosedForm);
+
+// The same export into memory.
+QByteArray cncDxfBytes(TElementList &list, const DxfExportParams &params,
+    CncDxfExport::ArcSearch search = CncDxfExport::ArcSearch::ClosedForm);
