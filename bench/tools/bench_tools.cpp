@@ -164,6 +164,22 @@ BENCHMARK(BM_RubberBandMove)
     ->Args({ 100000, 0 })
     ->Unit(benchmark::kMillisecond);
 
+// An area delete that removes about a tenth of a large drawing, spread over the whole list.
+void BM_AreaDelete(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        BenchHost host(false);
+        fillDrawing(host.list, static_cast<int>(state.range(0)));
+        ToolController tools(host);
+        state.ResumeTiming();
+        tools.PaintBox1MouseDown(eventAt(100, 100, ToolButton::DelBtn));
+        tools.PaintBox1MouseUp(eventAt(400, 400, ToolButton::DelBtn));
+        benchmark::DoNotOptimize(host.list.Count());
+    }
+}
+BENCHMARK(BM_AreaDelete)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 } // namespace
 
 int main(int argc, char **argv)

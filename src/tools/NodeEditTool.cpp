@@ -1,5 +1,6 @@
 #include "tools/NodeEditTool.h"
 
+#include "tools/ChainRepair.h"
 #include "tools/PointSnapping.h"
 
 #include <algorithm>
@@ -150,38 +151,7 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
         if (usesCtrl2(e.Kind) && inArea(a, release, e.Ctrl2))
             e.SelCtrl2 = 1;
     }
-    // Backwards, so that several deleted elements of one chain are bridged one after the other
-    // and the indices still to visit do not shift.
-    for (std::int32_t i = countOf(list) - 1; i >= 0; --i) {
-        const TDrawElement &e = list.at(i);
-        if (e.SelStart || e.SelEnd || e.SelCtrl1 || e.SelCtrl2)
-            deleteElement(list, i);
-    }
-}
-
-void NodeEditTool::deleteElement(TElementList &list, std::int32_t index)
-{
-    const TDrawElement &doomed = list.at(index);
-    const TPointD start = doomed.Start;
-    const std::int32_t chainPos = doomed.ChainPos;
-    const std::int32_t count = countOf(list);
-
-    // The rest of the chain: the following elements up to the next chain start.
-    std::int32_t restEnd = index + 1;
-    while (restEnd < count && list.at(restEnd).ChainPos != 0)
-        ++restEnd;
-
-    for (std::int32_t j = index + 1; j < restEnd; ++j) {
-        TDrawElement &follower = *list.Get(j);
-        // Without its first element the chain can no longer be closed back to it.
-        if (chainPos == 0)
-            follower.ClosesChain = 0;
-        --follower.ChainPos;
-    }
-    // An inner element is bridged: the next one is stretched back to where it began.
-    if (chainPos > 0 && index + 1 < count && list.at(index + 1).ChainPos != 0)
-        list.Get(index + 1)->Start = start;
-    list.Delete(index);
+    deleteSelectedElements(list);
 }
 
 void NodeEditTool::finishAreaMove(TPointD release, TElementList &list)

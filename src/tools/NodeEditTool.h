@@ -47,5 +47,4 @@ public:
 private:
     static void clearSelection(TElementList &list);
     static bool anyPointInArea(const TDrawElement &element, TPointD a, TPointD b);
-    static void deleteElement(TElementList &list, std::int32_t index);
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "document/Chain.h"
+
+#include <cstdint>
+
+// Deletes every element with at least one selection flag set and repairs the chains they
+// belonged to, with the result of visiting the elements from the last to the first and, for
+// each selected one:
+//   1. taking S := its Start;
+//   2. if its ChainPos is 0, clearing ClosesChain on the following elements up to the next
+//      one with ChainPos 0 (a chain without its first element cannot close back to it);
+//   3. lowering ChainPos by 1 on those same following elements;
+//   4. if its own ChainPos is above 0 and the element right after it now has a ChainPos other
+//      than 0, stretching that element back to start at S (bridging the gap);
+//   5. removing it from the list.
+// Removing records one by one would move the rest of the list for every deletion, which for
+// a large drawing and a large area freezes the editor for seconds. The repair is therefore
+// done on records marked as gone, and the survivors are moved down once at the end.
+// Returns the number of elements deleted.
+std::int32_t deleteSelectedElements(TElementList &list);
