@@ -70,40 +70,66 @@ void TsgDXFExport::AddPolyBezier(const TdxfExportData &data, int index)
     Figures.push_back(std::move(figure));
 }
 
-void TsgDXFExport::WriteCode(int code)
+namespace {
+
+// The code line: the group code right-aligned in three characters.
+void appendCode(std::string &line, int code)
 {
-    // The code is right-aligned in three characters.
-    std::string &line = Output->beginLine();
+    if (code >= 0 && code < 1000) {
+        const char text[3] = { code >= 100 ? static_cast<char>('0' + code / 100) : ' ',
+            code >= 10 ? static_cast<char>('0' + code / 10 % 10) : ' ',
+            static_cast<char>('0' + code % 10) };
+        line.append(text, 3);
+        return;
+    }
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, code);
-    const auto length = static_cast<std::size_t>(result.ptr - digits);
-    if (length < 3)
-        line.append(3 - length, ' ');
-    line.append(digits, length);
+    line.append(digits, result.ptr);
+}
+
+} // namespace
+
+void TsgDXFExport::WriteCode(int code)
+{
+    if (m_measuring)
+        return;
+    appendCode(Output->beginLine(), code);
     Output->endLine();
 }
 
 void TsgDXFExport::WriteInt(int code, std::int64_t value)
 {
-    WriteCode(code);
+    if (m_measuring)
+        return;
     std::string &line = Output->beginLine();
+    appendCode(line, code);
+    line.append("\r\n", 2);
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     line.append(digits, result.ptr);
-    Output->endLine();
+    Output->endLine(2);
 }
 
 void TsgDXFExport::WriteString(int code, std::string_view value)
 {
-    WriteCode(code);
-    Output->add(value);
+    if (m_measuring)
+        return;
+    std::string &line = Output->beginLine(value.size());
+    appendCode(line, code);
+    line.append("\r\n", 2);
+    line.append(value);
+    Output->endLine(2);
 }
 
 void TsgDXFExport::WriteReal(int code, long double value)
 {
-    WriteCode(code);
-    appendDxfReal(Output->beginLine(), value);
-    Output->endLine();
+    if (m_measuring)
+        return;
+    std::string &line = Output->beginLine();
+    appendCode(line, code);
+    line.append("\r\n", 2);
+    appendDxfReal(line, value);
+    Output->endLine(2);
 }
 
 void TsgDXFExport::WritePoint(int code, const TFPoint &point)
@@ -138,7 +164,8 @@ std::string TsgDXFExport::handleText(std::uint32_t handle)
 
 void TsgDXFExport::WriteHandle()
 {
-    WriteString(5, handleText(static_cast<std::uint32_t>(HandleCounter)));
+    if (!m_measuring)
+        WriteString(5, handleText(static_cast<std::uint32_t>(HandleCounter)));
     ++HandleCounter;
 }
 
@@ -227,14 +254,21 @@ void TsgDXFExport::writeLayer(const TsgExpDXFLayer &layer)
 
 bool TsgDXFExport::SaveToStream(std::ostream &stream)
 {
-    // The entities come first so that they take their handles in figure order and set the
-    // limits before the header is written. A second save starts the entities afresh.
+    // The header needs the handle seed and the limits, which only the entities settle. A
+    // first pass lets every figure write itself without keeping any text, which moves the
+    // handle counter and the limits exactly as the real pass will; the real pass then streams
+    // the entities behind the header in blocks, so a large drawing never has to be held in
+    // memory as a whole.
+    const std::int32_t firstEntityHandle = HandleCounter;
     Entities.clear();
     Output = &Entities;
+    m_measuring = true;
     for (const auto &figure : Figures) {
         CurrentLayerName = figure->Layer;
         figure->WriteTo(*this);
     }
+    m_measuring = false;
+    const std::int32_t afterEntities = HandleCounter;
 
     TextList head;
     {
@@ -245,13 +279,18 @@ bool TsgDXFExport::SaveToStream(std::ostream &stream)
         WriteString(9, "$HANDSEED");
         WriteString(5,
             handleText(static_cast<std::uint32_t>(
-                HandleCounter + static_cast<std::int32_t>(Layers.size()) + 1)));
+                afterEntities + static_cast<std::int32_t>(Layers.size()) + 1)));
         WriteString(9, "$LIMMIN");
         WritePoint(10, TFPoint { LimMin.x, LimMin.y, 0 });
         WriteString(9, "$LIMMAX");
         WritePoint(10, TFPoint { LimMax.x, LimMax.y, 0 });
         writeGroups(FixedBlocks::B);
     }
+    head.writeTo(stream);
+    LineTypes.writeTo(stream);
+
+    // The layer records take their handles after the entities.
+    HandleCounter = afterEntities;
     TextList tables;
     {
         OutputSwitch to(Output, &tables);
@@ -268,19 +307,28 @@ bool TsgDXFExport::SaveToStream(std::ostream &stream)
         WriteString(0, "SECTION");
         WriteString(2, "ENTITIES");
     }
+    tables.writeTo(stream);
+    const std::int32_t afterLayers = HandleCounter;
+
+    HandleCounter = firstEntityHandle;
+    Output = &Entities;
+    for (const auto &figure : Figures) {
+        CurrentLayerName = figure->Layer;
+        figure->WriteTo(*this);
+        if (Entities.byteCount() >= TextList::BlockSize) {
+            Entities.writeTo(stream);
+            Entities.clear();
+        }
+    }
+    Entities.writeTo(stream);
+    HandleCounter = afterLayers;
+
     TextList tail;
     {
         OutputSwitch to(Output, &tail);
         writeGroups(Version == Release14 ? FixedBlocks::H14 : FixedBlocks::H2000);
         writeGroups(FixedBlocks::J);
     }
-
-    // The entities are written from their own list rather than copied behind the header, so
-    // a large drawing is held in memory once.
-    head.writeTo(stream);
-    LineTypes.writeTo(stream);
-    tables.writeTo(stream);
-    Entities.writeTo(stream);
     tail.writeTo(stream);
     stream.flush();
     return static_cast<bool>(stream);

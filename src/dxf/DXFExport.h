@@ -83,6 +83,10 @@ public:
     TFPoint2D LimMax;
 
 private:
+    // Set during the first pass of a save, in which figures only move the handle counter and
+    // the limits and no text is kept.
+    bool m_measuring = false;
+
     void writeGroups(std::span<const FixedGroup> groups);
     void writeLayer(const TsgExpDXFLayer &layer);
 };

@@ -53,11 +53,14 @@ int bitWidth(u128 v)
 
 int decimalDigitCount(u128 v)
 {
-    int n = 1;
-    while (n < 39 && v >= Pow10[n])
-        ++n;
-    return n;
+    // bit width times log10(2) is the digit count or one more than it.
+    const int estimate = (bitWidth(v) * 1233) >> 12;
+    return estimate - (v < Pow10[static_cast<std::size_t>(estimate)] ? 1 : 0) + 1;
 }
+
+constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
+                              "34353637383940414243444546474849505152535455565758596061626364656667"
+                              "6869707172737475767778798081828384858687888990919293949596979899";
 
 // Rounds the integer n (not zero) times 10^shift half up to 15 digits.
 Decimal roundInteger(u128 n, int shift)
@@ -65,12 +68,24 @@ Decimal roundInteger(u128 n, int shift)
     int digitCount = decimalDigitCount(n);
     std::uint64_t kept;
     if (digitCount > SignificantDigits) {
-        const u128 divisor = Pow10[digitCount - SignificantDigits];
-        const u128 quotient = n / divisor;
-        const u128 remainder = n - quotient * divisor;
-        kept = static_cast<std::uint64_t>(quotient);
-        shift += digitCount - SignificantDigits;
-        if (remainder * 2 >= divisor)
+        const int dropped = digitCount - SignificantDigits;
+        bool roundUp;
+        if (static_cast<std::uint64_t>(n >> 64) == 0 && dropped < 20) {
+            // Most numbers fit 64 bits, where division is far cheaper.
+            const auto small = static_cast<std::uint64_t>(n);
+            const auto divisor =
+                static_cast<std::uint64_t>(Pow10[static_cast<std::size_t>(dropped)]);
+            kept = small / divisor;
+            roundUp = (small - kept * divisor) >= divisor - (small - kept * divisor);
+        } else {
+            const u128 divisor = Pow10[static_cast<std::size_t>(dropped)];
+            const u128 quotient = n / divisor;
+            const u128 remainder = n - quotient * divisor;
+            kept = static_cast<std::uint64_t>(quotient);
+            roundUp = remainder >= divisor - remainder;
+        }
+        shift += dropped;
+        if (roundUp)
             ++kept;
         digitCount = SignificantDigits;
         if (kept == static_cast<std::uint64_t>(Pow10[SignificantDigits])) {
@@ -82,16 +97,27 @@ Decimal roundInteger(u128 n, int shift)
     }
     Decimal d;
     d.exponent = digitCount + shift;
-    char text[SignificantDigits + 1];
-    int length = 0;
-    for (std::uint64_t v = kept; v != 0; v /= 10)
-        text[length++] = static_cast<char>('0' + v % 10);
-    // text holds the digits in reverse; the lowest ones are dropped while they are zeros.
-    int first = 0;
-    while (first < length - 1 && text[first] == '0')
-        ++first;
-    for (int i = length - 1; i >= first; --i)
-        d.digits[d.count++] = text[i];
+    // Trailing zeros are dropped before the digits are written out.
+    while (kept % 10 == 0)
+        kept /= 10;
+    char text[24];
+    char *end = text + sizeof text;
+    char *p = end;
+    while (kept >= 100) {
+        const auto pair = static_cast<std::size_t>(kept % 100) * 2;
+        kept /= 100;
+        *--p = DigitPairs[pair + 1];
+        *--p = DigitPairs[pair];
+    }
+    if (kept >= 10) {
+        const auto pair = static_cast<std::size_t>(kept) * 2;
+        *--p = DigitPairs[pair + 1];
+        *--p = DigitPairs[pair];
+    } else {
+        *--p = static_cast<char>('0' + kept);
+    }
+    d.count = static_cast<int>(end - p);
+    std::memcpy(d.digits, p, static_cast<std::size_t>(d.count));
     return d;
 }
 

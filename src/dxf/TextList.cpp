@@ -17,22 +17,25 @@ void TextList::add(std::string_view line)
     ++m_lineCount;
 }
 
-std::string &TextList::beginLine()
+std::string &TextList::beginLine(std::size_t length)
 {
-    // A number never takes more than a few dozen characters; keep room for it so the block
-    // does not reallocate while the caller appends.
-    return current(64);
+    // A code line and a number never take more than a few dozen characters; keep room for
+    // them so the block does not reallocate while the caller appends.
+    return current(length + 64);
 }
 
-void TextList::endLine()
+void TextList::endLine(std::size_t lines)
 {
     m_blocks.back().append("\r\n", 2);
-    ++m_lineCount;
+    m_lineCount += lines;
 }
 
 void TextList::clear()
 {
-    m_blocks.clear();
+    if (!m_blocks.empty()) {
+        m_blocks.resize(1);
+        m_blocks.front().clear();
+    }
     m_lineCount = 0;
 }
 

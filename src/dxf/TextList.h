@@ -16,11 +16,15 @@ public:
     static constexpr std::size_t BlockSize = 1 << 20;
 
     void add(std::string_view line);
-    // Starts a line, lets the caller append its text to the returned string, and must be
-    // followed by endLine(). Used by the number writer to format in place.
-    std::string &beginLine();
-    void endLine();
+    // Starts a line, lets the caller append its text (at most `length` characters plus a few
+    // dozen) to the returned string, and must be followed by endLine(). A caller may put
+    // several lines in one go, separated by carriage return and line feed, and says how many
+    // in endLine. Used by the writers to format in place.
+    std::string &beginLine(std::size_t length = 0);
+    void endLine(std::size_t lines = 1);
 
+    // Empties the list but keeps its first block, so a list that is filled and written out
+    // over and over reuses the same memory.
     void clear();
     bool empty() const { return m_lineCount == 0; }
     std::size_t lineCount() const { return m_lineCount; }

@@ -261,7 +261,9 @@ SplineDxfResult SplineDxfExport::savedxf(
     build(document, elements, params.scaleDivisorExtended());
 
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // The stream buffer already hands over large blocks; a second buffer in the device would
+    // only copy them again.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure(fileName, file.errorString());
     DeviceStreamBuf buffer(file);
     std::ostream stream(&buffer);
