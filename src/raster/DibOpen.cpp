@@ -34,3 +34,31 @@ int OpenDib(TDibRec &out, const char *fileName, int, void *)
         out = result.rec;
     return out.Bits ? 1 : 0;
 }
+
+const char *GetDIBOpenFilter()
+{
+    // Pairs of description and patterns: first everything, then each format on its own.
+    static const char filter[] =
+        "All pictures|"
+        "*.BMP;*.DIB;*.RLE;*.GIF;*.IFF;*.LBM;*.JIF;*.JPG;*.JPEG;*.JPE;*.JP2;*.J2K;"
+        "*.PCX;*.TGA;*.TIF;*.TIFF;*.PNG;*.PBM;*.PGM;*.PPM;*.PSD;*.RAS;*.ICO;*.WEBP|"
+        "BMP - Windows,OS/2 Bitmap|*.BMP|"
+        "DIB - Windows,OS/2 DIB|*.DIB|"
+        "RLE - Windows Run-Length Encoded Bitmap|*.RLE|"
+        "GIF - CompuServe Graphics Interchange|*.GIF|"
+        "IFF - Amiga Interleaved Bitmap|*.IFF|"
+        "JIF - JPEG - JFIF Compliant|*.JIF|"
+        "JPG - JPEG - JFIF Compliant|*.JPG;*.JPEG;*.JPE|"
+        "JP2 - JPEG 2000|*.JP2;*.J2K|"
+        "LBM - Deluxe Paint|*.LBM|"
+        "PCX - ZSoft Paintbrush|*.PCX|"
+        "PNG - Portable Network Graphics|*.PNG|"
+        "PNM - Portable Bitmap, Greymap, Pixmap|*.PBM;*.PGM;*.PPM|"
+        "PSD - Adobe Photoshop|*.PSD|"
+        "RAS - Sun Raster|*.RAS|"
+        "TGA - Truevision Targa|*.TGA|"
+        "TIF - Tagged Image File Format|*.TIF;*.TIFF|"
+        "ICO - Windows Icon|*.ICO|"
+        "WEBP - WebP|*.WEBP";
+    return filter;
+}

@@ -4,6 +4,7 @@
 
 #include "raster/DeclaredSize.h"
 #include "raster/DibLimits.h"
+#include "raster/StructureCheck.h"
 
 #include <FreeImage.h>
 #include <cstdarg>
@@ -85,13 +86,15 @@ FreeImageIO streamIO()
     return io;
 }
 
-// Decoders report damage through this hook; one report during a load is enough to distrust
-// the picture. The program has one thread, so a plain flag will do.
-bool g_decoderComplained = false;
+// Decoders report through this hook. Most reports are harmless (unknown tags and the like),
+// but a JPEG decoder that meets the end of the data early says so only here and then fills the
+// rest of the picture with grey. The program has one thread, so a plain flag will do.
+bool g_dataEndedEarly = false;
 
-void DLL_CALLCONV onDecoderMessage(FREE_IMAGE_FORMAT, const char *)
+void DLL_CALLCONV onDecoderMessage(FREE_IMAGE_FORMAT, const char *message)
 {
-    g_decoderComplained = true;
+    if (message && QByteArray(message).toLower().contains("premature end"))
+        g_dataEndedEarly = true;
 }
 
 // libtiff, which FreeImage loads, prints its complaints about unknown tags of sound files on
@@ -210,6 +213,28 @@ bool streamRanOut(const MemoryStream &stream, TruncationSign sign)
     return true;
 }
 
+bool structureSound(FREE_IMAGE_FORMAT fif, const QByteArray &data)
+{
+    switch (fif) {
+    case FIF_TARGA:
+        return structureIntact(CheckedFormat::Targa, data);
+    case FIF_IFF:
+        return structureIntact(CheckedFormat::Iff, data);
+    case FIF_PCX:
+        return structureIntact(CheckedFormat::Pcx, data);
+    case FIF_BMP:
+        return structureIntact(CheckedFormat::Bmp, data);
+    case FIF_GIF:
+        return structureIntact(CheckedFormat::Gif, data);
+    case FIF_JPEG:
+        return structureIntact(CheckedFormat::Jpeg, data);
+    case FIF_PNG:
+        return structureIntact(CheckedFormat::Png, data);
+    default:
+        return true;
+    }
+}
+
 bool sizeAcceptable(std::int64_t width, std::int64_t height)
 {
     return width > 0 && height > 0 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF
@@ -320,9 +345,12 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
     if (fif == FIF_UNKNOWN || !acceptedFormat(fif) || !FreeImage_FIFSupportsReading(fif))
         return {};
 
+    if (!structureSound(fif, data))
+        return { {}, DecodeStatus::Rejected };
+
     // The size first, from the header alone, so that a forged size costs nothing.
     if (FreeImage_FIFSupportsNoPixels(fif)) {
-        g_decoderComplained = false;
+        g_dataEndedEarly = false;
         Bitmap header(FreeImage_LoadFromHandle(fif, &io, &stream, FIF_LOAD_NOPIXELS));
         stream.rewind();
         if (!header)
@@ -335,11 +363,12 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
             return { {}, DecodeStatus::Rejected };
     }
 
-    g_decoderComplained = false;
+    g_dataEndedEarly = false;
     Bitmap dib(FreeImage_LoadFromHandle(fif, &io, &stream, loadFlags(fif)));
     if (!dib)
         return {};
-    if (streamRanOut(stream, truncationSign(fif, data)) || !FreeImage_HasPixels(dib.get()))
+    if (g_dataEndedEarly || streamRanOut(stream, truncationSign(fif, data))
+        || !FreeImage_HasPixels(dib.get()))
         return { {}, DecodeStatus::Rejected };
 
     dib = toStandardDepth(std::move(dib));

@@ -2,6 +2,7 @@
 
 #include "raster/DibImage.h"
 #include "raster/DibLimits.h"
+#include "raster/StructureCheck.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -34,6 +35,8 @@ private:
 
 TDibRec decodeWithQt(const QByteArray &data)
 {
+    if (data.startsWith("BM") && !structureIntact(CheckedFormat::Bmp, data))
+        return {};
     EndWatchingBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly))
         return {};

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -80,5 +81,88 @@ INSTANTIATE_TEST_SUITE_P(EveryFilterFormat, SampleFormats,
                 ch = '_';
         return name;
     });
+
+TEST(OpenDib, TransparencyShowsWhitePaper)
+{
+    // Left column clear, middle column blue at half cover, the rest opaque (make-samples.py).
+    Dib rgba = openSample("rgba.png");
+    ASSERT_FALSE(rgba.isNull());
+    EXPECT_EQ(rgba.bitCount(), 24);
+    const QImage image = dibToImage(rgba.rec());
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(image.pixel(0, y), qRgb(255, 255, 255)) << "row " << y;
+        EXPECT_EQ(image.pixel(1, y), kPixels[y][1]) << "row " << y;
+        const QRgb c = kPixels[y][2];
+        const auto half = [](int v) { return (v + 255 + 1) / 2; };
+        EXPECT_LE(channelDistance(
+                      image.pixel(2, y), qRgb(half(qRed(c)), half(qGreen(c)), half(qBlue(c)))),
+            2)
+            << "row " << y;
+    }
+    // An indexed picture with a transparent colour stays indexed; that colour becomes white.
+    Dib gif = openSample("transparent.gif");
+    ASSERT_FALSE(gif.isNull());
+    EXPECT_LE(gif.bitCount(), 8);
+    const QImage shown = dibToImage(gif.rec());
+    EXPECT_EQ(shown.pixel(4, 0), qRgb(255, 255, 255)); // was black
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 0, 0));
+}
+
+TEST(OpenDib, GreyPicturesKeepTheirLevels)
+{
+    // 16 bits per sample must keep the high byte, not stretch the contrast.
+    Dib grey16 = openSample("gray16.png");
+    ASSERT_FALSE(grey16.isNull());
+    EXPECT_EQ(grey16.bitCount(), 24);
+    const QImage image = dibToImage(grey16.rec());
+    EXPECT_LE(channelDistance(image.pixel(3, 1), qRgb(128, 128, 128)), 1);
+    EXPECT_EQ(image.pixel(3, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(image.pixel(4, 0), qRgb(0, 0, 0));
+
+    Dib greyJpeg = openSample("gray.jpeg");
+    ASSERT_FALSE(greyJpeg.isNull());
+    EXPECT_EQ(greyJpeg.bitCount(), 8);
+    const QImage jpeg = dibToImage(greyJpeg.rec());
+    EXPECT_LE(channelDistance(jpeg.pixel(3, 1), qRgb(128, 128, 128)), 24);
+    EXPECT_EQ(qRed(jpeg.pixel(2, 2)), qGreen(jpeg.pixel(2, 2)));
+}
+
+TEST(OpenDib, KeepsTheFilesResolution)
+{
+    // 11811 x 5906 pixels per metre: 300 x 150 dots per inch. One file read by each decoder.
+    for (const char *name : { "rgb24.bmp", "v5.bmp" }) {
+        Dib dib = openSample(name);
+        ASSERT_FALSE(dib.isNull()) << name;
+        EXPECT_EQ(dib.rec().BitmapInfo->bmiHeader.biXPelsPerMeter, 11811) << name;
+        EXPECT_EQ(dib.rec().BitmapInfo->bmiHeader.biYPelsPerMeter, 5906) << name;
+    }
+}
+
+TEST(OpenDib, KeepsANonAsciiFileName)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Bild \u00f6ffnen \u00e4\u00df.png"));
+    ASSERT_TRUE(QFile::copy(dataPath(QStringLiteral("raster/rgb.png")), path));
+    EXPECT_FALSE(Dib::open(path).isNull());
+}
+
+TEST(OpenDibFilter, ListsEveryFormatItReadsInPairs)
+{
+    const char *filter = GetDIBOpenFilter();
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter, GetDIBOpenFilter()); // the same text every time; callers keep the pointer
+    const QStringList parts = QString::fromLatin1(filter).split(QLatin1Char('|'));
+    ASSERT_EQ(parts.size() % 2, 0);
+    for (int i = 0; i < parts.size(); i += 2) {
+        EXPECT_FALSE(parts[i].isEmpty());
+        for (const QString &pattern : parts[i + 1].split(QLatin1Char(';')))
+            EXPECT_TRUE(pattern.startsWith(QLatin1String("*."))) << pattern.toStdString();
+    }
+    // Every pattern of the fixed list of the open dialog must be readable and offered.
+    const QStringList all = parts[1].split(QLatin1Char(';'));
+    for (const char *ext : { "BMP", "DIB", "GIF", "IFF", "JIF", "JPG", "JPEG", "LBM", "PCX", "RLE",
+             "TGA", "TIF", "PNG", "JP2" })
+        EXPECT_TRUE(all.contains(QStringLiteral("*.") + QLatin1String(ext))) << ext;
+}
 
 } // namespace

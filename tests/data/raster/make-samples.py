@@ -40,7 +40,7 @@ def bmp(bits, rows, compression=0, header_size=40, palette=PALETTE):
         table = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in palette)
         table += b'\0' * (4 * ((1 << bits) - colours))
     data = b''.join(rows)
-    info = struct.pack('<IiiHHIIiiII', header_size, W, H, 1, bits, compression, len(data), 3780, 3780,
+    info = struct.pack('<IiiHHIIiiII', header_size, W, H, 1, bits, compression, len(data), 11811, 5906,
                        0, 0)
     if header_size > 40:
         # V4/V5: colour masks, colour space 'sRGB', endpoints and gamma, then (V5) intent etc.

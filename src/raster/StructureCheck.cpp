@@ -1,0 +1,262 @@
+#include "raster/StructureCheck.h"
+
+#include "raster/DeclaredSize.h"
+
+#include <cstdint>
+
+namespace {
+
+class Bytes
+{
+public:
+    explicit Bytes(const QByteArray &data)
+        : m_data(reinterpret_cast<const unsigned char *>(data.constData()))
+        , m_size(data.size())
+    {
+    }
+    qint64 size() const { return m_size; }
+    unsigned at(qint64 pos) const { return pos >= 0 && pos < m_size ? m_data[pos] : 0; }
+    unsigned le16(qint64 pos) const { return at(pos) | (at(pos + 1) << 8); }
+    qint64 le32(qint64 pos) const { return (qint64(le16(pos + 2)) << 16) | le16(pos); }
+    unsigned be16(qint64 pos) const { return (at(pos) << 8) | at(pos + 1); }
+    qint64 be32(qint64 pos) const { return (qint64(be16(pos)) << 16) | be16(pos + 2); }
+    bool tag(qint64 pos, const char *t) const
+    {
+        for (int i = 0; i < 4; ++i)
+            if (at(pos + i) != static_cast<unsigned char>(t[i]) || pos + i >= m_size)
+                return false;
+        return true;
+    }
+
+private:
+    const unsigned char *m_data;
+    qint64 m_size;
+};
+
+bool targaIntact(const Bytes &b)
+{
+    if (b.size() < 18)
+        return false;
+    const unsigned idLength = b.at(0);
+    const unsigned mapType = b.at(1);
+    const unsigned imageType = b.at(2);
+    const qint64 mapLength = b.le16(5);
+    const qint64 mapEntryBytes = (b.at(7) + 7) / 8;
+    const qint64 width = b.le16(12);
+    const qint64 height = b.le16(14);
+    const qint64 pixelBytes = (b.at(16) + 7) / 8;
+    if (pixelBytes == 0 || width == 0 || height == 0)
+        return false;
+    qint64 pos = 18 + idLength + (mapType == 1 ? mapLength * mapEntryBytes : 0);
+    const qint64 pixels = width * height;
+    if ((imageType & 8) == 0)
+        return pos + pixels * pixelBytes <= b.size();
+
+    // Run-length packets: a header byte, then one pixel repeated or up to 128 literal pixels.
+    // A packet may not run past the last pixel of the picture.
+    qint64 covered = 0;
+    while (covered < pixels) {
+        if (pos >= b.size())
+            return false;
+        const unsigned header = b.at(pos++);
+        const qint64 count = (header & 0x7F) + 1;
+        if (covered + count > pixels)
+            return false;
+        pos += (header & 0x80) ? pixelBytes : count * pixelBytes;
+        if (pos > b.size())
+            return false;
+        covered += count;
+    }
+    return true;
+}
+
+bool pcxIntact(const Bytes &b)
+{
+    if (b.size() < 128 || b.at(0) != 0x0A)
+        return false;
+    const qint64 height = qint64(b.le16(10)) - qint64(b.le16(6)) + 1;
+    const qint64 planes = b.at(65);
+    const qint64 lineBytes = b.le16(66);
+    if (height <= 0 || planes == 0 || lineBytes == 0)
+        return false;
+    qint64 end = b.size();
+    if (b.at(3) == 8 && planes == 1) {
+        // 256-colour pictures keep their palette in the last 769 bytes, after a 12.
+        if (b.size() < 128 + 769 || b.at(b.size() - 769) != 0x0C)
+            return false;
+        end = b.size() - 769;
+    }
+    const qint64 needed = height * planes * lineBytes;
+    if (b.at(2) != 1)
+        return 128 + needed <= end;
+    qint64 produced = 0;
+    for (qint64 pos = 128; produced < needed;) {
+        if (pos >= end)
+            return false;
+        const unsigned c = b.at(pos++);
+        if ((c & 0xC0) == 0xC0) {
+            if (pos >= end)
+                return false;
+            ++pos;
+            produced += c & 0x3F;
+        } else {
+            ++produced;
+        }
+    }
+    return true;
+}
+
+// ByteRun1: a count byte n, then n + 1 literal bytes (n < 128) or one byte repeated 257 - n
+// times (n > 128); 128 is a no-op.
+bool byteRunCovers(const Bytes &b, qint64 pos, qint64 end, qint64 needed)
+{
+    qint64 produced = 0;
+    while (produced < needed) {
+        if (pos >= end)
+            return false;
+        const unsigned n = b.at(pos++);
+        if (n < 128) {
+            pos += n + 1;
+            produced += n + 1;
+        } else if (n > 128) {
+            pos += 1;
+            produced += 257 - n;
+        }
+        if (pos > end)
+            return false;
+    }
+    return true;
+}
+
+bool iffIntact(const Bytes &b)
+{
+    if (!b.tag(0, "FORM"))
+        return false;
+    const qint64 formEnd = 8 + b.be32(4);
+    if (formEnd > b.size() || formEnd < 12)
+        return false;
+    const bool chunky = b.tag(8, "PBM ");
+    qint64 width = 0, height = 0, planes = 0, compression = 0;
+    bool haveHeader = false;
+    for (qint64 pos = 12; pos + 8 <= formEnd;) {
+        const qint64 length = b.be32(pos + 4);
+        const qint64 data = pos + 8;
+        if (data + length > formEnd)
+            return false;
+        if (b.tag(pos, "BMHD")) {
+            if (length < 20)
+                return false;
+            width = b.be16(data);
+            height = b.be16(data + 2);
+            planes = b.at(data + 8) + (b.at(data + 9) == 1 ? 1 : 0);
+            compression = b.at(data + 10);
+            haveHeader = true;
+        } else if (b.tag(pos, "BODY")) {
+            if (!haveHeader || width == 0 || height == 0)
+                return false;
+            const qint64 rowBytes = chunky ? (width + 1) / 2 * 2 : (width + 15) / 16 * 2;
+            const qint64 needed = rowBytes * (chunky ? 1 : planes) * height;
+            if (compression == 0)
+                return length >= needed;
+            if (compression == 1)
+                return byteRunCovers(b, data, data + length, needed);
+            return false;
+        }
+        pos = data + length + (length & 1);
+    }
+    return false;
+}
+
+bool bmpIntact(const Bytes &b)
+{
+    if (b.size() < 26 || b.at(0) != 'B' || b.at(1) != 'M')
+        return false;
+    const qint64 offset = b.le32(10);
+    const qint64 headerSize = b.le32(14);
+    qint64 width, height, bitCount, compression;
+    if (headerSize == 12) {
+        width = b.le16(18);
+        height = b.le16(20);
+        bitCount = b.le16(24);
+        compression = 0;
+    } else {
+        width = static_cast<std::int32_t>(b.le32(18));
+        height = static_cast<std::int32_t>(b.le32(22));
+        bitCount = b.le16(28);
+        compression = b.le32(30);
+    }
+    if (height < 0)
+        height = -height;
+    // Uncompressed rows (plain or with colour masks) have a known size; run-length data may
+    // legitimately end early with an end-of-picture code.
+    if (compression != 0 && compression != 3 && compression != 6)
+        return true;
+    const qint64 stride = (width * bitCount + 31) / 32 * 4;
+    return width > 0 && offset >= 0 && offset + stride * height <= b.size();
+}
+
+// Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
+// stands for at most 4096 pixels. PNG: zlib expands at most 1032 times, 8 pixels per byte for
+// 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs at least one bit.
+bool densityPlausible(
+    std::int64_t width, std::int64_t height, qint64 fileSize, std::int64_t pixelsPerByte)
+{
+    return width > 0 && height > 0 && width * height <= fileSize * pixelsPerByte;
+}
+
+bool gifIntact(const Bytes &b, const QByteArray &data)
+{
+    const DeclaredSize size = declaredPictureSize(data);
+    return size.known && densityPlausible(size.width, size.height, b.size(), 4096);
+}
+
+bool pngIntact(const Bytes &b)
+{
+    return densityPlausible(b.be32(16), b.be32(20), b.size(), 16384);
+}
+
+bool jpegIntact(const Bytes &b)
+{
+    // Walk the markers to the frame header; arithmetic-coded frames have no lower bound.
+    for (qint64 pos = 2; pos + 9 < b.size();) {
+        if (b.at(pos) != 0xFF)
+            return true;
+        const unsigned marker = b.at(pos + 1);
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            const bool arithmetic = marker >= 0xC9;
+            return arithmetic || densityPlausible(b.be16(pos + 7), b.be16(pos + 5), b.size(), 1024);
+        }
+        pos += 2 + b.be16(pos + 2);
+    }
+    return true;
+}
+
+} // namespace
+
+bool structureIntact(CheckedFormat format, const QByteArray &data)
+{
+    const Bytes b(data);
+    switch (format) {
+    case CheckedFormat::Targa:
+        return targaIntact(b);
+    case CheckedFormat::Iff:
+        return iffIntact(b);
+    case CheckedFormat::Pcx:
+        return pcxIntact(b);
+    case CheckedFormat::Bmp:
+        return bmpIntact(b);
+    case CheckedFormat::Gif:
+        return gifIntact(b, data);
+    case CheckedFormat::Jpeg:
+        return jpegIntact(b);
+    case CheckedFormat::Png:
+        return pngIntact(b);
+    }
+    return false;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+
+// Checks of a file's structure made before a decoder sees it. Some FreeImage decoders trust
+// their input: a truncated run-length Targa file corrupts the heap, a truncated IFF file makes
+// the chunk walk spin for ever, and a truncated PCX file decodes stale buffer contents without
+// complaint. These checks walk the encoded data without decoding it and refuse files whose
+// data ends early or whose runs overflow the picture.
+//
+// Other formats get a cheaper test: a file of n bytes cannot hold more pixels than the format's
+// best possible compression allows, so a header that claims far more (a forged size, or a file
+// cut off early) is refused before a decoder allocates and fills the whole picture.
+enum class CheckedFormat {
+    Targa,
+    Iff,
+    Pcx,
+    Bmp,
+    Gif,
+    Jpeg,
+    Png,
+};
+
+bool structureIntact(CheckedFormat format, const QByteArray &data);

@@ -1,0 +1,284 @@
+#include "raster/DibRec.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+using linovex::test::dataPath;
+using linovex::test::readFile;
+using linovex::test::writeFile;
+
+namespace {
+
+// A hostile file must give a null picture, and quickly: the user is waiting for a message.
+constexpr qint64 kPatienceMs = 1000;
+
+class HostileFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        EXPECT_TRUE(writeFile(path, bytes));
+        return path;
+    }
+
+    static QByteArray sample(const char *name)
+    {
+        return readFile(dataPath(QStringLiteral("raster/") + QLatin1String(name)));
+    }
+
+    // Opens the file through OpenDib itself and checks that it gives no picture in time.
+    static void expectRefused(const QString &path, const std::string &what)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        TDibRec rec;
+        rec.Bits = reinterpret_cast<std::uint8_t *>(&rec); // stale value must be cleared
+        OpenDib(rec, QFile::encodeName(path).constData());
+        const qint64 ms = timer.elapsed();
+        EXPECT_EQ(rec.Bits, nullptr) << what;
+        EXPECT_EQ(rec.BitmapInfo, nullptr) << what;
+        EXPECT_LT(ms, kPatienceMs) << what;
+        deldib(rec);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+void putLe16(QByteArray &b, int pos, quint16 v)
+{
+    b[pos] = char(v & 0xFF);
+    b[pos + 1] = char(v >> 8);
+}
+
+void putLe32(QByteArray &b, int pos, quint32 v)
+{
+    putLe16(b, pos, quint16(v & 0xFFFF));
+    putLe16(b, pos + 2, quint16(v >> 16));
+}
+
+void putBe16(QByteArray &b, int pos, quint16 v)
+{
+    b[pos] = char(v >> 8);
+    b[pos + 1] = char(v & 0xFF);
+}
+
+void putBe32(QByteArray &b, int pos, quint32 v)
+{
+    putBe16(b, pos, quint16(v >> 16));
+    putBe16(b, pos + 2, quint16(v & 0xFFFF));
+}
+
+quint32 crc32(const char *data, int size)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (int i = 0; i < size; ++i) {
+        crc ^= static_cast<unsigned char>(data[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+TEST_F(HostileFiles, MissingEmptyAndNonPictureFilesGiveNoPicture)
+{
+    expectRefused(m_dir.filePath(QStringLiteral("missing.bmp")), "missing file");
+    expectRefused(m_dir.path(), "a folder");
+    expectRefused(put(QStringLiteral("empty.png"), {}), "empty file");
+    expectRefused(put(QStringLiteral("text.bmp"), "This is not a picture.\n"), "text named .bmp");
+    expectRefused(put(QStringLiteral("text.tga"), QByteArray(300, 'x')), "text named .tga");
+    QByteArray noise(4096, 0);
+    quint32 seed = 12345;
+    for (char &c : noise) {
+        seed = seed * 1103515245u + 12345u;
+        c = char(seed >> 24);
+    }
+    expectRefused(put(QStringLiteral("noise.jpg"), noise), "random bytes named .jpg");
+    // Only a signature, nothing behind it.
+    expectRefused(
+        put(QStringLiteral("sig.png"), QByteArray("\x89PNG\r\n\x1a\n", 8)), "PNG signature only");
+    expectRefused(put(QStringLiteral("sig.bmp"), QByteArray("BM")), "BMP signature only");
+    TDibRec rec;
+    OpenDib(rec, nullptr);
+    EXPECT_EQ(rec.Bits, nullptr);
+    OpenDib(rec, "");
+    EXPECT_EQ(rec.Bits, nullptr);
+}
+
+// Every sample cut short, at several places, must be refused rather than shown half-filled.
+TEST_F(HostileFiles, TruncatedSamplesGiveNoPicture)
+{
+    const char *samples[] = { "rgb24.bmp", "pal8.bmp", "pal4.bmp", "rle8.bmp", "rle4.bmp", "v5.bmp",
+        "mono.bmp", "gif.gif", "planar.iff", "deep.lbm", "jpg.jpg", "pal8.pcx", "rgb24.pcx",
+        "rgb.tga", "cmap-rle.tga", "rgb.tif", "pal.tif", "rgb.png", "pal.png", "rgb48.png",
+        "jp2.jp2" };
+    for (const char *name : samples) {
+        const QByteArray whole = sample(name);
+        ASSERT_FALSE(whole.isEmpty()) << name;
+        for (int eighths : { 2, 4, 6, 7 }) {
+            const qsizetype cut = whole.size() * eighths / 8;
+            const QString path = put(QStringLiteral("cut-") + QLatin1String(name), whole.left(cut));
+            expectRefused(path,
+                std::string(name) + " cut to " + std::to_string(cut) + " of "
+                    + std::to_string(whole.size()));
+        }
+    }
+}
+
+// Larger pictures, where a cut falls in the middle of the pixel data rather than the header.
+TEST_F(HostileFiles, PicturesCutInThePixelDataGiveNoPicture)
+{
+    QImage picture(211, 157, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x, y, (x * y) & 255));
+    for (const char *format : { "bmp", "png", "jpg", "tif" }) {
+        const QString full = m_dir.filePath(QStringLiteral("full.") + QLatin1String(format));
+        ASSERT_TRUE(picture.save(full, format));
+        Dib whole = Dib::open(full);
+        ASSERT_FALSE(whole.isNull()) << format;
+        const QByteArray bytes = readFile(full);
+        for (int percent : { 50, 90, 99 }) {
+            const QString path = put(QStringLiteral("cut.") + QLatin1String(format),
+                bytes.left(bytes.size() * percent / 100));
+            expectRefused(path, std::string(format) + " cut to " + std::to_string(percent) + "%");
+        }
+    }
+}
+
+struct Forgery
+{
+    const char *sample;
+    const char *name;
+    std::function<void(QByteArray &)> patch;
+};
+
+// Headers that ask for billions of pixels, or for more memory than a picture should take.
+TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
+{
+    const Forgery forgeries[] = {
+        { "rgb24.bmp", "huge.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 100000);
+                putLe32(b, 22, 100000);
+            } },
+        { "rgb24.bmp", "wide.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 0x7FFFFFFF);
+                putLe32(b, 22, 1);
+            } },
+        { "rgb24.bmp", "memory.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 30000);
+                putLe32(b, 22, 30000);
+            } },
+        { "v5.bmp", "huge-v5.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 100000);
+                putLe32(b, 22, 100000);
+            } },
+        { "rgb.png", "huge.png",
+            [](QByteArray &b) {
+                putBe32(b, 16, 100000);
+                putBe32(b, 20, 100000);
+                putBe32(b, 29, crc32(b.constData() + 12, 17));
+            } },
+        { "gif.gif", "huge.gif",
+            [](QByteArray &b) {
+                putLe16(b, 6, 65535);
+                putLe16(b, 8, 65535);
+                const int descriptor = b.indexOf(',');
+                putLe16(b, descriptor + 5, 65535);
+                putLe16(b, descriptor + 7, 65535);
+            } },
+        { "gif.gif", "huge-frame.gif",
+            [](QByteArray &b) {
+                const int descriptor = b.indexOf(',');
+                putLe16(b, descriptor + 5, 65535);
+                putLe16(b, descriptor + 7, 65535);
+            } },
+        { "planar.iff", "huge.iff",
+            [](QByteArray &b) {
+                const int bmhd = b.indexOf("BMHD");
+                putBe16(b, bmhd + 8, 65535);
+                putBe16(b, bmhd + 10, 65535);
+            } },
+        { "pal8.pcx", "huge.pcx",
+            [](QByteArray &b) {
+                putLe16(b, 8, 65535);
+                putLe16(b, 10, 65535);
+            } },
+        { "rgb.tga", "huge.tga",
+            [](QByteArray &b) {
+                putLe16(b, 12, 65535);
+                putLe16(b, 14, 65535);
+            } },
+        { "jpg.jpg", "huge.jpg",
+            [](QByteArray &b) {
+                const int sof = b.indexOf("\xFF\xC0");
+                putBe16(b, sof + 5, 65500);
+                putBe16(b, sof + 7, 65500);
+            } },
+        { "jp2.jp2", "huge.jp2",
+            [](QByteArray &b) {
+                const int ihdr = b.indexOf("ihdr");
+                putBe32(b, ihdr + 4, 100000);
+                putBe32(b, ihdr + 8, 100000);
+                const int siz = b.indexOf("\xFF\x51");
+                putBe32(b, siz + 6, 100000);
+                putBe32(b, siz + 10, 100000);
+            } },
+        // Sizes within the limits, but far more pixels than the few bytes behind the header can
+        // hold: refused at once rather than after filling hundreds of megabytes.
+        { "rgb24.bmp", "big.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 20000);
+                putLe32(b, 22, 20000);
+            } },
+        { "rgb.png", "big.png",
+            [](QByteArray &b) {
+                putBe32(b, 16, 20000);
+                putBe32(b, 20, 20000);
+                putBe32(b, 29, crc32(b.constData() + 12, 17));
+            } },
+        { "gif.gif", "big.gif",
+            [](QByteArray &b) {
+                putLe16(b, 6, 20000);
+                putLe16(b, 8, 20000);
+                const int descriptor = b.indexOf(',');
+                putLe16(b, descriptor + 5, 20000);
+                putLe16(b, descriptor + 7, 20000);
+            } },
+        { "jpg.jpg", "big.jpg",
+            [](QByteArray &b) {
+                const int sof = b.indexOf("\xFF\xC0");
+                putBe16(b, sof + 5, 20000);
+                putBe16(b, sof + 7, 20000);
+            } },
+        { "pal8.pcx", "big.pcx",
+            [](QByteArray &b) {
+                putLe16(b, 8, 19999);
+                putLe16(b, 10, 19999);
+            } },
+        { "rgb.tga", "big.tga",
+            [](QByteArray &b) {
+                putLe16(b, 12, 20000);
+                putLe16(b, 14, 20000);
+            } },
+    };
+    for (const Forgery &f : forgeries) {
+        QByteArray bytes = sample(f.sample);
+        ASSERT_FALSE(bytes.isEmpty()) << f.sample;
+        f.patch(bytes);
+        expectRefused(put(QLatin1String(f.name), bytes), f.name);
+    }
+}
+
+} // namespace
