@@ -45,13 +45,9 @@ public:
     {
     }
     TElementList &elements() override { return list; }
-    double zoom() const override { return 25; }
-    QPoint imageToScreen(TPointD p) const override
-    {
-        return QPoint(static_cast<int>(std::nearbyint(25 * p.x / 100)),
-            static_cast<int>(std::nearbyint(25 * p.y / 100)));
-    }
-    QPen drawingPen() const override { return QPen(Qt::red, 1); }
+    TViewTransform view() const override { return TViewTransform { 25, 0, 0 }; }
+    QColor penColor() const override { return Qt::red; }
+    double lineWidth() const override { return 3; }
     void repaint() override { benchmark::DoNotOptimize(list.Count()); }
     QImage &repaintBufferOnly() override
     {
@@ -61,7 +57,6 @@ public:
         return buffer;
     }
     void showBuffer() override { }
-    void endpunkt(QPainter &, QPoint) override { }
     bool panActive() const override { return false; }
     void startPan(const ToolEvent &) override { }
     void panStep(const ToolEvent &) override { }
@@ -76,12 +71,12 @@ private:
     void paintAll()
     {
         QPainter painter(&buffer);
-        painter.setPen(drawingPen());
+        painter.setPen(QPen(penColor(), 1));
         const auto count = static_cast<std::int32_t>(list.Count());
         for (std::int32_t i = 0; i < count; ++i) {
             const TDrawElement &e = list.at(i);
-            const QPointF start(imageToScreen(e.Start));
-            const QPointF end(imageToScreen(e.End));
+            const QPointF start(view().ImageToScreen(e.Start));
+            const QPointF end(view().ImageToScreen(e.End));
             if (e.Kind == KindLine) {
                 painter.drawLine(start, end);
                 continue;
@@ -90,7 +85,8 @@ private:
             if (e.Kind == KindQuadBezier)
                 c = raiseQuadratic(e.Start, e.Ctrl1, e.End);
             QPainterPath path(start);
-            path.cubicTo(QPointF(imageToScreen(c.c1)), QPointF(imageToScreen(c.c2)), end);
+            path.cubicTo(
+                QPointF(view().ImageToScreen(c.c1)), QPointF(view().ImageToScreen(c.c2)), end);
             painter.drawPath(path);
         }
     }
@@ -99,12 +95,8 @@ private:
 
 ToolEvent eventAt(int x, int y, ToolButton tool)
 {
-    ToolEvent e;
-    e.screen = QPoint(x, y);
-    e.canvas = e.screen;
-    e.picture = { x / 25.0 * 100, y / 25.0 * 100 };
-    e.tool = tool;
-    return e;
+    return makeToolEvent(
+        TViewTransform { 25, 0, 0 }, QPoint(x, y), MouseButton::Left, false, false, tool);
 }
 
 void BM_SnapMiss(benchmark::State &state)

@@ -1,6 +1,7 @@
 #include "tools/RubberBand.h"
 
-#include "tools/ToolHost.h"
+#include "view/CanvasPainter.h"
+#include "view/ViewTransform.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -15,41 +16,43 @@ QPen widePen(const QColor &colour, int width)
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-QPointF screenF(const ToolHost &host, TPointD p)
+QPointF screenF(const TViewTransform &view, TPointD p)
 {
-    return QPointF(host.imageToScreen(p));
+    return QPointF(view.ImageToScreen(p));
 }
 
 } // namespace
 
-void paintRubberBand(QPainter &painter, const RubberBand &band, ToolHost &host)
+void paintRubberBand(QPainter &painter, const RubberBand &band, const TViewTransform &view,
+    const QColor &penColor, double lineWidth)
 {
     if (band.shape == RubberBand::Shape::None)
         return;
     painter.setRenderHint(QPainter::Antialiasing, false);
-    const QPen drawingPen = host.drawingPen();
+    const QPen drawingPen = widePen(penColor, view.penWidth(lineWidth));
 
     if (band.showHandle) {
-        const QPoint from = host.imageToScreen(band.handleFrom);
-        const QPoint to = host.imageToScreen(band.handleTo);
+        const QPoint from = view.ImageToScreen(band.handleFrom);
+        const QPoint to = view.ImageToScreen(band.handleTo);
         painter.setPen(widePen(Qt::black, 3));
         painter.drawLine(from, to);
         painter.setPen(widePen(Qt::white, 1));
         painter.drawLine(from, to);
-        host.endpunkt(painter, from);
-        host.endpunkt(painter, to);
+        // The smooth tool is down, so the pan tool is not: the markers are always drawn.
+        endpunkt(painter, from.x(), from.y(), ControlMarkerColour, false);
+        endpunkt(painter, to.x(), to.y(), ControlMarkerColour, false);
     }
 
     painter.setPen(drawingPen);
-    const QPointF start = screenF(host, band.start);
-    const QPointF end = screenF(host, band.end);
+    const QPointF start = screenF(view, band.start);
+    const QPointF end = screenF(view, band.end);
     switch (band.shape) {
     case RubberBand::Shape::Line:
         painter.drawLine(start, end);
         break;
     case RubberBand::Shape::Cubic: {
         QPainterPath path(start);
-        path.cubicTo(screenF(host, band.c1), screenF(host, band.c2), end);
+        path.cubicTo(screenF(view, band.c1), screenF(view, band.c2), end);
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(path);
         break;

@@ -29,19 +29,19 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
         m_editing.startAreaDrag(event, true);
         return;
     case ToolButton::Zeiger1:
-        m_editing.nodeSelect(event, m_host.elements(), m_host.zoom());
+        m_editing.nodeSelect(event, m_host.elements(), m_host.view().zoom);
         return;
     default:
         break;
     }
     if (m_drawing.Drawing) {
-        const auto result = m_drawing.nextPoint(event, m_host.elements(), m_host.zoom());
+        const auto result = m_drawing.nextPoint(event, m_host.elements(), m_host.view().zoom);
         if (result == DrawingTool::PressResult::ChainEnded)
             m_host.repaint();
         return;
     }
     if (isCreationTool(event.tool))
-        m_drawing.chainStart(event, m_host.elements(), m_host.zoom());
+        m_drawing.chainStart(event, m_host.elements(), m_host.view().zoom);
 }
 
 void ToolController::PaintBox1MouseMove(const ToolEvent &event)
@@ -92,10 +92,10 @@ void ToolController::BreakBtnClick()
 void ToolController::rubberBand(const ToolEvent &event)
 {
     QImage &buffer = m_host.repaintBufferOnly();
-    const RubberBand band = m_drawing.rubberBand(event, m_host.elements(), m_host.zoom());
+    const RubberBand band = m_drawing.rubberBand(event, m_host.elements(), m_host.view().zoom);
     {
         QPainter painter(&buffer);
-        paintRubberBand(painter, band, m_host);
+        paintRubberBand(painter, band, m_host.view(), m_host.penColor(), m_host.lineWidth());
     }
     m_host.showBuffer();
 }
@@ -105,7 +105,8 @@ void ToolController::areaRectangle(const ToolEvent &event)
     QImage &buffer = m_host.repaintBufferOnly();
     {
         QPainter painter(&buffer);
-        paintAreaRectangle(painter, m_host.imageToScreen(m_editing.DragOrigin), event.screen);
+        paintAreaRectangle(
+            painter, m_host.view().ImageToScreen(m_editing.DragOrigin), event.screen);
     }
     m_host.showBuffer();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DrawElement.h"
+#include "view/ViewTransform.h"
 
 #include <QPoint>
 
@@ -46,3 +47,9 @@ constexpr bool isCreationTool(ToolButton tool)
     return tool == ToolButton::Linie1 || tool == ToolButton::Bezier1 || tool == ToolButton::Bezier2
         || tool == ToolButton::bezierbtn3 || tool == ToolButton::CircleBtn;
 }
+
+// The drawing area's conversion of one mouse event at drawing-area position `screen` through
+// the view transform: the canvas position adds the scroll positions, the picture position is
+// the view's ScreenToImage of the same pixel.
+ToolEvent makeToolEvent(const TViewTransform &view, QPoint screen, MouseButton button,
+    bool ctrlHeld, bool leftCtrlHeld, ToolButton tool);

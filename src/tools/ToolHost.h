@@ -1,12 +1,11 @@
 #pragma once
 
 #include "document/Chain.h"
+#include "view/ViewTransform.h"
 
-#include <QPoint>
+#include <QColor>
 
 class QImage;
-class QPainter;
-class QPen;
 struct ToolEvent;
 
 // Everything the tool logic needs from the window that holds the document and the view. The
@@ -20,15 +19,13 @@ public:
     // The document's element list. Tools append, change and delete records in it.
     virtual TElementList &elements() = 0;
 
-    // The zoom in percent, read afresh on every call.
-    virtual double zoom() const = 0;
+    // The view transform as the zoom field and the scroll bars stand now.
+    virtual TViewTransform view() const = 0;
 
-    // A picture point's position in drawing-area pixels (rounded to even, minus the scroll).
-    virtual QPoint imageToScreen(TPointD picture) const = 0;
-
-    // The pen the drawing is painted with: pen colour, width from the line width at the
-    // current zoom, at least one pixel.
-    virtual QPen drawingPen() const = 0;
+    // The document's pen colour and line width (picture pixels), which the drawing pen and so
+    // the rubber band are made of.
+    virtual QColor penColor() const = 0;
+    virtual double lineWidth() const = 0;
 
     // Renders the whole drawing and shows it (the painter's full repaint).
     virtual void repaint() = 0;
@@ -40,9 +37,6 @@ public:
     // Copies the back buffer to the drawing area. The copy paints over the helper lines, so the
     // host also forgets that they are shown.
     virtual void showBuffer() = 0;
-
-    // Draws a node marker centred on a drawing-area point, as the painter does.
-    virtual void endpunkt(QPainter &painter, QPoint screen) = 0;
 
     // The pan tool belongs to the view. A press with the pan tool down calls startPan; while
     // panActive() is true, moves go to panStep and the next release to endPan.

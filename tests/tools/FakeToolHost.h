@@ -6,9 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPen>
-#include <cmath>
 #include <gtest/gtest.h>
-#include <vector>
 
 // A host that stands in for the main window: a real element list, the view transform with
 // rounding to even, a white back buffer, and counters for every request the tools make.
@@ -16,13 +14,9 @@ class FakeToolHost : public ToolHost
 {
 public:
     TElementList &elements() override { return list; }
-    double zoom() const override { return zoomValue; }
-    QPoint imageToScreen(TPointD p) const override
-    {
-        return QPoint(static_cast<int>(std::nearbyint(zoomValue * p.x / 100)) - scrollX,
-            static_cast<int>(std::nearbyint(zoomValue * p.y / 100)) - scrollY);
-    }
-    QPen drawingPen() const override { return QPen(QColor(255, 0, 0), 1); }
+    TViewTransform view() const override { return TViewTransform { zoomValue, scrollX, scrollY }; }
+    QColor penColor() const override { return QColor(255, 0, 0); }
+    double lineWidth() const override { return lineWidthValue; }
     void repaint() override { ++repaints; }
     QImage &repaintBufferOnly() override
     {
@@ -31,7 +25,6 @@ public:
         return buffer;
     }
     void showBuffer() override { ++shows; }
-    void endpunkt(QPainter &, QPoint screen) override { markers.push_back(screen); }
     bool panActive() const override { return panning; }
     void startPan(const ToolEvent &) override { panning = true; }
     void panStep(const ToolEvent &) override { ++panSteps; }
@@ -42,20 +35,13 @@ public:
     ToolEvent at(int x, int y, ToolButton tool, MouseButton button = MouseButton::Left,
         bool ctrl = false, bool leftCtrl = false) const
     {
-        ToolEvent e;
-        e.screen = QPoint(x, y);
-        e.canvas = QPoint(x + scrollX, y + scrollY);
-        e.picture = { e.canvas.x() / zoomValue * 100, e.canvas.y() / zoomValue * 100 };
-        e.button = button;
-        e.ctrlHeld = ctrl || leftCtrl;
-        e.leftCtrlHeld = leftCtrl;
-        e.tool = tool;
-        return e;
+        return makeToolEvent(view(), QPoint(x, y), button, ctrl || leftCtrl, leftCtrl, tool);
     }
 
     TDrawElement *cur = nullptr;
     TElementList list { &cur };
     double zoomValue = 100;
+    double lineWidthValue = 0.4; // one pixel at 100 %
     int scrollX = 0;
     int scrollY = 0;
     QImage buffer { 300, 300, QImage::Format_RGB32 };
@@ -65,7 +51,6 @@ public:
     int helperLines = 0;
     int panSteps = 0;
     bool panning = false;
-    std::vector<QPoint> markers;
 };
 
 // Drives a ToolController the way the drawing area does: press, move and release at
