@@ -259,3 +259,36 @@ TEST(DxfDocument, CommaLocaleChangesNoByte)
     localised.AddPolyBezier(bezier.data, 0);
     EXPECT_EQ(save(localised), expected);
 }
+
+TEST(DxfDocument, LargeDocumentStreamsEveryEntityOnceInOrder)
+{
+    // Far more than one block of entity text, so the entities are written out in pieces.
+    constexpr int count = 12000;
+    TsgDXFExport document;
+    Figure bezier({ { 0, 0, 0 }, { 1, 2, 0 }, { 3, 4, 0 }, { 5, -6, 0 } }, 224);
+    for (int i = 0; i < count; ++i) {
+        bezier.lists[0][3].x = static_cast<float>(i);
+        document.AddPolyBezier(bezier.data, 0);
+    }
+    const std::string text = save(document);
+    const std::string entities = entitiesOf(text);
+    ASSERT_GT(entities.size(), 2 * TextList::BlockSize);
+    const auto handles = valuesOf(entities, "  5");
+    ASSERT_EQ(handles.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; i += 997)
+        ASSERT_EQ(handles[static_cast<std::size_t>(i)],
+            TsgDXFExport::handleText(static_cast<std::uint32_t>(0x20 + i)));
+    const auto xs = valuesOf(entities, " 10");
+    ASSERT_EQ(xs.size(), 4u * count);
+    EXPECT_EQ(xs.back(), std::to_string(count - 1));
+    // The layer follows the entities, and the seed follows the layer.
+    EXPECT_NE(text.find("$HANDSEED\r\n  5\r\n" + TsgDXFExport::handleText(0x20 + count + 2)),
+        std::string::npos);
+    EXPECT_NE(
+        text.find("  0\r\nLAYER\r\n  5\r\n" + TsgDXFExport::handleText(0x20 + count) + "\r\n"),
+        std::string::npos);
+    EXPECT_NE(text.find("$LIMMIN\r\n 10\r\n0\r\n 20\r\n-6\r\n  9\r\n$LIMMAX\r\n 10\r\n"
+                  + std::to_string(count - 1) + "\r\n 20\r\n4\r\n"),
+        std::string::npos);
+    EXPECT_TRUE(text.ends_with("  0\r\nEOF\r\n"));
+}
