@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <shapefil.h>
@@ -276,15 +277,56 @@ QByteArray DbfTable::field(int recNo, int field) const
     if (!raw)
         return {};
     QByteArray value(raw + m_offsets[field], m_widths[field]);
-    int end = value.size();
-    while (end > 0 && value[end - 1] == ' ')
-        --end;
-    value.truncate(end);
     // A zero byte cannot be part of a text; some writers pad with zeros instead of blanks.
     const int nul = value.indexOf('\0');
     if (nul >= 0)
         value.truncate(nul);
+    int end = value.size();
+    while (end > 0 && value[end - 1] == ' ')
+        --end;
+    value.truncate(end);
     return value;
+}
+
+void DbfTable::scanField(
+    int field, const std::function<void(int recNo, const QByteArray &value)> &visit)
+{
+    if (!m_dbf || field < 0 || field >= fieldCount())
+        return;
+    DBFHandle dbf = handle(m_dbf);
+    // Reading around shapelib is safe because every write is posted and flushed at once.
+    const int offset = m_offsets[std::size_t(field)];
+    const int width = m_widths[std::size_t(field)];
+    const qint64 recordLength = dbf->nRecordLength;
+    // Whole runs of records are read into one reused buffer: far fewer system calls than a
+    // read per record, and no more memory than a few hundred kilobytes for any table size.
+    const qint64 perChunk = std::max<qint64>(1, (256 * 1024) / recordLength);
+    QByteArray chunk(int(perChunk * recordLength), Qt::Uninitialized);
+    QFile file(m_path);
+    bool ok =
+        file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.seek(dbf->nHeaderLength);
+    int recNo = 1;
+    while (ok && recNo <= dbf->nRecords) {
+        const qint64 count = std::min<qint64>(perChunk, dbf->nRecords - recNo + 1);
+        ok = file.read(chunk.data(), count * recordLength) == count * recordLength;
+        for (qint64 i = 0; ok && i < count; ++i, ++recNo) {
+            const char *record = chunk.constData() + i * recordLength;
+            if (record[0] == '*')
+                continue;
+            const char *value = record + offset;
+            const void *nul = std::memchr(value, '\0', std::size_t(width));
+            int end = nul ? int(static_cast<const char *>(nul) - value) : width;
+            while (end > 0 && value[end - 1] == ' ')
+                --end;
+            visit(recNo, QByteArray(value, end));
+        }
+    }
+    // A read that falls short (the file changed under the program) ends with the records
+    // that shapelib reads one by one, which report what is missing as empty fields.
+    for (; recNo <= recordCount(); ++recNo) {
+        if (!isDeleted(recNo))
+            visit(recNo, this->field(recNo, field));
+    }
 }
 
 bool DbfTable::fail(const QString &reason)

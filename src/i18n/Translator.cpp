@@ -91,12 +91,10 @@ void Translator::buildTranslationIndex()
     m_index.clear();
     if (!m_table.isOpen())
         return;
-    for (bool more = m_table.first(); more; more = m_table.next()) {
-        const int recNo = m_table.current();
-        const QByteArray source = m_table.field(recNo, 0);
+    m_table.scanField(0, [this](int recNo, const QByteArray &source) {
         if (!source.isEmpty())
             m_index.add(source, recNo);
-    }
+    });
     m_index.sortAll();
 }
 
