@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <numbers>
 #include <streambuf>
 
@@ -257,23 +258,29 @@ bool SplineDxfExport::write(
 SplineDxfResult SplineDxfExport::savedxf(
     const TElementList &elements, const DxfExportParams &params, const QString &fileName)
 {
-    TsgDXFExport document;
-    build(document, elements, params.scaleDivisorExtended());
+    try {
+        TsgDXFExport document;
+        build(document, elements, params.scaleDivisorExtended());
 
-    QSaveFile file(fileName);
-    // The stream buffer already hands over large blocks; a second buffer in the device would
-    // only copy them again.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return failure(fileName, file.errorString());
-    DeviceStreamBuf buffer(file);
-    std::ostream stream(&buffer);
-    const bool written = document.SaveToStream(stream) && buffer.ok();
-    if (!written) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failure(fileName, reason);
+        QSaveFile file(fileName);
+        // The stream buffer already hands over large blocks; a second buffer in the device
+        // would only copy them again.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return failure(fileName, file.errorString());
+        DeviceStreamBuf buffer(file);
+        std::ostream stream(&buffer);
+        const bool written = document.SaveToStream(stream) && buffer.ok();
+        if (!written) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return failure(fileName, reason);
+        }
+        if (!file.commit())
+            return failure(fileName, file.errorString());
+        return {};
+    } catch (const std::exception &error) {
+        // Running out of memory on a huge drawing is a failed export like any other; the
+        // unfinished temporary file is discarded when the save file goes out of scope.
+        return failure(fileName, QString::fromLocal8Bit(error.what()));
     }
-    if (!file.commit())
-        return failure(fileName, file.errorString());
-    return {};
 }
