@@ -3,14 +3,13 @@
 #include "tools/PointSnapping.h"
 #include "tools/ToolController.h"
 #include "tools/ToolHost.h"
+#include "view/CanvasPainter.h"
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 #include <benchmark/benchmark.h>
-#include <cmath>
 #include <random>
 
 namespace {
@@ -35,8 +34,8 @@ void fillDrawing(TElementList &list, int count)
     }
 }
 
-// A host whose painter either only clears the buffer (the tools' own share of a move) or
-// strokes every element as the real painter does, without the background picture.
+// A host whose repaint either only clears the buffer (the tools' own share of a move) or runs
+// the drawing area's painter over every element, without a background picture.
 class BenchHost : public ToolHost
 {
 public:
@@ -51,9 +50,17 @@ public:
     void repaint() override { benchmark::DoNotOptimize(list.Count()); }
     QImage &repaintBufferOnly() override
     {
-        buffer.fill(Qt::white);
-        if (m_paintElements)
-            paintAll();
+        if (!m_paintElements) {
+            buffer.fill(Qt::white);
+            return buffer;
+        }
+        TPaintScene scene;
+        scene.elements = &list;
+        scene.penColor = penColor();
+        scene.lineWidth = lineWidth();
+        scene.view = view();
+        scene.BufferOnly = true;
+        PaintBox1Paint(buffer, QSize(1280, 800), scene);
         return buffer;
     }
     void showBuffer() override { }
@@ -68,28 +75,6 @@ public:
     QImage buffer { 1280, 800, QImage::Format_RGB32 };
 
 private:
-    void paintAll()
-    {
-        QPainter painter(&buffer);
-        painter.setPen(QPen(penColor(), 1));
-        const auto count = static_cast<std::int32_t>(list.Count());
-        for (std::int32_t i = 0; i < count; ++i) {
-            const TDrawElement &e = list.at(i);
-            const QPointF start(view().ImageToScreen(e.Start));
-            const QPointF end(view().ImageToScreen(e.End));
-            if (e.Kind == KindLine) {
-                painter.drawLine(start, end);
-                continue;
-            }
-            CubicControls c { e.Ctrl1, e.Ctrl2 };
-            if (e.Kind == KindQuadBezier)
-                c = raiseQuadratic(e.Start, e.Ctrl1, e.End);
-            QPainterPath path(start);
-            path.cubicTo(
-                QPointF(view().ImageToScreen(c.c1)), QPointF(view().ImageToScreen(c.c2)), end);
-            painter.drawPath(path);
-        }
-    }
     bool m_paintElements;
 };
 
@@ -137,7 +122,7 @@ void BM_NodeDragStep(benchmark::State &state)
 BENCHMARK(BM_NodeDragStep)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // A pointer move while a cubic curve is being placed: snapping, the buffer repaint and the
-// band. Arg 1 = the host strokes every element, 0 = it only clears the buffer.
+// band. Arg 1 = the host runs the painter over every element, 0 = it only clears the buffer.
 void BM_RubberBandMove(benchmark::State &state)
 {
     BenchHost host(state.range(1) != 0);

@@ -14,3 +14,17 @@ ToolEvent makeToolEvent(const TViewTransform &view, QPoint screen, MouseButton b
     event.tool = tool;
     return event;
 }
+
+MouseButton toMouseButton(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return MouseButton::Left;
+    case Qt::RightButton:
+        return MouseButton::Right;
+    case Qt::MiddleButton:
+        return MouseButton::Middle;
+    default:
+        return MouseButton::Other;
+    }
+}

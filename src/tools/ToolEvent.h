@@ -4,6 +4,7 @@
 #include "view/ViewTransform.h"
 
 #include <QPoint>
+#include <Qt>
 
 // The buttons of the tool group of the left tool bar. At most one is down at a time; None
 // until the user chooses one.
@@ -47,6 +48,9 @@ constexpr bool isCreationTool(ToolButton tool)
     return tool == ToolButton::Linie1 || tool == ToolButton::Bezier1 || tool == ToolButton::Bezier2
         || tool == ToolButton::bezierbtn3 || tool == ToolButton::CircleBtn;
 }
+
+// The button of a Qt mouse event: right, middle, left, and every other one as Other.
+MouseButton toMouseButton(Qt::MouseButton button);
 
 // The drawing area's conversion of one mouse event at drawing-area position `screen` through
 // the view transform: the canvas position adds the scroll positions, the picture position is
