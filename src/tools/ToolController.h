@@ -32,6 +32,12 @@ public:
     // "Linienzug unterbrechen": ends the chain without closing it.
     void BreakBtnClick();
 
+    // The window calls this after it replaced the element list with a project's. Chains being
+    // carried after an area move belonged to the old drawing; the new one's records may hold
+    // selection flags and drag copies as they were saved, which the next move would otherwise
+    // apply and so tear the opened drawing apart. A chain in progress is left as it is.
+    void documentReplaced() { m_editing.NodeDragging = false; }
+
     DrawingTool &drawing() { return m_drawing; }
     const DrawingTool &drawing() const { return m_drawing; }
     NodeEditTool &editing() { return m_editing; }

@@ -227,6 +227,22 @@ TEST_F(NodeEditing, AreaMoveCarriesWholeChainsUntilTheNextRelease)
     EXPECT_FALSE(editing.NodeDragging);
 }
 
+TEST_F(NodeEditing, OpeningAProjectWhileCarryingLeavesItsSavedSelectionAlone)
+{
+    addPolyline({ { 0, 0 }, { 20, 0 } });
+    dragArea(T::VerschiebBtn, { 0, 0 }, { 1, 1 });
+    press(0, 0, T::Linie1); // a chain in progress, which opening a project keeps
+
+    // The opened drawing was saved with a point selected.
+    host.list.Clear();
+    add(0, KindLine, { 50, 50 }, { 80, 50 }).SelEnd = 1;
+    host.list.Get(0)->DragEnd = { 80, 50 };
+    tools.documentReplaced();
+    move(40, 40, T::Linie1);
+    EXPECT_POINT(element(0).End, 80, 50);
+    EXPECT_TRUE(drawing.Drawing);
+}
+
 TEST_F(NodeEditing, AreaDeleteWhileCarryingLeavesNothingToCarry)
 {
     addPolyline({ { 0, 0 }, { 20, 0 } });
