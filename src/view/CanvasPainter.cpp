@@ -20,14 +20,39 @@ QRect spanning(QPoint a, QPoint b)
         QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
 }
 
+// One square ring of a marker, d pixels from the centre, written straight into the buffer.
+// Markers are the most frequent thing drawn; writing their pixels costs a fraction of two
+// outlined rectangles and gives the same pixels as endpunkt.
+void ring(QImage &image, int x, int y, int d, QRgb colour)
+{
+    const QRect area = image.rect();
+    const QRect span = QRect(x - d, y - d, 2 * d + 1, 2 * d + 1).intersected(area);
+    if (span.isEmpty())
+        return;
+    for (int row : { y - d, y + d }) {
+        if (row < area.top() || row > area.bottom())
+            continue;
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+        std::fill(line + span.left(), line + span.right() + 1, colour);
+    }
+    for (int row = span.top(); row <= span.bottom(); ++row) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+        if (x - d >= area.left())
+            line[x - d] = colour;
+        if (x + d <= area.right())
+            line[x + d] = colour;
+    }
+}
+
 class ElementPainter
 {
 public:
-    ElementPainter(QPainter &painter, const TPaintScene &scene, const QRect &area)
+    ElementPainter(QPainter &painter, QImage &buffer, const TPaintScene &scene)
         : m_p(painter)
+        , m_buffer(buffer)
         , m_scene(scene)
         , m_view(scene.view)
-        , m_area(area)
+        , m_area(buffer.rect())
         , m_pen(scene.penColor, scene.view.penWidth(scene.lineWidth), Qt::SolidLine, Qt::RoundCap,
               Qt::RoundJoin)
         , m_margin(elementMargin(m_pen.width()))
@@ -77,8 +102,12 @@ private:
 
     void marker(TPointD p, const QColor &colour)
     {
+        (void)colour;
+        if (m_scene.HandBtnDown)
+            return;
         const QPoint s = m_view.ImageToScreen(p);
-        endpunkt(m_p, s.x(), s.y(), colour, m_scene.HandBtnDown);
+        ring(m_buffer, s.x(), s.y(), 5, 0xFFFFFFFF);
+        ring(m_buffer, s.x(), s.y(), 6, 0xFF000000);
     }
 
     void stroke(QPoint from, QPoint to)
@@ -154,6 +183,7 @@ private:
     }
 
     QPainter &m_p;
+    QImage &m_buffer;
     const TPaintScene &m_scene;
     const TViewTransform &m_view;
     QRect m_area;
@@ -203,7 +233,7 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
 
     if (scene.elements) {
         p.setBrush(Qt::NoBrush);
-        ElementPainter painter(p, scene, backBuffer.rect());
+        ElementPainter painter(p, backBuffer, scene);
         const auto count = static_cast<std::int32_t>(scene.elements->Count());
         for (std::int32_t i = 0; i < count; ++i)
             painter.paint(*scene.elements, i);

@@ -5,6 +5,7 @@
 
 #include <QPaintDevice>
 #include <QTransform>
+#include <algorithm>
 #include <cstring>
 
 QRect visibleDestination(QPainter &painter, const QRect &destination)
@@ -73,11 +74,32 @@ SampleGrid handResampleGrid(const QRect &visible, int X, int Y, int DestWidth, i
 
 namespace {
 
+// True when the visible columns are consecutive source columns inside the picture, as at
+// 100 %: the row is then converted in one straight pass.
+bool consecutive(const std::vector<std::int32_t> &cols)
+{
+    if (cols.empty() || cols.front() < 0)
+        return false;
+    for (std::size_t i = 1; i < cols.size(); ++i) {
+        if (cols[i] != cols[0] + static_cast<std::int32_t>(i))
+            return false;
+    }
+    return true;
+}
+
 void decodeRow(const TDibRec &dib, const std::uint8_t *row, const std::vector<std::int32_t> &cols,
-    const std::vector<std::int32_t> &byteOffsets, std::uint32_t zero, std::uint32_t *out)
+    const std::vector<std::int32_t> &byteOffsets, bool straight, std::uint32_t zero,
+    std::uint32_t *out)
 {
     const std::size_t n = cols.size();
     const int bits = dib.BitmapInfo->bmiHeader.biBitCount;
+    if (bits == 24 && straight) {
+        const std::uint8_t *p = row + static_cast<std::ptrdiff_t>(cols[0]) * 3;
+        for (std::size_t i = 0; i < n; ++i, p += 3)
+            out[i] =
+                0xFF000000u | (std::uint32_t { p[2] } << 16) | (std::uint32_t { p[1] } << 8) | p[0];
+        return;
+    }
     if (bits == 24) {
         for (std::size_t i = 0; i < n; ++i) {
             const std::int32_t o = byteOffsets[i];
@@ -124,27 +146,31 @@ SampleStats drawGrid(QPainter &painter, const TDibRec &dib, const SampleGrid &gr
             byteOffsets.push_back(c < 0 ? -1 : c * 3);
     }
 
-    std::vector<std::uint32_t> buffer(width, zero);
-    std::vector<std::uint32_t> zeroRow(width, zero);
-    long long bufferRow = -2; // the stored row the buffer holds; -1 is the zero row
+    const bool straight = consecutive(grid.columns);
+
+    // The row buffer is the destination row just produced: destination rows that sample the
+    // same source row follow each other, so a repeated row is copied from the one before it.
+    const std::uint32_t *previous = nullptr;
+    long long previousStored = -2;
     DestinationRows rows(painter, grid.visible, mode);
     for (int k = 0; k < grid.visible.height(); ++k) {
         const std::int32_t stored = fill == SampleFill::Zero ? -1 : grid.storedRows[k];
         std::uint32_t *out = rows.row(grid.visible.top() + k);
         if (!out)
             break;
-        if (stored < 0) {
-            std::memcpy(out, zeroRow.data(), sizeof(std::uint32_t) * width);
+        if (previous && stored == previousStored) {
+            if (out != previous)
+                std::memcpy(out, previous, sizeof(std::uint32_t) * width);
+        } else if (stored < 0) {
+            std::fill(out, out + width, zero);
         } else {
-            if (stored != bufferRow) {
-                const std::uint8_t *src =
-                    dib.Bits + static_cast<std::ptrdiff_t>(stored) * dib.BytesPerLine;
-                decodeRow(dib, src, grid.columns, byteOffsets, zero, buffer.data());
-                bufferRow = stored;
-                ++stats.rowCopies;
-            }
-            std::memcpy(out, buffer.data(), sizeof(std::uint32_t) * width);
+            const std::uint8_t *src =
+                dib.Bits + static_cast<std::ptrdiff_t>(stored) * dib.BytesPerLine;
+            decodeRow(dib, src, grid.columns, byteOffsets, straight, zero, out);
+            ++stats.rowCopies;
         }
+        previous = out;
+        previousStored = stored;
         ++stats.rowsProduced;
     }
     rows.finish();

@@ -1,0 +1,110 @@
+// Repaints of the drawing area as the editor does them: a 1600 x 1000 back buffer with an
+// A4 page scanned at 600 dpi (4960 x 7016, 24 bits) behind it, at the zooms a user reaches,
+// and with large drawings on top.
+
+#include "view/CanvasPainter.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <random>
+
+namespace {
+
+const QSize Area(1600, 1000);
+
+const Dib &scannedPage()
+{
+    static const Dib page = [] {
+        Dib dib = Dib::create(4960, 7016, 24);
+        const TDibRec &r = dib.rec();
+        for (int y = 0; y < 7016; ++y) {
+            std::uint8_t *row = r.Bits + static_cast<std::ptrdiff_t>(y) * r.BytesPerLine;
+            for (int x = 0; x < 4960 * 3; ++x)
+                row[x] = static_cast<std::uint8_t>((x * 7 + y * 13) >> 3);
+        }
+        return dib;
+    }();
+    return page;
+}
+
+// Chains of ten mixed segments (lines, quadratic and cubic curves, an ellipse now and then),
+// every fourth chain closed, spread over the visible area.
+void fillDrawing(TElementList &list, int count)
+{
+    std::mt19937 random(42);
+    std::uniform_real_distribution<double> x(0, Area.width()), y(0, Area.height());
+    TPointD last {};
+    for (int i = 0; i < count; ++i) {
+        TDrawElement &e = *list.Append();
+        std::memset(&e, 0, sizeof e);
+        e.ChainPos = i % 10;
+        const TPointD start = e.ChainPos == 0 ? TPointD { x(random), y(random) } : last;
+        const TPointD end { std::clamp(start.x + x(random) / 20 - 40, 0.0, 1600.0),
+            std::clamp(start.y + y(random) / 12 - 40, 0.0, 1000.0) };
+        e.Start = start;
+        e.End = end;
+        e.Ctrl1 = { (start.x + end.x) / 2 + 15, start.y };
+        e.Ctrl2 = { end.x, (start.y + end.y) / 2 - 15 };
+        const int kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindLine, KindEllipse };
+        e.Kind = kinds[i % 5];
+        e.ClosesChain = (e.ChainPos == 9 && (i / 10) % 4 == 0) ? 1 : 0;
+        last = end;
+    }
+}
+
+void BM_RepaintPicture(benchmark::State &state)
+{
+    TPaintScene scene;
+    scene.picture = &scannedPage().rec();
+    scene.view.zoom = static_cast<double>(state.range(0));
+    QImage buffer;
+    for (auto _ : state) {
+        PaintBox1Paint(buffer, Area, scene);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+}
+BENCHMARK(BM_RepaintPicture)
+    ->ArgName("zoom")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(30000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+void BM_RepaintDrawing(benchmark::State &state)
+{
+    TElementList list;
+    fillDrawing(list, static_cast<int>(state.range(0)));
+    TPaintScene scene;
+    scene.picture = &scannedPage().rec();
+    scene.elements = &list;
+    scene.view.zoom = 100;
+    QImage buffer;
+    for (auto _ : state) {
+        PaintBox1Paint(buffer, Area, scene);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+}
+BENCHMARK(BM_RepaintDrawing)
+    ->ArgName("elements")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
