@@ -5,6 +5,8 @@
 #include <QFile>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -40,6 +42,42 @@ bool dibSizeAcceptable(int width, int height, int bitCount)
     return dibStride(width, bitCount) * height <= kMaxDibBytes;
 }
 
+namespace {
+
+// Pixel rows allocated by a decoder and adopted as they are, with the way to give them back.
+// Copying a scanned page costs as much as decoding it, so such rows are not copied.
+struct Adopted
+{
+    PixelRelease release;
+    void *owner;
+};
+
+std::mutex g_adoptedMutex;
+std::unordered_map<const std::uint8_t *, Adopted> g_adopted;
+
+TBitmapInfo *newHeader(int width, int height, int bitCount, std::int64_t stride)
+{
+    // The header block always has room for a full colour table, so callers may copy up to 256
+    // entries from any record without looking at its bit count first.
+    auto *info = static_cast<TBitmapInfo *>(std::calloc(1, sizeof(TBitmapInfo)));
+    if (!info)
+        return nullptr;
+    TBitmapInfoHeader &h = info->bmiHeader;
+    h.biSize = sizeof(TBitmapInfoHeader);
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<std::uint16_t>(bitCount);
+    h.biCompression = 0;
+    h.biSizeImage = static_cast<std::uint32_t>(stride * height);
+    // 96 dots per inch until a file says otherwise.
+    h.biXPelsPerMeter = 3780;
+    h.biYPelsPerMeter = 3780;
+    return info;
+}
+
+} // namespace
+
 void newdib(
     TDibRec &out, int width, int height, int bitCount, const TBitmapInfo *colors, int colorCount)
 {
@@ -48,29 +86,14 @@ void newdib(
         return;
 
     const std::int64_t stride = dibStride(width, bitCount);
-    const auto imageBytes = static_cast<std::size_t>(stride * height);
-
-    // The header block always has room for a full colour table, so callers may copy up to 256
-    // entries from any record without looking at its bit count first.
-    auto *info = static_cast<TBitmapInfo *>(std::calloc(1, sizeof(TBitmapInfo)));
-    auto *bits = static_cast<std::uint8_t *>(std::calloc(imageBytes, 1));
+    TBitmapInfo *info = newHeader(width, height, bitCount, stride);
+    auto *bits =
+        static_cast<std::uint8_t *>(std::calloc(static_cast<std::size_t>(stride * height), 1));
     if (!info || !bits) {
         std::free(info);
         std::free(bits);
         return;
     }
-
-    TBitmapInfoHeader &h = info->bmiHeader;
-    h.biSize = sizeof(TBitmapInfoHeader);
-    h.biWidth = width;
-    h.biHeight = height;
-    h.biPlanes = 1;
-    h.biBitCount = static_cast<std::uint16_t>(bitCount);
-    h.biCompression = 0;
-    h.biSizeImage = static_cast<std::uint32_t>(imageBytes);
-    // 96 dots per inch until a file says otherwise.
-    h.biXPelsPerMeter = 3780;
-    h.biYPelsPerMeter = 3780;
 
     const bool indexed = bitCount <= 8;
     if (indexed && colors && colorCount > 0) {
@@ -86,10 +109,45 @@ void newdib(
     out.HasPalette = indexed ? 1 : 0;
 }
 
+bool adoptPixels(TDibRec &out, int width, int height, int bitCount, std::uint8_t *bits,
+    PixelRelease release, void *owner)
+{
+    out = {};
+    if (!bits || !dibSizeAcceptable(width, height, bitCount))
+        return false;
+    const std::int64_t stride = dibStride(width, bitCount);
+    TBitmapInfo *info = newHeader(width, height, bitCount, stride);
+    if (!info)
+        return false;
+    {
+        const std::lock_guard<std::mutex> lock(g_adoptedMutex);
+        g_adopted.emplace(bits, Adopted { release, owner });
+    }
+    out.BitmapInfo = info;
+    out.Bits = bits;
+    out.BytesPerLine = static_cast<std::int32_t>(stride);
+    out.HasPalette = bitCount <= 8 ? 1 : 0;
+    return true;
+}
+
 void deldib(TDibRec rec)
 {
-    std::free(rec.Bits);
     std::free(rec.BitmapInfo);
+    if (!rec.Bits)
+        return;
+    Adopted adopted { nullptr, nullptr };
+    {
+        const std::lock_guard<std::mutex> lock(g_adoptedMutex);
+        const auto it = g_adopted.find(rec.Bits);
+        if (it != g_adopted.end()) {
+            adopted = it->second;
+            g_adopted.erase(it);
+        }
+    }
+    if (adopted.release)
+        adopted.release(adopted.owner);
+    else
+        std::free(rec.Bits);
 }
 
 std::uint32_t getpixel(TDibRec rec, int x, int y)

@@ -275,31 +275,32 @@ Bitmap toStandardDepth(Bitmap dib)
     return dib;
 }
 
-TDibRec copyToRecord(FIBITMAP *dib)
+void DLL_CALLCONV releaseBitmap(void *dib)
 {
-    const int width = static_cast<int>(FreeImage_GetWidth(dib));
-    const int height = static_cast<int>(FreeImage_GetHeight(dib));
-    const int bpp = static_cast<int>(FreeImage_GetBPP(dib));
-    TDibRec rec;
-    newdib(rec, width, height, bpp, nullptr, 0);
-    if (!rec.Bits)
-        return rec;
+    FreeImage_Unload(static_cast<FIBITMAP *>(dib));
+}
 
-    // FreeImage keeps rows bottom-up with the same 4-byte alignment and byte order as the
-    // record, so rows copy as they are.
-    const auto rowBytes =
-        static_cast<std::size_t>((static_cast<std::int64_t>(width) * bpp + 7) / 8);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(rec.Bits + static_cast<std::ptrdiff_t>(y) * rec.BytesPerLine,
-            FreeImage_GetScanLine(dib, y), rowBytes);
+// Hands the decoded bitmap over to a record. FreeImage keeps rows bottom-up with the same
+// 4-byte alignment and byte order as the record, so the rows are taken over as they are.
+TDibRec toRecord(Bitmap dib)
+{
+    const int width = static_cast<int>(FreeImage_GetWidth(dib.get()));
+    const int height = static_cast<int>(FreeImage_GetHeight(dib.get()));
+    const int bpp = static_cast<int>(FreeImage_GetBPP(dib.get()));
+    TDibRec rec;
+    if (FreeImage_GetPitch(dib.get()) != dibStride(width, bpp)
+        || !adoptPixels(
+            rec, width, height, bpp, FreeImage_GetBits(dib.get()), releaseBitmap, dib.get()))
+        return rec;
+    FIBITMAP *owned = dib.release();
 
     if (bpp <= 8) {
-        const RGBQUAD *palette = FreeImage_GetPalette(dib);
-        const unsigned colours = FreeImage_GetColorsUsed(dib);
+        const RGBQUAD *palette = FreeImage_GetPalette(owned);
+        const unsigned colours = FreeImage_GetColorsUsed(owned);
         const unsigned tableSize = 1u << bpp;
         const BYTE *alpha =
-            FreeImage_IsTransparent(dib) ? FreeImage_GetTransparencyTable(dib) : nullptr;
-        const unsigned alphaCount = alpha ? FreeImage_GetTransparencyCount(dib) : 0;
+            FreeImage_IsTransparent(owned) ? FreeImage_GetTransparencyTable(owned) : nullptr;
+        const unsigned alphaCount = alpha ? FreeImage_GetTransparencyCount(owned) : 0;
         for (unsigned i = 0; palette && i < colours && i < tableSize; ++i) {
             // A transparent colour shows the white page beneath; the picture stays indexed.
             const unsigned a = i < alphaCount ? alpha[i] : 255;
@@ -312,8 +313,8 @@ TDibRec copyToRecord(FIBITMAP *dib)
             q.rgbBlue = over(palette[i].rgbBlue);
         }
     }
-    const unsigned xPpm = FreeImage_GetDotsPerMeterX(dib);
-    const unsigned yPpm = FreeImage_GetDotsPerMeterY(dib);
+    const unsigned xPpm = FreeImage_GetDotsPerMeterX(owned);
+    const unsigned yPpm = FreeImage_GetDotsPerMeterY(owned);
     if (xPpm > 0 && yPpm > 0 && xPpm <= 0x7FFFFFFF && yPpm <= 0x7FFFFFFF) {
         rec.BitmapInfo->bmiHeader.biXPelsPerMeter = static_cast<std::int32_t>(xPpm);
         rec.BitmapInfo->bmiHeader.biYPelsPerMeter = static_cast<std::int32_t>(yPpm);
@@ -374,13 +375,8 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
     dib = toStandardDepth(std::move(dib));
     if (!dib)
         return { {}, DecodeStatus::Rejected };
-    DecodeResult result { copyToRecord(dib.get()), DecodeStatus::Decoded };
+    DecodeResult result { toRecord(std::move(dib)), DecodeStatus::Decoded };
     if (!result.rec.Bits)
         result.status = DecodeStatus::Rejected;
     return result;
-}
-
-bool freeImagePreferredFor(const QByteArray &)
-{
-    return true;
 }

@@ -22,7 +22,3 @@ struct DecodeResult
 // Decodes a picture held in memory with FreeImage. `suffix` (lower case, no dot) names the
 // format when the content alone does not (Targa files have no signature).
 DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix);
-
-// Whether FreeImage is the better decoder for this kind of content; some formats decode faster
-// through Qt, which gives the same pixels.
-bool freeImagePreferredFor(const QByteArray &data);

@@ -1,8 +1,10 @@
 #include "raster/DibImage.h"
+#include "raster/DibLimits.h"
 #include "raster/DibRec.h"
 
 #include <gtest/gtest.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -133,6 +135,31 @@ TEST(DibOwner, MoveLeavesExactlyOneOwner)
     TDibRec raw = Dib::create(3, 3, 1).release();
     deldib(raw);
     deldib(TDibRec {});
+}
+
+TEST(DibOwner, AdoptedRowsGoBackToTheirOwnerExactlyOnce)
+{
+    // Decoded pictures keep the decoder's rows; deldib must hand them back, not free() them,
+    // and must do so through any copy of the record.
+    static int released = 0;
+    released = 0;
+    std::vector<std::uint8_t> rows(static_cast<std::size_t>(dibStride(5, 24)) * 3);
+    TDibRec rec;
+    ASSERT_TRUE(adoptPixels(
+        rec, 5, 3, 24, rows.data(), [](void *) { ++released; }, nullptr));
+    EXPECT_EQ(rec.BytesPerLine, 16);
+    setpixel(rec, 4, 2, 0xABCDEF);
+    EXPECT_EQ(getpixel(rec, 4, 2), 0xABCDEFu);
+    const TDibRec copy = rec; // records are copied by value
+    deldib(copy);
+    EXPECT_EQ(released, 1);
+
+    // A size beyond the limits takes nothing over: the caller still owns the rows.
+    EXPECT_FALSE(adoptPixels(
+        rec, 0, 3, 24, rows.data(), [](void *) { ++released; }, nullptr));
+    EXPECT_EQ(rec.Bits, nullptr);
+    deldib(rec);
+    EXPECT_EQ(released, 1);
 }
 
 TEST(DibImage, ShowsPictureTopDownThroughColourTable)

@@ -127,6 +127,21 @@ TEST(OpenDib, GreyPicturesKeepTheirLevels)
     EXPECT_EQ(qRed(jpeg.pixel(2, 2)), qGreen(jpeg.pixel(2, 2)));
 }
 
+TEST(OpenDib, DecodedPicturesAreOrdinaryRecords)
+{
+    // Pixels of a loaded picture can be written, and the picture moves and frees like any
+    // other (the sanitizer build checks that nothing leaks or is freed twice).
+    for (const char *name : { "rgb.png", "pal8.bmp", "v5.bmp" }) {
+        Dib dib = openSample(name);
+        ASSERT_FALSE(dib.isNull()) << name;
+        setpixel(dib.rec(), 4, 0, 7);
+        EXPECT_EQ(getpixel(dib.rec(), 4, 0), 7u) << name;
+        Dib moved = std::move(dib);
+        moved.reset(openSample(name).release());
+        EXPECT_FALSE(moved.isNull());
+    }
+}
+
 TEST(OpenDib, KeepsTheFilesResolution)
 {
     // 11811 x 5906 pixels per metre: 300 x 150 dots per inch. One file read by each decoder.
