@@ -1,5 +1,6 @@
 #include "TableFixture.h"
 #include "i18n/Cp1252.h"
+#include "i18n/ui/TTranslateForm.h"
 #include "i18n/ui/WindowTranslator.h"
 
 #include <QAction>
@@ -205,4 +206,15 @@ TEST_F(WindowTranslatorTest, languageFourGivesTouchedControlsMsSansSerif)
     const QString before = english.main->findChild<QLabel *>()->font().family();
     translateWindows({ english.main.get() }, tr());
     EXPECT_EQ(english.main->findChild<QLabel *>()->font().family(), before);
+}
+
+TEST_F(WindowTranslatorTest, editorTranslatesItsCaptionsButNotItsDataControls)
+{
+    start(1);
+    TTranslateForm form(nullptr, &tr());
+    form.attachTable(); // an empty table: the bound edit shows nothing
+    form.DBEdit1->setText("Datensatz");
+    translateWindows({ &form }, tr());
+    EXPECT_EQ(
+        recordTexts(), std::set<QString>({ QStringLiteral("Übersetzen"), "Zurück...", "Suchen" }));
 }

@@ -32,6 +32,8 @@ TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
 
     DBNavigator1 = new QToolBar(this);
     DBNavigator1->setObjectName("DBNavigator1");
+    // The window walk leaves the navigator and the bound edit alone, as data controls.
+    DBNavigator1->setProperty("untranslated", true);
     navAction("nbFirst", QStringLiteral("Erster Datensatz"), QStyle::SP_MediaSkipBackward);
     navAction("nbPrior", QStringLiteral("Voriger Datensatz"), QStyle::SP_MediaSeekBackward);
     navAction("nbNext", QStringLiteral("Nächster Datensatz"), QStyle::SP_MediaSeekForward);
@@ -48,6 +50,7 @@ TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
     BackBtn->setObjectName("BackBtn");
     DBEdit1 = new QLineEdit(this);
     DBEdit1->setObjectName("DBEdit1");
+    DBEdit1->setProperty("untranslated", true);
     DBEdit1->setFixedWidth(673);
     FilterEdit = new QLineEdit(this);
     FilterEdit->setObjectName("FilterEdit");

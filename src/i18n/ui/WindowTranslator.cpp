@@ -56,10 +56,18 @@ bool isInternal(const QObject *o)
     return o->objectName().startsWith(QLatin1String("qt_"));
 }
 
+// Objects marked "untranslated" show data rather than interface texts (a table navigator, an
+// edit bound to a table field); they and everything they own keep their texts.
+bool isUntranslated(const QObject *o)
+{
+    return o->property("untranslated").toBool();
+}
+
 // Composite controls whose children are their own parts, not components of the window.
 bool hidesChildren(const QObject *o)
 {
-    return qobject_cast<const QAbstractSpinBox *>(o) || qobject_cast<const QComboBox *>(o);
+    return qobject_cast<const QAbstractSpinBox *>(o) || qobject_cast<const QComboBox *>(o)
+        || isUntranslated(o);
 }
 
 // The hint QAction reports for a text when it has no hint of its own.
@@ -102,7 +110,7 @@ void Walk::translateLines(QTextEdit *edit)
 
 void Walk::apply(QObject *k)
 {
-    if (isInternal(k))
+    if (isInternal(k) || isUntranslated(k))
         return;
     auto *w = qobject_cast<QWidget *>(k);
     if (w && w->isWindow() && !qobject_cast<QMenu *>(w)) {

@@ -17,6 +17,9 @@ class Translator;
 // button, the tool buttons a tool bar makes for its actions) are not walked: the texts they
 // show belong to the control or action that was translated.
 //
+// An object whose property "untranslated" is true is left alone with all it owns: the table
+// navigator and the bound edit of the translation editor show data, not interface texts.
+//
 // A file dialog is any object that is not a widget and has a QString property "filterPairs"
 // holding its filter as "description|patterns|..."; the whole filter is one key.
 void translateWindows(const QList<QObject *> &windows, Translator &translator);
