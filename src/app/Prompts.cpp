@@ -1,0 +1,40 @@
+#include "app/Prompts.h"
+
+#include "app/FileDialogComponent.h"
+#include "document/DynaArray.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QMessageBox>
+
+Prompts Prompts::standard()
+{
+    Prompts p;
+    p.askYesNo = [](QWidget *parent, const QString &text, const QString &caption) {
+        return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No)
+            == QMessageBox::Yes;
+    };
+    p.showMessage = [](QWidget *parent, const QString &text) {
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+        box.exec();
+    };
+    p.chooseColor = [](QWidget *parent, const QColor &initial) -> std::optional<QColor> {
+        // Opened in full, without an alpha channel: the pen colour is any opaque colour.
+        const QColor c = QColorDialog::getColor(initial, parent);
+        if (!c.isValid())
+            return std::nullopt;
+        return c;
+    };
+    p.chooseFile = [](QWidget *parent, const FileDialogComponent &dialog) {
+        return dialog.run(parent);
+    };
+    p.runModal = [](QDialog *dialog) { dialog->exec(); };
+    return p;
+}
+
+void installAllocationFailureBox()
+{
+    DynaArrayBase::setAllocationFailureHandler([](const std::string &message) {
+        QMessageBox::critical(nullptr, QString(), QString::fromStdString(message));
+    });
+}

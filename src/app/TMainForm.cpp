@@ -1,0 +1,323 @@
+#include "app/TMainForm.h"
+
+#include "app/ColorSwatch.h"
+#include "app/ExeDir.h"
+#include "app/FileDialogComponent.h"
+#include "app/TAboutBox.h"
+#include "i18n/MessageTable.h"
+#include "raster/DibImage.h"
+#include "view/ui/TPaintBox.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <clocale>
+#include <cstring>
+
+namespace {
+
+// The open filter offered to English users instead of the image library's own list.
+const char *const EnglishPictureFilter = "All pictures|"
+                                         "*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.JPEG;*.LBM;*.PCX;"
+                                         "*.RLE;*.TGA;*.TIF;*.PNG;*.JP2"
+                                         "|BMP - Windows,OS/2 Bitmap|*.BMP"
+                                         "|DIB - Windows,OS/2 DIB|*.DIB"
+                                         "|GIF - CompuServe Graphics Interchange|*.GIF"
+                                         "|IFF - Amiga|*.IFF"
+                                         "|JIF - JPEG - JFIF Compilant|*.JIF"
+                                         "|JPG - JPEG - JFIF Compilant|*.JPG;*.JPEG"
+                                         "|JP2 - JPEG 2000|*.JP2"
+                                         "|LBM - Deluxe Paint|*.LBM"
+                                         "|PCX - ZSoft Paintbrush|*.PCX"
+                                         "|RLE - Windows RLE|*.RLE"
+                                         "|TGA - Truevision Targa|*.TGA"
+                                         "|TIF - Tagged Image File Format|*.TIF"
+                                         "|PNG - Portable Graphics Network|*.PNG"
+                                         "|All files (*.*)|*.*";
+
+constexpr int StartPictureSize = 320;
+
+} // namespace
+
+TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent)
+    , m_arguments(arguments)
+    , m_prompts(Prompts::standard())
+{
+    Q_INIT_RESOURCE(linovex);
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Mervane Linovex 1.0"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/linovex.svg")));
+    createComponents();
+    connectHandlers();
+    FormCreate();
+
+    resize(920, 613);
+    if (const QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::connectHandlers()
+{
+    connect(Neu1, &QAction::triggered, this, &TMainForm::Neu1Click);
+    connect(Bildffnen1, &QAction::triggered, this, &TMainForm::Bildffnen1Click);
+    connect(OpenBtn, &QAction::triggered, this, &TMainForm::Bildffnen1Click);
+    connect(ChooseColorBtn, &QAction::triggered, this, &TMainForm::ChooseColorBtnClick);
+    connect(Shape1, &ColorSwatch::pressed, this, &TMainForm::Shape1MouseDown);
+    connect(WidthEd, &QDoubleSpinBox::valueChanged, this, &TMainForm::WidthEdChange);
+    connect(ShowPicCheck, &QCheckBox::clicked, this, &TMainForm::ShowPicCheckClick);
+    connect(zoomed, &QSpinBox::valueChanged, this, &TMainForm::zoomedChange);
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &TMainForm::ScrollBar1Change);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &TMainForm::ScrollBar2Change);
+    connect(ToolGroup, &QActionGroup::triggered, this, &TMainForm::ToolBtnClick);
+    connect(Beenen1, &QAction::triggered, this, &TMainForm::Beenen1Click);
+    connect(berdasProgramm1, &QAction::triggered, this, &TMainForm::berdasProgramm1Click);
+
+    PaintBox1->setPaintHandler([this](QPainter &p) { PaintBox1Paint(p); });
+    PaintBox1->setMouseDownHandler([this](QMouseEvent *e) { PaintBox1MouseDown(e); });
+    PaintBox1->setMouseMoveHandler([this](QMouseEvent *e) { PaintBox1MouseMove(e); });
+    PaintBox1->setMouseUpHandler([this](QMouseEvent *e) { PaintBox1MouseUp(e); });
+    PaintBox2->setPaintHandler([this](QPainter &p) { PaintBox2Paint(p); });
+    PaintBox3->setPaintHandler([this](QPainter &p) { PaintBox3Paint(p); });
+}
+
+void TMainForm::FormCreate()
+{
+    ExeDir = programExeDir();
+
+    // Numbers are written and read with a point whatever the regional settings say: exports
+    // and project files must read the same everywhere. QApplication has already adopted the
+    // user's LC_NUMERIC, so it is put back here, and Qt's own formatting (spin boxes
+    // included) follows the C locale too.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale::c());
+    setLocale(QLocale::c());
+
+    m_picture = Dib::create(StartPictureSize, StartPictureSize, 24);
+    if (!m_picture.isNull()) {
+        std::memset(m_picture.rec().Bits, 255,
+            static_cast<std::size_t>(m_picture.rec().BytesPerLine) * StartPictureSize);
+    }
+    m_backBuffer = QImage();
+    m_elements = std::make_unique<TElementList>(&CurElement);
+    WidthEd->setValue(3.0);
+
+    loadOptions();
+    openTranslationTable();
+    buildTranslationIndex();
+}
+
+void TMainForm::loadOptions()
+{
+    // Reads the language index from options.dat in ExeDir; the settings code fills this in.
+}
+
+void TMainForm::openTranslationTable()
+{
+    // Opens or creates translate.dbf in ExeDir; the translation code fills this in.
+}
+
+void TMainForm::buildTranslationIndex()
+{
+    // Builds the lookup index over the translation table; the translation code fills this in.
+}
+
+void TMainForm::translateMessageTable()
+{
+    // Passes the built-in messages through the translation once; filled in with the lookup.
+}
+
+void TMainForm::translateWindows()
+{
+    // Translates every window when the language is not German; filled in with the walk.
+}
+
+void TMainForm::translateApplicationTitle()
+{
+    // Replaces the application title by its translation; filled in with the lookup.
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce)
+        FormShow();
+}
+
+void TMainForm::FormShow()
+{
+    // The flag comes first, so that a dialog shown by a later step (a picture that does not
+    // load) cannot run these steps a second time when the window is shown again.
+    m_shownOnce = true;
+    translateMessageTable();
+    translateWindows();
+    translateApplicationTitle();
+    OpenDialog1->setFilterPairs(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
+                                                     : QString::fromUtf8(GetDIBOpenFilter()));
+    if (!m_arguments.isEmpty())
+        LadeBild(m_arguments.constFirst());
+}
+
+void TMainForm::FormDestroy()
+{
+    m_picture.reset();
+    m_backBuffer = QImage();
+    m_elements.reset();
+    CurElement = nullptr;
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    // The status bar never shows anything, not even the status tips of menus and buttons.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+QColor TMainForm::penColor() const
+{
+    return Shape1->brushColor();
+}
+double TMainForm::lineWidth() const
+{
+    return WidthEd->value();
+}
+bool TMainForm::showPicture() const
+{
+    return ShowPicCheck->isChecked();
+}
+double TMainForm::zoom() const
+{
+    return zoomed->value();
+}
+int TMainForm::scrollX() const
+{
+    return ScrollBar1->value();
+}
+int TMainForm::scrollY() const
+{
+    return ScrollBar2->value();
+}
+
+bool TMainForm::LadeBild(const QString &fileName)
+{
+    // The new picture is read aside; the old one is released only once the new one exists.
+    Dib fresh = Dib::open(fileName);
+    if (fresh.isNull()) {
+        m_prompts.showMessage(this, messageText(5));
+        return false;
+    }
+    m_picture = std::move(fresh);
+    Repaint();
+    return true;
+}
+
+void TMainForm::Repaint()
+{
+    PaintBox1->repaint();
+}
+
+void TMainForm::Neu1Click()
+{
+    if (!m_prompts.askYesNo(this, messageText(6), messageText(7)))
+        return;
+    m_elements->Clear();
+    Repaint();
+}
+
+void TMainForm::Bildffnen1Click()
+{
+    const QString name = m_prompts.chooseFile(this, *OpenDialog1);
+    if (name.isEmpty())
+        return;
+    OpenDialog1->setFileName(name);
+    LadeBild(name);
+}
+
+void TMainForm::ChooseColorBtnClick()
+{
+    const std::optional<QColor> chosen = m_prompts.chooseColor(this, Shape1->brushColor());
+    if (!chosen)
+        return;
+    Shape1->setBrushColor(*chosen);
+    Repaint();
+}
+
+void TMainForm::Shape1MouseDown()
+{
+    ChooseColorBtnClick();
+}
+void TMainForm::WidthEdChange()
+{
+    Repaint();
+}
+void TMainForm::ShowPicCheckClick()
+{
+    Repaint();
+}
+void TMainForm::zoomedChange()
+{
+    Repaint();
+}
+void TMainForm::ScrollBar1Change()
+{
+    Repaint();
+}
+void TMainForm::ScrollBar2Change()
+{
+    Repaint();
+}
+void TMainForm::ToolBtnClick()
+{
+    Repaint();
+}
+void TMainForm::Beenen1Click()
+{
+    close();
+}
+
+void TMainForm::berdasProgramm1Click()
+{
+    if (m_aboutBox)
+        m_prompts.runModal(m_aboutBox);
+}
+
+void TMainForm::PaintBox1Paint(QPainter &painter)
+{
+    if (m_backBuffer.size() != PaintBox1->size())
+        m_backBuffer = QImage(PaintBox1->size(), QImage::Format_RGB32);
+    m_backBuffer.fill(Qt::white);
+    if (ShowPicCheck->isChecked() && !m_picture.isNull()) {
+        QPainter buffer(&m_backBuffer);
+        buffer.drawImage(-scrollX(), -scrollY(), dibToImage(m_picture.rec()));
+    }
+    painter.drawImage(0, 0, m_backBuffer);
+    PaintBox3->update();
+    PaintBox2->update();
+}
+
+// Presses, moves and releases in the drawing area go to the pan tool, the node and area
+// tools and the drawing tools, which take them over as they are built.
+void TMainForm::PaintBox1MouseDown(QMouseEvent *) { }
+void TMainForm::PaintBox1MouseMove(QMouseEvent *) { }
+void TMainForm::PaintBox1MouseUp(QMouseEvent *) { }
+
+void TMainForm::PaintBox2Paint(QPainter &painter)
+{
+    painter.fillRect(PaintBox2->rect(), palette().window());
+}
+
+void TMainForm::PaintBox3Paint(QPainter &painter)
+{
+    painter.fillRect(PaintBox3->rect(), palette().window());
+}

@@ -1,0 +1,172 @@
+#pragma once
+
+#include "app/Prompts.h"
+#include "document/Chain.h"
+#include "raster/DibRec.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+class ColorSwatch;
+class FileDialogComponent;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QDoubleSpinBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QPainter;
+class QScrollBar;
+class QSpinBox;
+class QStatusBar;
+class QToolBar;
+class TAboutBox;
+class TPaintBox;
+
+// The editor's one document window. It owns the document (the background picture and the
+// element list), the pen colour and line width that apply to the whole drawing, and the tool
+// state; its menus and tool bars start every operation of the program.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `arguments` are the command-line arguments after the program name; the first one, if
+    // any, names a picture that is loaded when the window is shown for the first time.
+    explicit TMainForm(const QStringList &arguments = {}, QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // The dialog that "Über das Programm" shows; the program entry creates it after the window.
+    void setAboutBox(TAboutBox *box) { m_aboutBox = box; }
+    // The modal questions and dialogs; tests replace them to answer without a display.
+    Prompts &prompts() { return m_prompts; }
+
+    // The document and the drawing settings that apply to all of it.
+    const Dib &picture() const { return m_picture; }
+    TElementList &elements() { return *m_elements; }
+    QColor penColor() const;
+    double lineWidth() const;
+    bool showPicture() const;
+    // The view transform: zoom in percent and the two scroll positions in drawing-area pixels.
+    double zoom() const;
+    int scrollX() const;
+    int scrollY() const;
+    // The folder of options.dat and translate.dbf, ending in '/'.
+    const QString &exeDir() const { return ExeDir; }
+    std::int32_t languageIndex() const { return m_languageIndex; }
+    void setLanguageIndex(std::int32_t index) { m_languageIndex = index; }
+    const QImage &backBuffer() const { return m_backBuffer; }
+
+    // Loads a picture file as the background; a file that gives no picture is reported and
+    // the old picture stays. Returns whether the picture was replaced.
+    bool LadeBild(const QString &fileName);
+    // Renders the drawing area again at once; every change of the document or the view
+    // calls this.
+    void Repaint();
+
+    // Handlers of the components, named after the component and its event.
+    void Neu1Click();
+    void Bildffnen1Click();
+    void ChooseColorBtnClick();
+    void Shape1MouseDown();
+    void WidthEdChange();
+    void ShowPicCheckClick();
+    void zoomedChange();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void ToolBtnClick();
+    void Beenen1Click();
+    void berdasProgramm1Click();
+    void PaintBox1Paint(QPainter &painter);
+    void PaintBox1MouseDown(QMouseEvent *event);
+    void PaintBox1MouseMove(QMouseEvent *event);
+    void PaintBox1MouseUp(QMouseEvent *event);
+    void PaintBox2Paint(QPainter &painter);
+    void PaintBox3Paint(QPainter &painter);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+    QMenu *createPopupMenu() override { return nullptr; }
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    // Start-up steps whose work belongs to settings and translation; each is filled in by
+    // the code that owns that work.
+    void loadOptions();
+    void openTranslationTable();
+    void buildTranslationIndex();
+    void translateMessageTable();
+    void translateWindows();
+    void translateApplicationTitle();
+
+    // Window layout, built once by the constructor (TMainFormLayout.cpp).
+    void createComponents();
+    void createMenus();
+    void createToolBars();
+    void createCentre();
+    void createDialogs();
+    void connectHandlers();
+    QAction *action(const char *name, const QString &caption);
+
+    // Components under their own names.
+    QToolBar *ToolBar1 = nullptr;
+    QToolBar *ToolBar2 = nullptr;
+    QAction *OpenBtn = nullptr;
+    QLabel *Label1 = nullptr;
+    QSpinBox *zoomed = nullptr;
+    ColorSwatch *Shape1 = nullptr;
+    QAction *ChooseColorBtn = nullptr;
+    QLabel *Label2 = nullptr;
+    QDoubleSpinBox *WidthEd = nullptr;
+    QFrame *Panel1 = nullptr;
+    QCheckBox *ShowPicCheck = nullptr;
+    QActionGroup *ToolGroup = nullptr;
+    QAction *HandBtn = nullptr;
+    QAction *Linie1 = nullptr;
+    QAction *bezierbtn3 = nullptr;
+    QAction *Bezier1 = nullptr;
+    QAction *Bezier2 = nullptr;
+    QAction *CircleBtn = nullptr;
+    QAction *Zeiger1 = nullptr;
+    QAction *DelBtn = nullptr;
+    QAction *VerschiebBtn = nullptr;
+    QAction *CloseBtn = nullptr;
+    QAction *BreakBtn = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    QScrollBar *ScrollBar1 = nullptr;
+    QScrollBar *ScrollBar2 = nullptr;
+    QFrame *ScrollBox1 = nullptr;
+    QFrame *Panel2 = nullptr;
+    QFrame *Panel3 = nullptr;
+    QFrame *Panel4 = nullptr;
+    QFrame *Panel5 = nullptr;
+    TPaintBox *PaintBox1 = nullptr;
+    TPaintBox *PaintBox2 = nullptr;
+    TPaintBox *PaintBox3 = nullptr;
+    QAction *Neu1 = nullptr;
+    QAction *Bildffnen1 = nullptr;
+    QAction *Beenen1 = nullptr;
+    QAction *berdasProgramm1 = nullptr;
+    FileDialogComponent *OpenDialog1 = nullptr;
+
+    // The document, owned from FormCreate to FormDestroy.
+    QString ExeDir;
+    Dib m_picture;
+    QImage m_backBuffer;
+    TDrawElement *CurElement = nullptr;
+    std::unique_ptr<TElementList> m_elements;
+
+    std::int32_t m_languageIndex = 0;
+    bool m_shownOnce = false;
+    QStringList m_arguments;
+    Prompts m_prompts;
+    TAboutBox *m_aboutBox = nullptr;
+};
