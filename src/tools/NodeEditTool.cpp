@@ -71,8 +71,8 @@ bool NodeEditTool::anyPointInArea(const TDrawElement &element, TPointD a, TPoint
 bool NodeEditTool::nodeSelect(const ToolEvent &event, TElementList &list, double zoom)
 {
     DragOrigin = event.picture;
-    const PointHitTest test(event.canvas, zoom);
-    const auto hits = [&](TPointD p) { return test.hits(p); };
+    const PointHitTest hitTest(event.canvas, zoom);
+    const auto hits = [&hitTest](TPointD p) { return hitTest.hits(p); };
 
     bool hit = false;
     const std::int32_t count = countOf(list);
