@@ -11,6 +11,9 @@ int OpenDib(TDibRec &out, const char *fileName, int, void *)
     if (!fileName || !*fileName)
         return 0;
     const QString name = QFile::decodeName(fileName);
+    // Only regular files: opening a named pipe or a device could block or never end.
+    if (!QFileInfo(name).isFile())
+        return 0;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
         return 0;

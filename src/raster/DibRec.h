@@ -52,14 +52,18 @@ struct TDibRec
 
 // --- The image library. Every record obtained here is released exactly once with deldib. ---
 
-// A new picture of width x height with bitCount bits per pixel and zero-filled pixels. For 1, 4
-// and 8 bits the first `colorCount` colours are copied from `colors` (when given); the rest of
-// the colour table is zero. On failure (bad size, no memory) out.Bits is null.
+// A new picture of width x height with bitCount bits per pixel (1, 4, 8 or 24; 16 and 32 are
+// accepted for pictures from other programs' files) and zero-filled pixels. For 1, 4 and 8 bits
+// the first `colorCount` colours are copied from `colors` (when given, at most 2^bitCount); the
+// rest of the colour table is zero. The header block always holds a full 256-entry table. On
+// failure (bad size, more than a gigapixel or 2 GB of pixels, no memory) out.Bits is null.
 void newdib(
     TDibRec &out, int width, int height, int bitCount, const TBitmapInfo *colors, int colorCount);
 
-// Reads a picture file. On any failure (missing file, not a picture, damaged or truncated data,
-// a size beyond the library's limits) out.Bits is null. `flags` and `owner` are unused.
+// Reads a picture file into 1, 4 or 8 bits with a colour table, or 24 bits (deeper pictures
+// are reduced, transparency is composed over white). On any failure (missing file, not a
+// picture, damaged or truncated data, a size beyond the library's limits) out.Bits is null and
+// 0 is returned, otherwise 1. `flags` and `owner` are unused.
 int OpenDib(TDibRec &out, const char *fileName, int flags = 0, void *owner = nullptr);
 
 // Frees what the record owns. Safe on a record whose pointers are null.
@@ -75,7 +79,8 @@ void DIBHalftoneDIB(TDibRec &out, TDibRec source);
 void DIBHalftoneDIBXY(TDibRec &out, TDibRec source, int width, int height);
 
 // Pixel value at column x of stored row y (row 0 is the lowest picture row): the colour index
-// for 1, 4, 8 bits, 0x00RRGGBB for 24 bits. No bounds check is made.
+// for 1, 4, 8 bits, 0x00RRGGBB for 24 and 32 bits, the raw 5-5-5 word for 16 bits. No bounds
+// check is made.
 std::uint32_t getpixel(TDibRec rec, int x, int y);
 void setpixel(TDibRec rec, int x, int y, std::uint32_t value);
 

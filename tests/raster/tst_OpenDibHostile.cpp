@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using linovex::test::dataPath;
 using linovex::test::readFile;
@@ -105,6 +106,10 @@ TEST_F(HostileFiles, MissingEmptyAndNonPictureFilesGiveNoPicture)
     expectRefused(
         put(QStringLiteral("sig.png"), QByteArray("\x89PNG\r\n\x1a\n", 8)), "PNG signature only");
     expectRefused(put(QStringLiteral("sig.bmp"), QByteArray("BM")), "BMP signature only");
+    // A named pipe with no writer would block a plain open for ever.
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe.bmp"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    expectRefused(fifo, "named pipe");
     TDibRec rec;
     OpenDib(rec, nullptr);
     EXPECT_EQ(rec.Bits, nullptr);
