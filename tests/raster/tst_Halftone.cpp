@@ -80,7 +80,8 @@ TEST(DIBHalftoneDIB, Gives8BitsOnTheFixedTable)
 
 TEST(DIBHalftoneDIB, ErrorDiffusionKeepsTheMeanColour)
 {
-    for (std::uint32_t colour : { 0x649664u, 0x0A0B0Cu, 0xFAF0E6u, 0x808080u, 0x7F8285u, 0x1E90FFu }) {
+    for (std::uint32_t colour :
+        { 0x649664u, 0x0A0B0Cu, 0xFAF0E6u, 0x808080u, 0x7F8285u, 0x1E90FFu }) {
         Dib source = flat(64, 48, colour);
         TDibRec out;
         DIBHalftoneDIB(out, source.rec());
