@@ -19,7 +19,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -45,7 +44,6 @@ private:
     }
     void translateAction(QAction *a);
     void translateLines(QPlainTextEdit *edit);
-    void translateLines(QTextEdit *edit);
 
     Translator &m_tr;
 };
@@ -93,14 +91,6 @@ void Walk::translateAction(QAction *a)
 }
 
 void Walk::translateLines(QPlainTextEdit *edit)
-{
-    QStringList lines = edit->toPlainText().split(u'\n');
-    for (QString &line : lines)
-        line = t(line);
-    edit->setPlainText(lines.join(u'\n'));
-}
-
-void Walk::translateLines(QTextEdit *edit)
 {
     QStringList lines = edit->toPlainText().split(u'\n');
     for (QString &line : lines)
@@ -170,9 +160,6 @@ void Walk::apply(QObject *k)
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(k)) {
         translateLines(memo);
         font(memo);
-    } else if (auto *rich = qobject_cast<QTextEdit *>(k)) {
-        translateLines(rich);
-        font(rich);
     } else if (auto *edit = qobject_cast<QLineEdit *>(k)) {
         edit->setText(t(edit->text()));
         font(edit);

@@ -20,6 +20,9 @@ class Translator;
 // An object whose property "untranslated" is true is left alone with all it owns: the table
 // navigator and the bound edit of the translation editor show data, not interface texts.
 //
+// Plain-text edits are translated line by line; rich-text edits are left alone, since putting
+// translated lines back would lose their formatting.
+//
 // A file dialog is any object that is not a widget and has a QString property "filterPairs"
 // holding its filter as "description|patterns|..."; the whole filter is one key.
 void translateWindows(const QList<QObject *> &windows, Translator &translator);
