@@ -5,9 +5,12 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <csignal>
+#include <sys/resource.h>
 
 using linovex::test::dataPath;
 using linovex::test::readFile;
@@ -180,4 +183,34 @@ TEST_F(DbfTableTest, damagedTablesAreReportedAndLeftUntouched)
         m_translator.reset();
         EXPECT_EQ(readFile(tablePath()), bytes);
     }
+}
+
+// A full disk during an append: the record is lost, but the table stays a valid file holding
+// every earlier record, and the program stops writing to it for the rest of the run.
+TEST_F(DbfTableTest, appendThatTheDiskRefusesLeavesAValidTable)
+{
+    start();
+    tr().translateMessages();
+    const qint64 size = QFileInfo(tablePath()).size();
+    rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit limited = old;
+    limited.rlim_cur = rlim_t(size + 100);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int added = tr().table().append({ "Zu viel" });
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(added, 0);
+    EXPECT_TRUE(tr().table().isReadOnly());
+    EXPECT_EQ(tr().translateText("Noch mehr"), "Noch mehr");
+    EXPECT_EQ(tr().table().recordCount(), 9);
+    m_translator.reset();
+    EXPECT_TRUE(DbfTable::checkFile(tablePath()).isEmpty())
+        << DbfTable::checkFile(tablePath()).toStdString();
+    start();
+    EXPECT_EQ(m_lastOpen.state, TableOpenResult::State::ReadWrite);
+    EXPECT_EQ(tr().table().recordCount(), 9);
+    EXPECT_EQ(tr().index().find("Neu"), 5);
 }
