@@ -315,7 +315,9 @@ bool TsgDXFExport::SaveToStream(std::ostream &stream)
     for (const auto &figure : Figures) {
         CurrentLayerName = figure->Layer;
         figure->WriteTo(*this);
-        if (Entities.byteCount() >= TextList::BlockSize) {
+        // Written out at half a block, so the next figures still fit the same block and no
+        // fresh memory is touched for every piece.
+        if (Entities.byteCount() >= TextList::BlockSize / 2) {
             Entities.writeTo(stream);
             Entities.clear();
         }

@@ -227,6 +227,17 @@ void appendDxfReal(std::string &out, long double value)
     }
     const bool negative = std::signbit(value);
     const long double magnitude = negative ? -value : value;
+    if (magnitude < 1E15L && magnitude == std::floor(magnitude)) {
+        // Whole numbers below 10^15 have at most 15 digits and print as they are; knots and
+        // the extrusion direction are mostly 1.
+        if (negative)
+            out.push_back('-');
+        char digits[24];
+        const auto result =
+            std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(magnitude));
+        out.append(digits, result.ptr);
+        return;
+    }
     const auto asDouble = static_cast<double>(magnitude);
     Decimal d;
     if (static_cast<long double>(asDouble) == magnitude) {
@@ -246,7 +257,15 @@ void appendDxfReal(std::string &out, long double value)
         if (!roundFast(mantissa, exponent2, d))
             d = roundGeneral(asDouble);
     } else {
-        d = roundGeneral(magnitude);
+        // Extended values that are no doubles are rare but repeat (the spline tolerances), and
+        // their general path is slow; the last one is remembered per thread.
+        thread_local long double lastValue = 0;
+        thread_local Decimal lastDecimal;
+        if (magnitude != lastValue) {
+            lastDecimal = roundGeneral(magnitude);
+            lastValue = magnitude;
+        }
+        d = lastDecimal;
     }
     layOut(out, negative, d);
 }
