@@ -1,12 +1,15 @@
 #include "dxf/RealFormat.h"
 #include "support/TestSupport.h"
 
+#include <atomic>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -150,4 +153,28 @@ TEST(RealFormat, CommaLocaleStillUsesThePoint)
         GTEST_SKIP() << "no comma locale installed";
     EXPECT_EQ(formatDxfReal(2.25), "2.25");
     EXPECT_EQ(formatDxfReal(1234567890123456.0), "1.23456789012346E15");
+}
+
+TEST(RealFormat, LocaleSwitchedByAnotherThreadChangesNothing)
+{
+    std::vector<double> values;
+    std::vector<std::string> expected;
+    for (int i = 1; i < 20000; ++i) {
+        values.push_back(static_cast<float>(i * 0.37) - 1000.0);
+        expected.push_back(formatDxfReal(values.back()));
+    }
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::atomic<bool> done { false };
+    std::thread switcher([&done] {
+        while (!done) {
+            std::setlocale(LC_ALL, "de_DE.UTF-8");
+            std::setlocale(LC_ALL, "C");
+        }
+    });
+    for (int round = 0; round < 5; ++round)
+        for (std::size_t i = 0; i < values.size(); ++i)
+            ASSERT_EQ(formatDxfReal(values[i]), expected[i]);
+    done = true;
+    switcher.join();
+    std::setlocale(LC_ALL, previous.c_str());
 }
