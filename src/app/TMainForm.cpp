@@ -5,7 +5,8 @@
 #include "app/FileDialogComponent.h"
 #include "app/TAboutBox.h"
 #include "i18n/MessageTable.h"
-#include "raster/DibImage.h"
+#include "view/CanvasPainter.h"
+#include "view/Ruler.h"
 #include "view/ui/TPaintBox.h"
 
 #include <QActionGroup>
@@ -292,16 +293,30 @@ void TMainForm::berdasProgramm1Click()
         m_prompts.runModal(m_aboutBox);
 }
 
+TViewTransform TMainForm::viewTransform() const
+{
+    return TViewTransform { zoom(), scrollX(), scrollY() };
+}
+
 void TMainForm::PaintBox1Paint(QPainter &painter)
 {
-    if (m_backBuffer.size() != PaintBox1->size())
-        m_backBuffer = QImage(PaintBox1->size(), QImage::Format_RGB32);
-    m_backBuffer.fill(Qt::white);
-    if (ShowPicCheck->isChecked() && !m_picture.isNull()) {
-        QPainter buffer(&m_backBuffer);
-        buffer.drawImage(-scrollX(), -scrollY(), dibToImage(m_picture.rec()));
-    }
+    TPaintScene scene;
+    scene.picture = &m_picture.rec();
+    scene.elements = m_elements.get();
+    scene.penColor = penColor();
+    scene.lineWidth = lineWidth();
+    scene.view = viewTransform();
+    scene.ShowPicCheck = showPicture();
+    scene.Zeiger1Down = Zeiger1->isChecked();
+    scene.HandBtnDown = HandBtn->isChecked();
+    if (const QScreen *s = screen())
+        scene.device.screenColorDepth = s->depth();
+    const TPaintResult result = ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
+    if (!result.copyDue)
+        return;
     painter.drawImage(0, 0, m_backBuffer);
+    // The rulers follow the view; they cannot be painted from inside this paint, so they are
+    // scheduled for the same frame.
     PaintBox3->update();
     PaintBox2->update();
 }
@@ -314,10 +329,10 @@ void TMainForm::PaintBox1MouseUp(QMouseEvent *) { }
 
 void TMainForm::PaintBox2Paint(QPainter &painter)
 {
-    painter.fillRect(PaintBox2->rect(), palette().window());
+    ::PaintBox2Paint(painter, PaintBox2->width(), PaintBox2->height(), zoom(), scrollY());
 }
 
 void TMainForm::PaintBox3Paint(QPainter &painter)
 {
-    painter.fillRect(PaintBox3->rect(), palette().window());
+    ::PaintBox3Paint(painter, PaintBox3->width(), PaintBox3->height(), zoom(), scrollX());
 }

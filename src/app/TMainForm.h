@@ -3,6 +3,7 @@
 #include "app/Prompts.h"
 #include "document/Chain.h"
 #include "raster/DibRec.h"
+#include "view/ViewTransform.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -56,6 +57,7 @@ public:
     double zoom() const;
     int scrollX() const;
     int scrollY() const;
+    TViewTransform viewTransform() const;
     // The folder of options.dat and translate.dbf, ending in '/'.
     const QString &exeDir() const { return ExeDir; }
     std::int32_t languageIndex() const { return m_languageIndex; }

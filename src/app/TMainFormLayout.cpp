@@ -49,6 +49,9 @@ QFrame *panel(const char *name, QWidget *parent)
 {
     auto *frame = named(new QFrame(parent), name);
     frame->setFrameShape(QFrame::NoFrame);
+    // Panels show the window colour, not the work-space colour of the box behind them.
+    frame->setAutoFillBackground(true);
+    frame->setBackgroundRole(QPalette::Window);
     return frame;
 }
 
@@ -181,6 +184,7 @@ void TMainForm::createToolBars()
     ToolBar1->addSeparator();
 
     Panel1 = panel("Panel1", ToolBar1);
+    Panel1->setAutoFillBackground(false);
     ShowPicCheck = named(new QCheckBox(QStringLiteral("Zeige Bild"), Panel1), "ShowPicCheck");
     ShowPicCheck->setChecked(true);
     auto *panel1Layout = new QHBoxLayout(Panel1);
@@ -236,10 +240,10 @@ void TMainForm::createCentre()
 
     auto *centre = named(new QWidget(this), "Centre");
     ScrollBox1 = named(new QFrame(centre), "ScrollBox1");
+    // The work-space colour shows wherever nothing covers the box; a role, unlike a palette,
+    // is not inherited by the panels inside.
     ScrollBox1->setAutoFillBackground(true);
-    QPalette workSpace = ScrollBox1->palette();
-    workSpace.setColor(QPalette::Window, workSpace.color(QPalette::Dark));
-    ScrollBox1->setPalette(workSpace);
+    ScrollBox1->setBackgroundRole(QPalette::Dark);
     ScrollBar1 = scrollBar(Qt::Horizontal, "ScrollBar1", centre);
     ScrollBar2 = scrollBar(Qt::Vertical, "ScrollBar2", centre);
 

@@ -146,6 +146,28 @@ TEST_F(MainFormTest, FreshStartHasWhitePictureEmptyListRedPenWidthThreeZoomHundr
     EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::white));
 }
 
+TEST_F(MainFormTest, DrawingAreaShowsTheElementsInThePenColourAtTheCurrentZoom)
+{
+    create();
+    showForm();
+    TDrawElement *e = form->elements().Append();
+    *e = TDrawElement {};
+    e->Start = { 20, 100 };
+    e->End = { 150, 100 };
+    prompts.colorAnswer = QColor(0, 0, 255);
+    act("ChooseColorBtn")->trigger();
+    QWidget *area = form->findChild<QWidget *>("PaintBox1");
+    QImage shown = area->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(100, 100), QColor(0, 0, 255));
+    EXPECT_EQ(shown.pixelColor(100, 110), QColor(Qt::white));
+
+    // At 200 % the same line lies twice as far from the picture origin.
+    form->findChild<QSpinBox *>("zoomed")->setValue(200);
+    shown = area->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(250, 200), QColor(0, 0, 255));
+    EXPECT_EQ(shown.pixelColor(250, 100), QColor(Qt::white));
+}
+
 TEST_F(MainFormTest, ToolsFormOneGroupAndTheButtonThatIsDownStaysDown)
 {
     create();
