@@ -22,10 +22,12 @@ public:
     using ShowInfo =
         std::function<void(QWidget *parent, const QString &caption, const QString &text)>;
 
-    LanguageMenu(
-        QWidget *mainWindow, Translator &translator, const QString &exeDir, QDialog *translateForm);
+    LanguageMenu(QWidget *mainWindow, Translator &translator, const QString &exeDir,
+        QDialog *translateForm = nullptr);
 
     void setShowInfo(ShowInfo show) { m_showInfo = std::move(show); }
+    // The editor is created after the main window, so it can be handed over later.
+    void setTranslateForm(QDialog *translateForm) { m_translateForm = translateForm; }
 
     // Reads options.dat, sets the translator's language index and puts the check mark on the
     // stored language without taking that for a choice. Returns the index. Never shows a
