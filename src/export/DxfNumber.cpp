@@ -1,90 +1,57 @@
 #include "export/DxfNumber.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <limits>
-#include <string_view>
-#include <system_error>
+#include <cstring>
 
 namespace {
 
 constexpr int SignificantDigits = 15;
 
-// The significant digits and the decimal exponent of a number written by std::to_chars in
-// scientific form: value = digits[0].digits[1...] x 10^exponent.
-struct Decimal
+// The magnitude's first 15 significant digits, rounded half up on the exact binary value, and its
+// decimal exponent: magnitude ~ digits[0].digits[1..14] x 10^exponent.
+//
+// Seventeen correctly rounded digits decide the rounding: they differ from the exact value by at
+// most half a unit of the 17th digit, so digits 16 and 17 reading 51 or more mean the exact tail
+// is at least half a unit of the 15th digit, and 49 or less mean it is below. Only "50" leaves the
+// exact value on either side of the midpoint; then the full exact expansion (767 significant
+// digits hold every double) decides. A carry out of the 17th digit shows up as a rounded-up 15th
+// digit and is handled alike.
+int roundedDigits(double magnitude, char *digits)
 {
-    std::array<char, 1100> digits {};
-    int count = 0;
+    char text[32];
+    const char *end =
+        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 16).ptr;
+    // text: d.dddddddddddddddde[+-]XX
+    char seventeen[17];
+    seventeen[0] = text[0];
+    std::memcpy(seventeen + 1, text + 2, 16);
     int exponent = 0;
-};
+    const char *e = text + 19;
+    std::from_chars(e + (*e == '+' ? 1 : 0), end, exponent);
 
-// Reads "d.ddddde+XX" (without sign) into its digits and exponent.
-void parseScientific(std::string_view text, Decimal &out)
-{
-    out.count = 0;
-    std::size_t i = 0;
-    for (; i < text.size() && text[i] != 'e'; ++i) {
-        if (text[i] != '.')
-            out.digits[out.count++] = text[i];
-    }
-    int exponent = 0;
-    std::from_chars(
-        text.data() + i + (text[i + 1] == '+' ? 2 : 1), text.data() + text.size(), exponent);
-    out.exponent = exponent;
-}
-
-// Writes the positive magnitude `|value|` as scientific text with `precision` digits after the
-// point, correctly rounded from the exact binary value.
-std::string_view toScientific(double magnitude, int precision, char *buffer, std::size_t size)
-{
-    const auto result =
-        std::to_chars(buffer, buffer + size, magnitude, std::chars_format::scientific, precision);
-    return { buffer, static_cast<std::size_t>(result.ptr - buffer) };
-}
-
-// The first 15 significant digits of `magnitude`, rounded half up on the exact value.
-void roundedDigits(double magnitude, Decimal &out)
-{
-    char buffer[1100];
-    // A normal number whose shortest round-trip representation has 15 digits or fewer is that
-    // representation: the exact value lies within half a unit in the last place of a double,
-    // which is far less than half a unit in the 15th digit, so rounding cannot move it.
-    // Subnormal numbers carry fewer bits, so their shortest representation may be coarser.
-    if (magnitude >= std::numeric_limits<double>::min()) {
-        const auto shortest =
-            std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific);
-        parseScientific({ buffer, static_cast<std::size_t>(shortest.ptr - buffer) }, out);
-        if (out.count <= SignificantDigits)
-            return;
-    }
-
-    // Seventeen correctly rounded digits decide the rounding unless digits 16 and 17 read "50":
-    // the exact value then lies within half a unit of the 17th digit of the midpoint and may be
-    // on either side of it. Only that case needs the full exact expansion.
-    parseScientific(toScientific(magnitude, 16, buffer, sizeof buffer), out);
     bool roundUp;
-    if (out.digits[15] == '5' && out.digits[16] == '0') {
-        // 767 significant digits hold every double exactly.
-        parseScientific(toScientific(magnitude, 770, buffer, sizeof buffer), out);
-        roundUp = out.digits[15] >= '5';
+    if (seventeen[15] == '5' && seventeen[16] == '0') {
+        char exact[800];
+        std::to_chars(exact, exact + sizeof exact, magnitude, std::chars_format::scientific, 770);
+        // exact: d.ddd...; the 16th significant digit stands at index 16.
+        roundUp = exact[16] >= '5';
     } else {
-        roundUp = out.digits[15] >= '5';
+        roundUp = seventeen[15] >= '5';
     }
-    out.count = SignificantDigits;
-    if (!roundUp)
-        return;
-    int i = SignificantDigits - 1;
-    while (i >= 0 && out.digits[i] == '9')
-        out.digits[i--] = '0';
-    if (i >= 0) {
-        ++out.digits[i];
-    } else {
-        out.digits[0] = '1';
-        ++out.exponent;
+    std::memcpy(digits, seventeen, SignificantDigits);
+    if (roundUp) {
+        int i = SignificantDigits - 1;
+        while (i >= 0 && digits[i] == '9')
+            digits[i--] = '0';
+        if (i >= 0) {
+            ++digits[i];
+        } else {
+            digits[0] = '1';
+            ++exponent;
+        }
     }
+    return exponent;
 }
 
 } // namespace
@@ -97,40 +64,46 @@ void appendDxfNumber(std::string &out, double value)
         out += '0';
         return;
     }
-    Decimal d;
-    roundedDigits(std::fabs(value), d);
-    while (d.count > 1 && d.digits[d.count - 1] == '0')
-        --d.count;
+    char digits[SignificantDigits];
+    const int x = roundedDigits(std::fabs(value), digits);
+    int count = SignificantDigits;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
 
+    char text[40];
+    char *p = text;
     if (value < 0)
-        out += '-';
-    const int x = d.exponent;
+        *p++ = '-';
     if (x >= -4 && x <= 14) {
         if (x >= 0) {
             for (int i = 0; i <= x; ++i)
-                out += i < d.count ? d.digits[i] : '0';
-            if (d.count > x + 1) {
-                out += '.';
-                out.append(d.digits.data() + x + 1, d.count - x - 1);
+                *p++ = i < count ? digits[i] : '0';
+            if (count > x + 1) {
+                *p++ = '.';
+                for (int i = x + 1; i < count; ++i)
+                    *p++ = digits[i];
             }
         } else {
-            out += "0.";
-            out.append(static_cast<std::size_t>(-x - 1), '0');
-            out.append(d.digits.data(), d.count);
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = 0; i < -x - 1; ++i)
+                *p++ = '0';
+            for (int i = 0; i < count; ++i)
+                *p++ = digits[i];
         }
-        return;
+    } else {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            for (int i = 1; i < count; ++i)
+                *p++ = digits[i];
+        }
+        *p++ = 'E';
+        if (x < 0)
+            *p++ = '-';
+        p = std::to_chars(p, text + sizeof text, x < 0 ? -x : x).ptr;
     }
-    out += d.digits[0];
-    if (d.count > 1) {
-        out += '.';
-        out.append(d.digits.data() + 1, d.count - 1);
-    }
-    out += 'E';
-    if (x < 0)
-        out += '-';
-    char exponent[8];
-    const auto r = std::to_chars(exponent, exponent + sizeof exponent, std::abs(x));
-    out.append(exponent, r.ptr);
+    out.append(text, p);
 }
 
 std::string dxfNumber(double value)
