@@ -165,8 +165,12 @@ void TMainForm::FormShow()
     translateApplicationTitle();
     OpenDialog1->setFilterPairs(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
                                                      : QString::fromUtf8(GetDIBOpenFilter()));
-    if (!m_arguments.isEmpty())
-        LadeBild(m_arguments.constFirst());
+    // The picture is loaded once the window is on screen, so that a message about a file
+    // that is not a picture appears over the window instead of before it.
+    if (!m_arguments.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this, [this] { LadeBild(m_arguments.constFirst()); }, Qt::QueuedConnection);
+    }
 }
 
 void TMainForm::FormDestroy()
