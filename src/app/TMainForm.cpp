@@ -7,10 +7,12 @@
 #include "i18n/MessageTable.h"
 #include "view/CanvasPainter.h"
 #include "view/Ruler.h"
+#include "view/ui/FormStorage.h"
 #include "view/ui/TPaintBox.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QEvent>
 #include <QPainter>
@@ -65,6 +67,9 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    // The window may be destroyed without being closed; its children still exist here.
+    FormStorage1->save();
+    QCoreApplication::instance()->removeEventFilter(this);
     FormDestroy();
 }
 
@@ -90,6 +95,7 @@ void TMainForm::connectHandlers()
     PaintBox1->setMouseUpHandler([this](QMouseEvent *e) { PaintBox1MouseUp(e); });
     PaintBox2->setPaintHandler([this](QPainter &p) { PaintBox2Paint(p); });
     PaintBox3->setPaintHandler([this](QPainter &p) { PaintBox3Paint(p); });
+    connectInteraction();
 }
 
 void TMainForm::FormCreate()
@@ -227,11 +233,6 @@ bool TMainForm::LadeBild(const QString &fileName)
     return true;
 }
 
-void TMainForm::Repaint()
-{
-    PaintBox1->repaint();
-}
-
 void TMainForm::Neu1Click()
 {
     if (!m_prompts.askYesNo(this, messageText(6), messageText(7)))
@@ -270,18 +271,6 @@ void TMainForm::ShowPicCheckClick()
 {
     Repaint();
 }
-void TMainForm::zoomedChange()
-{
-    Repaint();
-}
-void TMainForm::ScrollBar1Change()
-{
-    Repaint();
-}
-void TMainForm::ScrollBar2Change()
-{
-    Repaint();
-}
 void TMainForm::ToolBtnClick()
 {
     Repaint();
@@ -301,35 +290,6 @@ TViewTransform TMainForm::viewTransform() const
 {
     return TViewTransform { zoom(), scrollX(), scrollY() };
 }
-
-void TMainForm::PaintBox1Paint(QPainter &painter)
-{
-    TPaintScene scene;
-    scene.picture = &m_picture.rec();
-    scene.elements = m_elements.get();
-    scene.penColor = penColor();
-    scene.lineWidth = lineWidth();
-    scene.view = viewTransform();
-    scene.ShowPicCheck = showPicture();
-    scene.Zeiger1Down = Zeiger1->isChecked();
-    scene.HandBtnDown = HandBtn->isChecked();
-    if (const QScreen *s = screen())
-        scene.device.screenColorDepth = s->depth();
-    const TPaintResult result = ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
-    if (!result.copyDue)
-        return;
-    painter.drawImage(0, 0, m_backBuffer);
-    // The rulers follow the view; they cannot be painted from inside this paint, so they are
-    // scheduled for the same frame.
-    PaintBox3->update();
-    PaintBox2->update();
-}
-
-// Presses, moves and releases in the drawing area go to the pan tool, the node and area
-// tools and the drawing tools, which take them over as they are built.
-void TMainForm::PaintBox1MouseDown(QMouseEvent *) { }
-void TMainForm::PaintBox1MouseMove(QMouseEvent *) { }
-void TMainForm::PaintBox1MouseUp(QMouseEvent *) { }
 
 void TMainForm::PaintBox2Paint(QPainter &painter)
 {

@@ -5,6 +5,12 @@
 #include "raster/DibRec.h"
 #include "view/ViewTransform.h"
 
+#include "tools/LeftCtrlTracker.h"
+#include "tools/ToolController.h"
+#include "tools/ToolHost.h"
+#include "view/HelperLines.h"
+#include "view/ViewNavigation.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QStringList>
@@ -13,6 +19,8 @@
 
 class ColorSwatch;
 class FileDialogComponent;
+class FormStorage;
+class QWheelEvent;
 class QAction;
 class QActionGroup;
 class QCheckBox;
@@ -91,10 +99,26 @@ public:
     void PaintBox2Paint(QPainter &painter);
     void PaintBox3Paint(QPainter &painter);
 
+    // Drawing-area interaction (TMainFormMouse.cpp): the tools, the view navigation, the
+    // helper lines and the two "Ansicht" items.
+    void CloseBtnClick();
+    void BreakBtnClick();
+    void Linealeanzeigen1Click();
+    void Hilfslinienanzeigen1Click();
+    // The window calls this after it replaced the element list with another drawing.
+    void documentReplaced();
+    const ToolController &tools() const { return m_tools; }
+    const TViewNavigation &navigation() const { return m_nav; }
+    const THelperLines &helperLines() const { return m_helperLines; }
+    // How often the drawing was rendered afresh because the document or the view changed.
+    int repaintCount() const { return m_repaintCount; }
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
     QMenu *createPopupMenu() override { return nullptr; }
+    void wheelEvent(QWheelEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -171,4 +195,50 @@ private:
     QStringList m_arguments;
     Prompts m_prompts;
     TAboutBox *m_aboutBox = nullptr;
+
+    // Drawing-area interaction (TMainFormMouse.cpp).
+    class ToolHostBridge final : public ToolHost
+    {
+    public:
+        explicit ToolHostBridge(TMainForm &form)
+            : m_form(form)
+        {
+        }
+        TElementList &elements() override;
+        TViewTransform view() const override;
+        QColor penColor() const override;
+        double lineWidth() const override;
+        void repaint() override;
+        QImage &repaintBufferOnly() override;
+        void showBuffer() override;
+        bool panActive() const override;
+        void startPan(const ToolEvent &event) override;
+        void panStep(const ToolEvent &event) override;
+        void endPan() override;
+        void updateHelperLines(const ToolEvent &event) override;
+
+    private:
+        TMainForm &m_form;
+    };
+    void connectInteraction();
+    ToolButton toolDown() const;
+    ToolEvent toolEvent(const QMouseEvent *event) const;
+    void renderBackBuffer(bool bufferOnly);
+    void syncScrollBars();
+
+    QAction *Hilfslinienanzeigen1 = nullptr;
+    QAction *Linealeanzeigen1 = nullptr;
+    FormStorage *FormStorage1 = nullptr;
+    ToolHostBridge m_toolHost { *this };
+    ToolController m_tools { m_toolHost };
+    TViewNavigation m_nav;
+    THelperLines m_helperLines;
+    LeftCtrlTracker m_leftCtrl;
+    int m_repaintCount = 0;
+    // What the next paint of the drawing area does: render afresh, show the back buffer as it
+    // is, and move the helper lines to m_helperPos.
+    bool m_renderDue = true;
+    bool m_showBufferDue = false;
+    bool m_helperDue = false;
+    QPoint m_helperPos;
 };

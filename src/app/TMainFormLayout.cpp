@@ -118,7 +118,7 @@ void TMainForm::createMenus()
     QMenu *ansicht = named(bar->addMenu(QStringLiteral("Ansicht")), "Ansicht1");
     for (auto [name, caption] : { std::pair { "Hilfslinienanzeigen1", "Hilfslinien anzeigen" },
              std::pair { "Linealeanzeigen1", "Lineale anzeigen" } }) {
-        QAction *a = item(ansicht, name, QString::fromUtf8(caption), false);
+        QAction *a = item(ansicht, name, QString::fromUtf8(caption), true);
         a->setCheckable(true);
         a->setChecked(true);
     }
@@ -221,15 +221,11 @@ void TMainForm::createToolBars()
     VerschiebBtn = tool("VerschiebBtn", "areamove", "Objekte im Bereich verschieben");
     ToolBar2->addSeparator();
 
-    // Closing and breaking a chain belong to the drawing tools; until those exist the two
-    // buttons stay disabled rather than doing nothing.
     CloseBtn = action("CloseBtn", QStringLiteral("Linienzug schließen"));
     CloseBtn->setIcon(icon("closechain"));
-    CloseBtn->setEnabled(false);
     ToolBar2->addAction(CloseBtn);
     BreakBtn = action("BreakBtn", QStringLiteral("Linienzug unterbrechen"));
     BreakBtn->setIcon(icon("breakchain"));
-    BreakBtn->setEnabled(false);
     ToolBar2->addAction(BreakBtn);
 }
 

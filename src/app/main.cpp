@@ -7,6 +7,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Mervane"));
     QApplication::setApplicationName(QStringLiteral("Linovex"));
     installAllocationFailureBox();
 

@@ -89,8 +89,8 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "N1", "-", true, false },
         { "Beenen1", "Beenden", true, false },
         { "Ansicht1", "Ansicht", true, false },
-        { "Hilfslinienanzeigen1", "Hilfslinien anzeigen", false, true },
-        { "Linealeanzeigen1", "Lineale anzeigen", false, true },
+        { "Hilfslinienanzeigen1", "Hilfslinien anzeigen", true, true },
+        { "Linealeanzeigen1", "Lineale anzeigen", true, true },
         { "Sprache1", "Sprache", true, false },
         { "Deutsch1", "Deutsch", false, true },
         { "English1", "English", false, false },
@@ -114,8 +114,8 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "Zeiger1", "Knoten bearbeiten", true, false },
         { "DelBtn", "Objekte im Bereich löschen", true, false },
         { "VerschiebBtn", "Objekte im Bereich verschieben", true, false },
-        { "CloseBtn", "Linienzug schließen", false, false },
-        { "BreakBtn", "Linienzug unterbrechen", false, false },
+        { "CloseBtn", "Linienzug schließen", true, false },
+        { "BreakBtn", "Linienzug unterbrechen", true, false },
     };
 
     TMainForm form;

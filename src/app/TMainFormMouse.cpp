@@ -1,0 +1,299 @@
+// The drawing area's interaction: mouse and keys go to the tools and the view navigation, the
+// zoom field, the scroll bars and the wheel move the view, and the helper lines follow the
+// pointer. The main window is the tools' host.
+
+#include "app/TMainForm.h"
+#include "view/CanvasPainter.h"
+#include "view/ui/FormStorage.h"
+#include "view/ui/TPaintBox.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QWheelEvent>
+
+void TMainForm::connectInteraction()
+{
+    Hilfslinienanzeigen1 = findChild<QAction *>(QStringLiteral("Hilfslinienanzeigen1"));
+    Linealeanzeigen1 = findChild<QAction *>(QStringLiteral("Linealeanzeigen1"));
+    connect(CloseBtn, &QAction::triggered, this, &TMainForm::CloseBtnClick);
+    connect(BreakBtn, &QAction::triggered, this, &TMainForm::BreakBtnClick);
+    connect(Linealeanzeigen1, &QAction::triggered, this, &TMainForm::Linealeanzeigen1Click);
+    connect(Hilfslinienanzeigen1, &QAction::triggered, this, &TMainForm::Hilfslinienanzeigen1Click);
+
+    // The two "Ansicht" choices and whether the ruler strips are shown survive a restart.
+    FormStorage1 = new FormStorage(this, QStringLiteral("TMainForm"),
+        { QStringLiteral("Hilfslinienanzeigen1.Checked"),
+            QStringLiteral("Linealeanzeigen1.Checked"), QStringLiteral("Panel2.Visible"),
+            QStringLiteral("Panel4.Visible") },
+        FormStorage::Placement::StateAndPosition);
+    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+
+    // Qt's modifiers do not tell the left Ctrl key from the right one, and key events go to
+    // whichever child has the focus, so every key event of the application is looked at.
+    qApp->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || widget->window() != this)
+            break;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (event->type() == QEvent::KeyPress)
+            m_leftCtrl.keyPressed(key->nativeVirtualKey());
+        else
+            m_leftCtrl.keyReleased(key->nativeVirtualKey());
+        break;
+    }
+    case QEvent::WindowDeactivate:
+        // A release that happens in another window never arrives here.
+        if (watched == this)
+            m_leftCtrl.reset();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+ToolButton TMainForm::toolDown() const
+{
+    const QAction *down = ToolGroup->checkedAction();
+    const std::pair<const QAction *, ToolButton> buttons[] = {
+        { HandBtn, ToolButton::HandBtn },
+        { Linie1, ToolButton::Linie1 },
+        { bezierbtn3, ToolButton::bezierbtn3 },
+        { Bezier1, ToolButton::Bezier1 },
+        { Bezier2, ToolButton::Bezier2 },
+        { CircleBtn, ToolButton::CircleBtn },
+        { Zeiger1, ToolButton::Zeiger1 },
+        { DelBtn, ToolButton::DelBtn },
+        { VerschiebBtn, ToolButton::VerschiebBtn },
+    };
+    for (const auto &[button, tool] : buttons) {
+        if (button == down)
+            return tool;
+    }
+    return ToolButton::None;
+}
+
+ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
+{
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    return makeToolEvent(m_nav.transform(), event->position().toPoint(),
+        toMouseButton(event->button()), ctrl, m_leftCtrl.held(ctrl), toolDown());
+}
+
+// The press, move and release branches, the pan included, are chosen by the tool logic in
+// the fixed order of the drawing, node and area tools; the pan reaches the view through the
+// host, so it is handled in one place only.
+void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
+{
+    m_tools.PaintBox1MouseDown(toolEvent(event));
+}
+
+void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
+{
+    m_tools.PaintBox1MouseMove(toolEvent(event));
+}
+
+void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
+{
+    m_tools.PaintBox1MouseUp(toolEvent(event));
+}
+
+void TMainForm::CloseBtnClick()
+{
+    m_tools.CloseBtnClick();
+}
+
+void TMainForm::BreakBtnClick()
+{
+    m_tools.BreakBtnClick();
+}
+
+void TMainForm::documentReplaced()
+{
+    m_tools.documentReplaced();
+}
+
+void TMainForm::Linealeanzeigen1Click()
+{
+    // The action has already toggled its check mark.
+    const bool shown = Linealeanzeigen1->isChecked();
+    Panel4->setVisible(shown);
+    Panel2->setVisible(shown);
+}
+
+void TMainForm::Hilfslinienanzeigen1Click()
+{
+    // The check mark alone decides; the next pointer move removes or draws the crosshair.
+}
+
+void TMainForm::zoomedChange()
+{
+    if (m_nav.setZoom(zoomed->value()))
+        Repaint();
+}
+
+void TMainForm::ScrollBar1Change()
+{
+    if (m_nav.setScrollX(ScrollBar1->value()))
+        Repaint();
+}
+
+void TMainForm::ScrollBar2Change()
+{
+    if (m_nav.setScrollY(ScrollBar2->value()))
+        Repaint();
+}
+
+void TMainForm::wheelEvent(QWheelEvent *event)
+{
+    // The bar's own change then finds nothing new and does not draw a second time.
+    if (m_nav.wheel(event->angleDelta().y())) {
+        ScrollBar2->setValue(m_nav.scrollY());
+        Repaint();
+    }
+    event->ignore();
+}
+
+void TMainForm::syncScrollBars()
+{
+    ScrollBar1->setValue(m_nav.scrollX());
+    ScrollBar2->setValue(m_nav.scrollY());
+}
+
+void TMainForm::Repaint()
+{
+    ++m_repaintCount;
+    m_renderDue = true;
+    PaintBox1->repaint();
+}
+
+void TMainForm::renderBackBuffer(bool bufferOnly)
+{
+    TPaintScene scene;
+    scene.picture = &m_picture.rec();
+    scene.elements = m_elements.get();
+    scene.penColor = penColor();
+    scene.lineWidth = lineWidth();
+    scene.view = m_nav.transform();
+    scene.ShowPicCheck = showPicture();
+    scene.Zeiger1Down = Zeiger1->isChecked();
+    scene.HandBtnDown = HandBtn->isChecked();
+    scene.BufferOnly = bufferOnly;
+    if (const QScreen *s = screen())
+        scene.device.screenColorDepth = s->depth();
+    ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
+}
+
+// The back buffer always holds what the drawing area shows without the crosshair, so every
+// paint copies it and then puts the crosshair back where the screen had it. Qt paints only
+// inside a paint event, so the inverting update of the helper lines happens here too.
+void TMainForm::PaintBox1Paint(QPainter &painter)
+{
+    const bool render = m_renderDue || m_backBuffer.size() != PaintBox1->size();
+    if (render)
+        renderBackBuffer(false);
+    painter.drawImage(0, 0, m_backBuffer);
+    if (render || m_showBufferDue) {
+        m_helperLines.bufferCopied();
+        if (render) {
+            // The rulers follow the view; they cannot be painted from inside this paint, so
+            // they are scheduled for the same frame, the horizontal one first.
+            PaintBox3->update();
+            PaintBox2->update();
+        }
+    } else if (m_helperLines.HelperLinesShown()) {
+        THelperLines::drawCrosshair(
+            painter, m_helperLines.HelperLineX(), m_helperLines.HelperLineY(), size());
+    }
+    m_renderDue = false;
+    m_showBufferDue = false;
+    if (m_helperDue) {
+        m_helperDue = false;
+        m_helperLines.update(
+            painter, m_helperPos.x(), m_helperPos.y(), Hilfslinienanzeigen1->isChecked(), size());
+    }
+}
+
+TElementList &TMainForm::ToolHostBridge::elements()
+{
+    return *m_form.m_elements;
+}
+
+TViewTransform TMainForm::ToolHostBridge::view() const
+{
+    return m_form.m_nav.transform();
+}
+
+QColor TMainForm::ToolHostBridge::penColor() const
+{
+    return m_form.penColor();
+}
+
+double TMainForm::ToolHostBridge::lineWidth() const
+{
+    return m_form.lineWidth();
+}
+
+void TMainForm::ToolHostBridge::repaint()
+{
+    m_form.Repaint();
+}
+
+QImage &TMainForm::ToolHostBridge::repaintBufferOnly()
+{
+    m_form.renderBackBuffer(true);
+    return m_form.m_backBuffer;
+}
+
+void TMainForm::ToolHostBridge::showBuffer()
+{
+    m_form.m_showBufferDue = true;
+    m_form.PaintBox1->repaint();
+}
+
+bool TMainForm::ToolHostBridge::panActive() const
+{
+    return m_form.m_nav.PanActive();
+}
+
+void TMainForm::ToolHostBridge::startPan(const ToolEvent &event)
+{
+    // The tools only call this for a press that is not the right button with the pan tool down.
+    m_form.m_nav.panPress(event.screen, false, true);
+}
+
+void TMainForm::ToolHostBridge::panStep(const ToolEvent &event)
+{
+    if (!m_form.m_nav.panMove(event.screen))
+        return;
+    // Both bars take the new positions first; their change handlers see no change and leave
+    // the one redraw to this step.
+    m_form.syncScrollBars();
+    m_form.Repaint();
+}
+
+void TMainForm::ToolHostBridge::endPan()
+{
+    m_form.m_nav.panRelease();
+}
+
+void TMainForm::ToolHostBridge::updateHelperLines(const ToolEvent &event)
+{
+    m_form.m_helperDue = true;
+    m_form.m_helperPos = event.screen;
+    m_form.PaintBox1->repaint();
+}

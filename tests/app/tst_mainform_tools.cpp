@@ -1,0 +1,328 @@
+#include "app/TMainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+constexpr quint32 LeftCtrl = 0xFFE3;
+constexpr quint32 RightCtrl = 0xFFE4;
+
+#define EXPECT_POINT(p, X, Y)                                                                      \
+    do {                                                                                           \
+        EXPECT_DOUBLE_EQ((p).x, (X));                                                              \
+        EXPECT_DOUBLE_EQ((p).y, (Y));                                                              \
+    } while (false)
+
+// Drives a shown main window with real mouse, key and wheel events on its drawing area. The
+// window's settings go to a folder of the test's own, so stored choices neither leak in from
+// the machine nor out of the test.
+class MainFormTools : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        QCoreApplication::setOrganizationName(QStringLiteral("LinovexTest"));
+        QCoreApplication::setApplicationName(QStringLiteral("MainFormTools"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+        open();
+    }
+
+    void open()
+    {
+        form = std::make_unique<TMainForm>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QCoreApplication::processEvents();
+        box = form->findChild<QWidget *>(QStringLiteral("PaintBox1"));
+        ASSERT_NE(box, nullptr);
+    }
+
+    QAction *act(const char *name) { return form->findChild<QAction *>(QLatin1String(name)); }
+    template <typename T> T *child(const char *name)
+    {
+        return form->findChild<T *>(QLatin1String(name));
+    }
+
+    void click(int x, int y, Qt::KeyboardModifiers mods = {}, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mousePress(box, b, mods, QPoint(x, y));
+        QTest::mouseRelease(box, b, mods, QPoint(x, y));
+    }
+    void drag(QPoint from, QPoint to, Qt::MouseButton b = Qt::LeftButton)
+    {
+        QTest::mousePress(box, b, {}, from);
+        QTest::mouseMove(box, to);
+        QTest::mouseRelease(box, b, {}, to);
+    }
+    void key(QEvent::Type type, quint32 keysym)
+    {
+        QKeyEvent event(type, Qt::Key_Control,
+            type == QEvent::KeyPress ? Qt::ControlModifier : Qt::NoModifier, 0, keysym, 0);
+        QApplication::sendEvent(box, &event);
+    }
+    void wheel(int angleY)
+    {
+        const QPointF at(20, 20);
+        QWheelEvent event(at, form->mapToGlobal(at), QPoint(), QPoint(0, angleY), Qt::NoButton,
+            Qt::NoModifier, Qt::NoScrollPhase, false);
+        // Qt passes only the window system's own wheel events on to the parents, so the test
+        // hands it to the main window where a turn over the drawing area ends up.
+        QApplication::sendEvent(form.get(), &event);
+    }
+    int count() { return static_cast<int>(form->elements().Count()); }
+    const TDrawElement &element(int i) { return *form->elements().Get(i); }
+    QColor shown(int x, int y) { return box->grab().toImage().pixelColor(x, y); }
+
+    QTemporaryDir settingsDir;
+    std::unique_ptr<TMainForm> form;
+    QWidget *box = nullptr;
+};
+
+TEST_F(MainFormTools, DrawsAChainWithTheToolButtonsThenDragsANodeAndDeletesByArea)
+{
+    act("Linie1")->trigger();
+    click(50, 50);
+    QTest::mouseMove(box, QPoint(90, 60));
+    click(100, 50);
+    ASSERT_EQ(count(), 1);
+
+    // A tool change while the chain is in progress continues the chain with the new kind.
+    act("Bezier2")->trigger();
+    click(150, 100);
+    click(120, 130);
+    EXPECT_EQ(count(), 1); // a cubic waits for both control points
+    click(170, 140);
+    click(300, 300, {}, Qt::RightButton); // ends the chain
+    ASSERT_EQ(count(), 2);
+    EXPECT_EQ(element(0).Kind, KindLine);
+    EXPECT_EQ(element(0).ChainPos, 0);
+    EXPECT_POINT(element(0).Start, 50, 50);
+    EXPECT_POINT(element(0).End, 100, 50);
+    EXPECT_EQ(element(1).Kind, KindCubicBezier);
+    EXPECT_EQ(element(1).ChainPos, 1);
+    EXPECT_POINT(element(1).Start, 100, 50);
+    EXPECT_POINT(element(1).End, 150, 100);
+    EXPECT_POINT(element(1).Ctrl1, 120, 130);
+    EXPECT_POINT(element(1).Ctrl2, 170, 140);
+    EXPECT_FALSE(form->tools().drawing().Drawing);
+
+    // The joint is one node: dragging it moves the end of the line and the start of the curve.
+    act("Zeiger1")->trigger();
+    drag({ 101, 49 }, { 101, 69 });
+    EXPECT_POINT(element(0).End, 100, 70);
+    EXPECT_POINT(element(1).Start, 100, 70);
+    EXPECT_FALSE(form->tools().editing().NodeDragging);
+
+    // Only the curve has points in the area; the line keeps its points and chain position.
+    act("DelBtn")->trigger();
+    drag({ 140, 90 }, { 180, 150 });
+    ASSERT_EQ(count(), 1);
+    EXPECT_EQ(element(0).Kind, KindLine);
+    EXPECT_EQ(element(0).ChainPos, 0);
+    EXPECT_POINT(element(0).Start, 50, 50);
+    EXPECT_POINT(element(0).End, 100, 70);
+}
+
+TEST_F(MainFormTools, CloseAndBreakButtonsEndTheChain)
+{
+    act("Linie1")->trigger();
+    click(20, 20);
+    click(60, 20);
+    click(60, 60);
+    act("CloseBtn")->trigger();
+    ASSERT_EQ(count(), 2);
+    EXPECT_EQ(element(0).ClosesChain, 0);
+    EXPECT_EQ(element(1).ClosesChain, 1);
+    EXPECT_FALSE(form->tools().drawing().Drawing);
+
+    click(200, 20);
+    click(240, 20);
+    act("BreakBtn")->trigger();
+    EXPECT_FALSE(form->tools().drawing().Drawing);
+    ASSERT_EQ(count(), 3);
+    EXPECT_EQ(element(2).ClosesChain, 0);
+}
+
+TEST_F(MainFormTools, ZoomScrollBarsAndWheelRepaintOnceAndOnlyOnAChange)
+{
+    auto *zoomed = child<QSpinBox>("zoomed");
+    auto *bar1 = child<QScrollBar>("ScrollBar1");
+    auto *bar2 = child<QScrollBar>("ScrollBar2");
+    const int start = form->repaintCount();
+    auto repaints = [&] { return form->repaintCount() - start; };
+
+    zoomed->setValue(200);
+    EXPECT_EQ(repaints(), 1);
+    zoomed->setValue(200);
+    EXPECT_EQ(repaints(), 1);
+    EXPECT_DOUBLE_EQ(form->navigation().zoom(), 200);
+
+    bar1->setValue(50);
+    EXPECT_EQ(repaints(), 2);
+    EXPECT_EQ(form->navigation().scrollX(), 50);
+
+    // Towards the user goes down by 20, whatever the amount; the bar follows without a
+    // second repaint, and the horizontal position stays.
+    wheel(-360);
+    EXPECT_EQ(repaints(), 3);
+    EXPECT_EQ(bar2->value(), 20);
+    wheel(1);
+    EXPECT_EQ(repaints(), 4);
+    EXPECT_EQ(bar2->value(), 0);
+    EXPECT_EQ(bar1->value(), 50);
+
+    bar2->setValue(9990);
+    EXPECT_EQ(repaints(), 5);
+    wheel(-120);
+    EXPECT_EQ(bar2->value(), 10000);
+    EXPECT_EQ(repaints(), 6);
+    wheel(-120);
+    EXPECT_EQ(bar2->value(), 10000);
+    EXPECT_EQ(repaints(), 6);
+
+    // The drawing follows the view: a picture point lands where the transform puts it.
+    act("Linie1")->trigger();
+    zoomed->setValue(100);
+    bar2->setValue(0);
+    click(80, 40);
+    EXPECT_POINT(form->tools().drawing().SegStart, 130, 40);
+}
+
+TEST_F(MainFormTools, PanDragScrollsBothBarsAndTheRightButtonNeverPans)
+{
+    auto *bar1 = child<QScrollBar>("ScrollBar1");
+    auto *bar2 = child<QScrollBar>("ScrollBar2");
+    act("HandBtn")->trigger();
+
+    drag({ 10, 10 }, { 60, 60 }, Qt::RightButton);
+    EXPECT_EQ(bar1->value(), 0);
+    EXPECT_EQ(bar2->value(), 0);
+    EXPECT_FALSE(form->navigation().PanActive());
+
+    const int start = form->repaintCount();
+    QTest::mousePress(box, Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_TRUE(form->navigation().PanActive());
+    QTest::mouseMove(box, QPoint(65, 40));
+    EXPECT_EQ(bar1->value(), -15);
+    EXPECT_EQ(bar2->value(), 10);
+    EXPECT_EQ(form->repaintCount() - start, 1);
+    QTest::mouseMove(box, QPoint(65, 30)); // purely vertical
+    EXPECT_EQ(bar1->value(), -15);
+    EXPECT_EQ(bar2->value(), 20);
+    EXPECT_EQ(form->repaintCount() - start, 2);
+    QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(65, 30));
+    EXPECT_FALSE(form->navigation().PanActive());
+    EXPECT_EQ(form->repaintCount() - start, 2);
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(MainFormTools, OnlyTheLeftCtrlKeyMakesACircle)
+{
+    act("CircleBtn")->trigger();
+    key(QEvent::KeyPress, LeftCtrl);
+    click(100, 100);
+    click(130, 90, Qt::ControlModifier); // 30 right, 10 up
+    key(QEvent::KeyRelease, LeftCtrl);
+    ASSERT_EQ(count(), 1);
+    EXPECT_EQ(element(0).Kind, KindEllipse);
+    EXPECT_POINT(element(0).End, 110, 90);
+
+    key(QEvent::KeyPress, RightCtrl);
+    click(300, 100);
+    click(330, 90, Qt::ControlModifier);
+    key(QEvent::KeyRelease, RightCtrl);
+    ASSERT_EQ(count(), 2);
+    EXPECT_POINT(element(1).End, 330, 90);
+
+    // A left key whose release went to another window is forgotten when the focus goes.
+    key(QEvent::KeyPress, LeftCtrl);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    click(300, 200);
+    click(330, 190, Qt::ControlModifier);
+    ASSERT_EQ(count(), 3);
+    EXPECT_POINT(element(2).End, 330, 190);
+}
+
+TEST_F(MainFormTools, HelperLinesFollowThePointerAndStopWhenUnchecked)
+{
+    QTest::mouseMove(box, QPoint(30, 40));
+    ASSERT_TRUE(form->helperLines().HelperLinesShown());
+    EXPECT_EQ(form->helperLines().HelperLineX(), 30);
+    EXPECT_EQ(form->helperLines().HelperLineY(), 40);
+    // Inverted white ground on both lines, untouched beside them.
+    EXPECT_EQ(shown(30, 10), QColor(Qt::black));
+    EXPECT_EQ(shown(100, 40), QColor(Qt::black));
+    EXPECT_EQ(shown(31, 10), QColor(Qt::white));
+
+    QTest::mouseMove(box, QPoint(60, 70));
+    EXPECT_EQ(shown(30, 10), QColor(Qt::white));
+    EXPECT_EQ(shown(60, 10), QColor(Qt::black));
+
+    // A repaint of the drawing copies the buffer over the crosshair.
+    form->Repaint();
+    EXPECT_FALSE(form->helperLines().HelperLinesShown());
+    EXPECT_EQ(shown(60, 10), QColor(Qt::white));
+
+    QTest::mouseMove(box, QPoint(80, 90));
+    act("Hilfslinienanzeigen1")->trigger();
+    EXPECT_FALSE(act("Hilfslinienanzeigen1")->isChecked());
+    EXPECT_TRUE(form->helperLines().HelperLinesShown()); // stays until the next move
+    QTest::mouseMove(box, QPoint(85, 95));
+    EXPECT_FALSE(form->helperLines().HelperLinesShown());
+    EXPECT_EQ(shown(80, 10), QColor(Qt::white));
+    EXPECT_EQ(shown(85, 10), QColor(Qt::white));
+}
+
+TEST_F(MainFormTools, RubberBandShowsOverTheDrawingTogetherWithTheCrosshair)
+{
+    act("Linie1")->trigger();
+    click(20, 100);
+    QTest::mouseMove(box, QPoint(200, 100));
+    // The pen is red and 3 pixels wide at zoom 100; the helper lines run over it.
+    EXPECT_EQ(shown(100, 99), QColor(Qt::red));
+    EXPECT_EQ(shown(100, 101), QColor(Qt::red));
+    EXPECT_EQ(shown(200, 20), QColor(Qt::black));
+    EXPECT_EQ(count(), 0);
+}
+
+TEST_F(MainFormTools, RulersAndHelperLinesChoicesSurviveARestart)
+{
+    EXPECT_TRUE(act("Linealeanzeigen1")->isChecked());
+    EXPECT_TRUE(act("Hilfslinienanzeigen1")->isChecked());
+    const QRect before = box->geometry();
+
+    act("Linealeanzeigen1")->trigger();
+    act("Hilfslinienanzeigen1")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(child<QWidget>("Panel2")->isHidden());
+    EXPECT_TRUE(child<QWidget>("Panel4")->isHidden());
+    // The drawing area takes the strips' place; the picture origin stays at its corner.
+    EXPECT_EQ(box->width(), before.width() + 49);
+    EXPECT_EQ(box->height(), before.height() + 49);
+
+    form.reset();
+    open();
+    EXPECT_FALSE(act("Linealeanzeigen1")->isChecked());
+    EXPECT_FALSE(act("Hilfslinienanzeigen1")->isChecked());
+    EXPECT_TRUE(child<QWidget>("Panel2")->isHidden());
+    EXPECT_TRUE(child<QWidget>("Panel4")->isHidden());
+
+    act("Linealeanzeigen1")->trigger();
+    EXPECT_FALSE(child<QWidget>("Panel2")->isHidden());
+    EXPECT_FALSE(child<QWidget>("Panel4")->isHidden());
+}
+
+} // namespace
