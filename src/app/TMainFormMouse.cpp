@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -89,7 +90,8 @@ ToolButton TMainForm::toolDown() const
 
 ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
 {
-    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    // The keys are read as they are now, when the event is handled.
+    const bool ctrl = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
     return makeToolEvent(m_nav.transform(), event->position().toPoint(),
         toMouseButton(event->button()), ctrl, m_leftCtrl.held(ctrl), toolDown());
 }
