@@ -1,10 +1,11 @@
 #include "app/AppWindows.h"
 
 #include "app/TAboutBox.h"
-#include "app/TDXFExportForm.h"
 #include "app/TMainForm.h"
 #include "app/TPrintForm.h"
-#include "app/TTranslateForm.h"
+#include "export/ui/TDXFExportForm.h"
+#include "i18n/ui/LanguageMenu.h"
+#include "i18n/ui/TTranslateForm.h"
 
 AppWindows::AppWindows(const QStringList &arguments)
     : m_mainForm(std::make_unique<TMainForm>(arguments))
@@ -14,6 +15,9 @@ AppWindows::AppWindows(const QStringList &arguments)
     m_dxfExportForm = new TDXFExportForm(m_mainForm.get());
     m_translateForm = new TTranslateForm(m_mainForm.get());
     m_mainForm->setAboutBox(m_aboutBox);
+    m_mainForm->setDxfExportForm(m_dxfExportForm);
+    if (LanguageMenu *menu = m_mainForm->languageMenu())
+        menu->setTranslateForm(m_translateForm);
 }
 
 AppWindows::~AppWindows() = default;

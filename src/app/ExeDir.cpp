@@ -40,6 +40,11 @@ QString resolveExeDir(
 
 QString programExeDir()
 {
+    // LINOVEX_DATA_DIR names another folder for options.dat and translate.dbf: a translator's
+    // working copy, or a test's private folder.
+    const QString chosen = qEnvironmentVariable("LINOVEX_DATA_DIR");
+    if (!chosen.isEmpty() && QDir().mkpath(chosen))
+        return withSlash(QFileInfo(chosen).absoluteFilePath());
     const QString programDir = QCoreApplication::applicationDirPath();
     QStringList installed = QStandardPaths::standardLocations(QStandardPaths::AppDataLocation);
     installed << QDir(programDir).absoluteFilePath(QStringLiteral("../share/linovex"));

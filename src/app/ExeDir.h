@@ -10,5 +10,5 @@
 QString resolveExeDir(
     const QString &programDir, const QString &userDataDir, const QStringList &installedDataDirs);
 
-// resolveExeDir for the running program.
+// resolveExeDir for the running program, or the folder named by LINOVEX_DATA_DIR when set.
 QString programExeDir();

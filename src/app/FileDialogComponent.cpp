@@ -16,6 +16,7 @@ FileDialogComponent::FileDialogComponent(
 
 void FileDialogComponent::setFilterPairs(const QString &pairs)
 {
+    m_filterPairs = pairs;
     m_filter = qtFileFilter(pairs);
 }
 

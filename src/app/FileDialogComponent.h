@@ -10,6 +10,8 @@
 class FileDialogComponent : public QObject
 {
     Q_OBJECT
+    // The filter as written, "desc|patterns|...": the language walk translates this text.
+    Q_PROPERTY(QString filterPairs READ filterPairs WRITE setFilterPairs)
 
 public:
     enum class Mode { Open, Save };
@@ -34,6 +36,7 @@ public:
     QString filter() const { return m_filter; }
     // Takes a filter written as "desc|patterns|desc|patterns".
     void setFilterPairs(const QString &pairs);
+    QString filterPairs() const { return m_filterPairs; }
     // The file name of the last confirmed run.
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &name) { m_fileName = name; }
@@ -46,6 +49,7 @@ private:
     Mode m_mode;
     QString m_defaultExt;
     Options m_options;
+    QString m_filterPairs;
     QString m_filter;
     QString m_fileName;
 };

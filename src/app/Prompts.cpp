@@ -29,6 +29,13 @@ Prompts Prompts::standard()
         return dialog.run(parent);
     };
     p.runModal = [](QDialog *dialog) { dialog->exec(); };
+    p.showInfo = [](QWidget *parent, const QString &caption, const QString &text) {
+        QMessageBox::information(parent, caption, text);
+    };
+    p.showError = [](QWidget *parent, const QString &text) {
+        QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok, parent);
+        box.exec();
+    };
     return p;
 }
 

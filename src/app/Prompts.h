@@ -23,6 +23,10 @@ struct Prompts
     std::function<QString(QWidget *parent, const FileDialogComponent &dialog)> chooseFile;
     // Shows a dialog modally and returns when it closes.
     std::function<void(QDialog *dialog)> runModal;
+    // An information box with a caption of its own and an OK button.
+    std::function<void(QWidget *parent, const QString &caption, const QString &text)> showInfo;
+    // An error box with an OK button and no caption of its own.
+    std::function<void(QWidget *parent, const QString &text)> showError;
 
     static Prompts standard();
 };

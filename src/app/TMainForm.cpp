@@ -4,7 +4,11 @@
 #include "app/ExeDir.h"
 #include "app/FileDialogComponent.h"
 #include "app/TAboutBox.h"
+#include "app/ProgressEvent.h"
 #include "i18n/MessageTable.h"
+#include "raster/scan/ScanDelivery.h"
+#include "i18n/ui/LanguageMenu.h"
+#include "i18n/ui/WindowTranslator.h"
 #include "view/CanvasPainter.h"
 #include "view/Ruler.h"
 #include "view/ui/FormStorage.h"
@@ -15,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -58,6 +63,7 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/linovex.svg")));
     createComponents();
     connectHandlers();
+    connectFileMenu();
     FormCreate();
 
     resize(920, 613);
@@ -100,6 +106,8 @@ void TMainForm::connectHandlers()
 
 void TMainForm::FormCreate()
 {
+    // Every message and caption is looked up through this window's translator from now on.
+    Translator::setInstance(&m_translator);
     ExeDir = programExeDir();
 
     // Numbers are written and read with a point whatever the regional settings say: exports
@@ -126,32 +134,45 @@ void TMainForm::FormCreate()
 
 void TMainForm::loadOptions()
 {
-    // Reads the language index from options.dat in ExeDir; the settings code fills this in.
+    // The language menu reads options.dat and puts the check mark on the stored language.
+    m_languageMenu = new LanguageMenu(this, m_translator, ExeDir);
+    m_languageMenu->setShowInfo([this](QWidget *parent, const QString &caption,
+                                    const QString &text) {
+        m_prompts.showInfo(parent, caption, text);
+    });
+    for (const char *name : { "Deutsch1", "English1", "Translate1" })
+        findChild<QAction *>(QLatin1String(name))->setEnabled(true);
+    m_languageIndex = m_languageMenu->loadOptions();
 }
 
 void TMainForm::openTranslationTable()
 {
-    // Opens or creates translate.dbf in ExeDir; the translation code fills this in.
+    m_tableOpen = m_translator.openTable(ExeDir);
 }
 
 void TMainForm::buildTranslationIndex()
 {
-    // Builds the lookup index over the translation table; the translation code fills this in.
+    m_translator.buildTranslationIndex();
 }
 
 void TMainForm::translateMessageTable()
 {
-    // Passes the built-in messages through the translation once; filled in with the lookup.
+    m_translator.translateMessages();
 }
 
 void TMainForm::translateWindows()
 {
-    // Translates every window when the language is not German; filled in with the walk.
+    m_translator.setLanguageIndex(m_languageIndex);
+    // The dialogs created at start-up are children of this window, so one walk covers all.
+    if (m_languageIndex != 0)
+        ::translateWindows({ this }, m_translator);
 }
 
 void TMainForm::translateApplicationTitle()
 {
-    // Replaces the application title by its translation; filled in with the lookup.
+    // The display name is the title; the application name stays, since the settings' file
+    // path is built from it.
+    QGuiApplication::setApplicationDisplayName(translateText(QGuiApplication::applicationName()));
 }
 
 void TMainForm::showEvent(QShowEvent *event)
@@ -166,6 +187,9 @@ void TMainForm::FormShow()
     // The flag comes first, so that a dialog shown by a later step (a picture that does not
     // load) cannot run these steps a second time when the window is shown again.
     m_shownOnce = true;
+    // A table that can be opened neither way is reported once; lookups then give their text.
+    if (m_tableOpen.state == TableOpenResult::State::Unusable)
+        m_prompts.showMessage(this, Translator::openFailureText(m_tableOpen));
     translateMessageTable();
     translateWindows();
     translateApplicationTitle();
@@ -181,6 +205,8 @@ void TMainForm::FormShow()
 
 void TMainForm::FormDestroy()
 {
+    if (Translator::instance() == &m_translator)
+        Translator::setInstance(nullptr);
     m_picture.reset();
     m_backBuffer = QImage();
     m_elements.reset();
@@ -189,6 +215,14 @@ void TMainForm::FormDestroy()
 
 bool TMainForm::event(QEvent *event)
 {
+    if (event->type() == kScanEventType) {
+        WMUser2(static_cast<ScanEvent *>(event)->wParam());
+        return true;
+    }
+    if (event->type() == kProgressEventType) {
+        ProjectProgressEvent(static_cast<ProgressEvent *>(event)->wParam());
+        return true;
+    }
     // The status bar never shows anything, not even the status tips of menus and buttons.
     if (event->type() == QEvent::StatusTip)
         return true;
@@ -201,7 +235,7 @@ QColor TMainForm::penColor() const
 }
 double TMainForm::lineWidth() const
 {
-    return WidthEd->value();
+    return m_lineWidth;
 }
 bool TMainForm::showPicture() const
 {
@@ -265,6 +299,7 @@ void TMainForm::Shape1MouseDown()
 }
 void TMainForm::WidthEdChange()
 {
+    m_lineWidth = WidthEd->value();
     Repaint();
 }
 void TMainForm::ShowPicCheckClick()

@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "document/Chain.h"
+#include "i18n/Translator.h"
 #include "raster/DibRec.h"
 #include "view/ViewTransform.h"
 
@@ -15,6 +16,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class ColorSwatch;
@@ -34,7 +36,9 @@ class QScrollBar;
 class QSpinBox;
 class QStatusBar;
 class QToolBar;
+class LanguageMenu;
 class TAboutBox;
+class TDXFExportForm;
 class TPaintBox;
 
 // The editor's one document window. It owns the document (the background picture and the
@@ -52,6 +56,10 @@ public:
 
     // The dialog that "Über das Programm" shows; the program entry creates it after the window.
     void setAboutBox(TAboutBox *box) { m_aboutBox = box; }
+    // The DXF export settings, which both DXF exports read as they stand.
+    void setDxfExportForm(TDXFExportForm *form) { m_dxfExportForm = form; }
+    LanguageMenu *languageMenu() const { return m_languageMenu; }
+    Translator &translator() { return m_translator; }
     // The modal questions and dialogs; tests replace them to answer without a display.
     Prompts &prompts() { return m_prompts; }
 
@@ -78,6 +86,25 @@ public:
     // Renders the drawing area again at once; every change of the document or the view
     // calls this.
     void Repaint();
+
+    // Files: the project file, the DXF exports and scanning (TMainFormFile.cpp).
+    void saveprojekt(const QString &fileName);
+    void openprojekt(const QString &fileName);
+    void savedxf(const QString &fileName);
+    void savedxfArc(const QString &fileName);
+    void Projektffnen1Click();
+    void Projektspeichern1Click();
+    void LinienalsDXFexportieren2Click();
+    void LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click();
+    void DXFExportEinstellungen1Click();
+    void Scannen1Click();
+    void Scannerwhlen1Click();
+    // Takes a scanned picture delivered by the scan library.
+    void WMUser2(std::uintptr_t wParam);
+    // The pen colour as the project file stores it, 0x00BBGGRR.
+    std::uint32_t penColorRef() const;
+    // Progress of a project read or write, in percent.
+    void ProjectProgressEvent(int percent);
 
     // Handlers of the components, named after the component and its event.
     void Neu1Click();
@@ -141,6 +168,12 @@ private:
     void createDialogs();
     void connectHandlers();
     QAction *action(const char *name, const QString &caption);
+    void connectFileMenu();
+    // A project read or write shows its progress in a dialog that appears only when the rows
+    // take longer than half a second; the returned callback sends the progress events.
+    std::function<void(int)> startProgress(const QString &label);
+    void endProgress();
+    struct DxfExportParams dxfParams() const;
 
     // Components under their own names.
     QToolBar *ToolBar1 = nullptr;
@@ -191,10 +224,18 @@ private:
     std::unique_ptr<TElementList> m_elements;
 
     std::int32_t m_languageIndex = 0;
+    // The translation table and the language menu, alive for the whole run.
+    Translator m_translator;
+    TableOpenResult m_tableOpen;
+    LanguageMenu *m_languageMenu = nullptr;
     bool m_shownOnce = false;
     QStringList m_arguments;
     Prompts m_prompts;
     TAboutBox *m_aboutBox = nullptr;
+    TDXFExportForm *m_dxfExportForm = nullptr;
+    // The line width exactly as set or read from a project; WidthEd shows it rounded.
+    double m_lineWidth = 3.0;
+    class QProgressDialog *m_progress = nullptr;
 
     // Drawing-area interaction (TMainFormMouse.cpp).
     class ToolHostBridge final : public ToolHost

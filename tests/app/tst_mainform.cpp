@@ -1,10 +1,10 @@
 #include "app/AppWindows.h"
 #include "app/FileDialogComponent.h"
 #include "app/TAboutBox.h"
-#include "app/TDXFExportForm.h"
 #include "app/TMainForm.h"
 #include "app/TPrintForm.h"
-#include "app/TTranslateForm.h"
+#include "export/ui/TDXFExportForm.h"
+#include "i18n/ui/TTranslateForm.h"
 #include "i18n/MessageTable.h"
 #include "support/TestSupport.h"
 

@@ -71,31 +71,32 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "AlsBildspeichern1", "Als Bild speichern mit Hintergrund...", false, false },
         { "AlsBildspeichernnurLinien1", "Als Bild speichern nur Linien...", false, false },
         { "N5", "-", true, false },
-        { "Projektffnen1", "Projekt öffnen...", false, false },
-        { "Projektspeichern1", "Projekt speichern...", false, false },
+        { "Projektffnen1", "Projekt öffnen...", true, false },
+        { "Projektspeichern1", "Projekt speichern...", true, false },
         { "N3", "-", true, false },
         { "LinienalsSVGspeichern1", "Linien als SVG exportieren....", false, false },
         { "LinienalsDXFexportieren1", "Linien als EMF exportieren...", false, false },
-        { "LinienalsDXFexportieren2", "Linien als DXF exportieren...", false, false },
+        { "LinienalsDXFexportieren2", "Linien als DXF exportieren...", true, false },
         { "LinienDXFfrCNCexportierenKreisbgenkeineSplines1",
-            "Linien als DXF für CNC exportieren (Kreisbögen, keine Splines)...", false, false },
+            "Linien als DXF für CNC exportieren (Kreisbögen, keine Splines)...", true, false },
+        { "DXFExportEinstellungen1", "DXF Export Einstellungen...", true, false },
         { "N2", "-", true, false },
         { "Druckereinrichten1", "Drucker einrichten...", false, false },
         { "Drucken1", "Drucken mit Bild...", false, false },
         { "DruckenohneBild1", "Drucken ohne Bild...", false, false },
         { "N4", "-", true, false },
-        { "Scannen1", "Scannen...", false, false },
-        { "Scannerwhlen1", "Scanner wählen...", false, false },
+        { "Scannen1", "Scannen...", true, false },
+        { "Scannerwhlen1", "Scanner wählen...", true, false },
         { "N1", "-", true, false },
         { "Beenen1", "Beenden", true, false },
         { "Ansicht1", "Ansicht", true, false },
         { "Hilfslinienanzeigen1", "Hilfslinien anzeigen", true, true },
         { "Linealeanzeigen1", "Lineale anzeigen", true, true },
         { "Sprache1", "Sprache", true, false },
-        { "Deutsch1", "Deutsch", false, true },
-        { "English1", "English", false, false },
+        { "Deutsch1", "Deutsch", true, true },
+        { "English1", "English", true, false },
         { "N6", "-", true, false },
-        { "Translate1", "Übersetzen...", false, false },
+        { "Translate1", "Übersetzen...", true, false },
         { "Hilfe1", "Hilfe", true, false },
         { "berdasProgramm1", "Über das Programm", true, false },
         // Top tool bar.
@@ -138,7 +139,10 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         datei << a->objectName();
     EXPECT_EQ(datei.first(), QStringLiteral("Neu1"));
     EXPECT_EQ(datei.last(), QStringLiteral("Beenen1"));
-    EXPECT_EQ(datei.size(), 21);
+    EXPECT_EQ(datei.size(), 22);
+    // The DXF settings follow the two DXF exports.
+    EXPECT_EQ(datei.indexOf(QStringLiteral("DXFExportEinstellungen1")),
+        datei.indexOf(QStringLiteral("LinienDXFfrCNCexportierenKreisbgenkeineSplines1")) + 1);
     for (int i = 1; i < datei.size(); ++i)
         EXPECT_NE(datei[i - 1], datei[i]);
 

@@ -1,0 +1,239 @@
+// The main window's file operations: the project file, the two DXF exports with their
+// settings, and scanning.
+
+#include "app/ColorSwatch.h"
+#include "app/FileDialogComponent.h"
+#include "app/ProgressEvent.h"
+#include "app/TMainForm.h"
+#include "document/ProjectFile.h"
+#include "export/CncDxfExport.h"
+#include "export/SplineDxfExport.h"
+#include "export/ui/TDXFExportForm.h"
+#include "i18n/MessageTable.h"
+#include "i18n/Translator.h"
+#include "raster/scan/ScanDelivery.h"
+#include "raster/ui/ScanLibrary.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDoubleSpinBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <algorithm>
+
+namespace {
+
+QColor fromColorRef(std::uint32_t ref)
+{
+    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+        static_cast<int>((ref >> 16) & 0xFF));
+}
+
+} // namespace
+
+void TMainForm::connectFileMenu()
+{
+    auto connectItem = [this](const char *name, void (TMainForm::*handler)()) {
+        QAction *a = findChild<QAction *>(QLatin1String(name));
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    connectItem("Projektffnen1", &TMainForm::Projektffnen1Click);
+    connectItem("Projektspeichern1", &TMainForm::Projektspeichern1Click);
+    connectItem("LinienalsDXFexportieren2", &TMainForm::LinienalsDXFexportieren2Click);
+    QAction *cnc = connectItem("LinienDXFfrCNCexportierenKreisbgenkeineSplines1",
+        &TMainForm::LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click);
+    connectItem("Scannen1", &TMainForm::Scannen1Click);
+    connectItem("Scannerwhlen1", &TMainForm::Scannerwhlen1Click);
+
+    // The DXF settings would otherwise be out of reach: they follow the two DXF exports.
+    QMenu *datei = menuBar()->findChild<QMenu *>(QStringLiteral("Datei1"));
+    const QList<QAction *> items = datei->actions();
+    const qsizetype at = items.indexOf(cnc);
+    QAction *settings =
+        action("DXFExportEinstellungen1", QStringLiteral("DXF Export Einstellungen..."));
+    datei->insertAction(at + 1 < items.size() ? items.at(at + 1) : nullptr, settings);
+    connect(settings, &QAction::triggered, this, &TMainForm::DXFExportEinstellungen1Click);
+}
+
+std::uint32_t TMainForm::penColorRef() const
+{
+    const QColor c = penColor();
+    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8
+        | static_cast<std::uint32_t>(c.blue()) << 16;
+}
+
+std::function<void(int)> TMainForm::startProgress(const QString &label)
+{
+    endProgress();
+    m_progress = new QProgressDialog(label, QString(), 0, 100, this);
+    m_progress->setObjectName(QStringLiteral("ProjectProgress"));
+    m_progress->setCancelButton(nullptr);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(500);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    return [this](int percent) {
+        ProgressEvent event(percent);
+        QCoreApplication::sendEvent(this, &event);
+    };
+}
+
+void TMainForm::endProgress()
+{
+    delete m_progress;
+    m_progress = nullptr;
+}
+
+void TMainForm::ProjectProgressEvent(int percent)
+{
+    // The closing 0 would only make the bar jump back before the dialog goes.
+    if (m_progress && percent > 0)
+        m_progress->setValue(percent);
+}
+
+void TMainForm::saveprojekt(const QString &fileName)
+{
+    const auto progress =
+        startProgress(translateText(QStringLiteral("Projekt wird gespeichert...")));
+    // The file is written beside the target and replaces it only when complete, so a failed
+    // save leaves the previous project as it was.
+    const bool saved = saveProjectFile(
+        fileName, *m_elements, m_picture.rec(), penColorRef(), m_lineWidth, progress);
+    endProgress();
+    if (!saved)
+        m_prompts.showMessage(this, messageText(10));
+}
+
+void TMainForm::openprojekt(const QString &fileName)
+{
+    const auto progress = startProgress(translateText(QStringLiteral("Projekt wird geöffnet...")));
+    ProjectLoad load = loadProjectFile(fileName, progress);
+    endProgress();
+    // The whole file is read and checked before anything of the open document changes.
+    if (!load.result.ok) {
+        m_prompts.showMessage(this, messageText(11));
+        return;
+    }
+    ProjectContents &c = load.result.contents;
+
+    TDrawElement *const previousCursor = CurElement;
+    auto list = std::make_unique<TElementList>(&CurElement);
+    for (const TDrawElement &e : c.elements) {
+        TDrawElement *slot = list->Append();
+        if (!slot) {
+            // The store has said that memory ran out; the open document stays.
+            CurElement = previousCursor;
+            return;
+        }
+        *slot = e;
+    }
+    m_elements = std::move(list);
+    // A chain being drawn goes on as it was; chains carried by an area move are put down.
+    documentReplaced();
+    m_picture = std::move(c.picture);
+    Shape1->setBrushColor(fromColorRef(c.penColor));
+    // WidthEd shows the width rounded to its decimals; the document keeps it exactly, within
+    // the field's range.
+    m_lineWidth = std::clamp(c.lineWidth, WidthEd->minimum(), WidthEd->maximum());
+    {
+        const QSignalBlocker block(WidthEd);
+        WidthEd->setValue(m_lineWidth);
+    }
+    Repaint();
+}
+
+void TMainForm::Projektffnen1Click()
+{
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("OpenDialog2"));
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (name.isEmpty())
+        return;
+    dialog->setFileName(name);
+    openprojekt(name);
+}
+
+void TMainForm::Projektspeichern1Click()
+{
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("SaveDialog3"));
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (name.isEmpty())
+        return;
+    dialog->setFileName(name);
+    saveprojekt(name);
+}
+
+DxfExportParams TMainForm::dxfParams() const
+{
+    return m_dxfExportForm ? m_dxfExportForm->params() : DxfExportParams {};
+}
+
+void TMainForm::savedxf(const QString &fileName)
+{
+    const SplineDxfResult result = SplineDxfExport::savedxf(*m_elements, dxfParams(), fileName);
+    if (!result.ok) {
+        m_prompts.showError(this,
+            result.message(translateText(QString::fromUtf8(SplineDxfResult::CannotCreateText))));
+    }
+}
+
+void TMainForm::savedxfArc(const QString &fileName)
+{
+    const ExportResult result = ::savedxfArc(*m_elements, dxfParams(), fileName);
+    if (!result.ok)
+        m_prompts.showMessage(this, result.message());
+}
+
+void TMainForm::LinienalsDXFexportieren2Click()
+{
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("SaveDialog5"));
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (name.isEmpty())
+        return;
+    dialog->setFileName(name);
+    savedxf(name);
+}
+
+void TMainForm::LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click()
+{
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("SaveDialog5"));
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (name.isEmpty())
+        return;
+    dialog->setFileName(name);
+    savedxfArc(name);
+}
+
+void TMainForm::DXFExportEinstellungen1Click()
+{
+    if (!m_dxfExportForm)
+        return;
+    // The width follows the picture that is open now, which may have changed since the
+    // resolution was last set.
+    m_dxfExportForm->refreshWidth(m_picture.width());
+    m_prompts.runModal(m_dxfExportForm);
+}
+
+void TMainForm::Scannerwhlen1Click()
+{
+    TWAIN_SelectScanner(this);
+}
+
+void TMainForm::Scannen1Click()
+{
+    TWAIN_ScanImage(this);
+}
+
+void TMainForm::WMUser2(std::uintptr_t wParam)
+{
+    TDibRec rec;
+    GetScanedDib(rec, wParam);
+    Dib fresh(rec);
+    // A scan that delivered nothing changes nothing and says nothing.
+    if (fresh.isNull())
+        return;
+    m_picture = std::move(fresh);
+    Repaint();
+}
