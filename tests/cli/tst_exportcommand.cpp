@@ -1,0 +1,164 @@
+#include "cli/ExportCommand.h"
+#include "document/ProjectFile.h"
+#include "export/CncDxfExport.h"
+#include "export/SplineDxfExport.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using linovex::test::CommaLocale;
+using linovex::test::readFile;
+
+namespace {
+
+class ExportCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        // One chain of a line, a quadratic and a cubic curve, closed, and an ellipse.
+        auto add = [this](std::int32_t pos, std::int32_t kind, TPointD s, TPointD e, TPointD c1,
+                       TPointD c2) {
+            TDrawElement *el = m_list.Append();
+            *el = {};
+            el->ChainPos = pos;
+            el->Kind = kind;
+            el->Start = s;
+            el->End = e;
+            el->Ctrl1 = c1;
+            el->Ctrl2 = c2;
+        };
+        add(0, KindLine, { 10, 10 }, { 80, 12 }, {}, {});
+        add(1, KindQuadBezier, { 80, 12 }, { 90, 70 }, { 120, 30 }, {});
+        add(2, KindCubicBezier, { 90, 70 }, { 15, 60 }, { 70, 110 }, { 30, 90 });
+        m_list.Get(2)->ClosesChain = 1;
+        add(0, KindEllipse, { 150, 40 }, { 200, 90 }, {}, {});
+        Dib picture = Dib::create(240, 120, 24);
+        m_project = m_dir.filePath(QStringLiteral("drawing.lvx"));
+        ASSERT_TRUE(saveProjectFile(m_project, m_list, picture.rec(), 0xFF, 2.5));
+    }
+
+    int run(const QStringList &args)
+    {
+        out.clear();
+        err.clear();
+        return runExportCommand(args, out, err);
+    }
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir m_dir;
+    TElementList m_list;
+    QString m_project;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+TEST_F(ExportCommandTest, WritesTheSameBytesAsTheEditorsExports)
+{
+    DxfExportParams params;
+    params.dpi = 64;
+    params.millimetres = false;
+    params.pieces = 5;
+
+    ASSERT_EQ(run({ m_project, QStringLiteral("--dxf"), path("s.dxf"), QStringLiteral("--dpi"),
+                  QStringLiteral("64"), QStringLiteral("--unit"), QStringLiteral("inch") }),
+        0)
+        << err.toStdString();
+    std::ostringstream spline;
+    ASSERT_TRUE(SplineDxfExport::write(spline, m_list, params));
+    EXPECT_EQ(readFile(path("s.dxf")).toStdString(), spline.str());
+
+    ASSERT_EQ(run({ QStringLiteral("--cnc-dxf"), path("c.dxf"), QStringLiteral("--pieces"),
+                  QStringLiteral("5"), QStringLiteral("--unit"), QStringLiteral("inch"),
+                  QStringLiteral("--dpi"), QStringLiteral("64"), m_project }),
+        0)
+        << err.toStdString();
+    EXPECT_EQ(readFile(path("c.dxf")), cncDxfBytes(m_list, params));
+    EXPECT_TRUE(err.isEmpty());
+}
+
+TEST_F(ExportCommandTest, DefaultsAreSeventyTwoDpiMillimetresAndFourPieces)
+{
+    ASSERT_EQ(run({ m_project, QStringLiteral("--cnc-dxf"), path("d.dxf") }), 0);
+    EXPECT_EQ(readFile(path("d.dxf")), cncDxfBytes(m_list, DxfExportParams {}));
+}
+
+TEST_F(ExportCommandTest, NumbersUseAPointUnderACommaLocale)
+{
+    CommaLocale comma;
+    DxfExportParams params;
+    params.dpi = 72.5;
+    ASSERT_EQ(run({ m_project, QStringLiteral("--cnc-dxf"), path("p.dxf"), QStringLiteral("--dpi"),
+                  QStringLiteral("72.5") }),
+        0)
+        << err.toStdString();
+    EXPECT_EQ(readFile(path("p.dxf")), cncDxfBytes(m_list, params));
+    EXPECT_NE(run({ m_project, QStringLiteral("--cnc-dxf"), path("q.dxf"), QStringLiteral("--dpi"),
+                  QStringLiteral("72,5") }),
+        0);
+}
+
+TEST_F(ExportCommandTest, BadOptionsExitWithOneLineAndWriteNothing)
+{
+    const QList<QStringList> bad {
+        {},
+        { m_project },
+        { m_project, QStringLiteral("--dxf") },
+        { m_project, QStringLiteral("--svg"), path("x.dxf") },
+        { m_project, QStringLiteral("--dxf"), path("x.dxf"), QStringLiteral("--cnc-dxf"),
+            path("y.dxf") },
+        { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--pieces"),
+            QStringLiteral("0") },
+        { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--pieces"),
+            QStringLiteral("21") },
+        { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--dpi"),
+            QStringLiteral("abc") },
+        { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--dpi"),
+            QStringLiteral("0") },
+        { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--unit"),
+            QStringLiteral("cm") },
+        { m_project, m_project, QStringLiteral("--dxf"), path("x.dxf") },
+    };
+    for (const QStringList &args : bad) {
+        SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
+        EXPECT_EQ(run(args), 2);
+        EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+        EXPECT_TRUE(err.startsWith(QLatin1String("linovex-export: ")));
+    }
+    EXPECT_FALSE(QFile::exists(path("x.dxf")));
+    EXPECT_FALSE(QFile::exists(path("y.dxf")));
+}
+
+TEST_F(ExportCommandTest, DamagedProjectOrUnwritableOutputFailsAndLeavesNoFile)
+{
+    QByteArray damaged = readFile(m_project);
+    damaged.chop(5);
+    ASSERT_TRUE(linovex::test::writeFile(path("damaged.lvx"), damaged));
+    EXPECT_EQ(run({ path("damaged.lvx"), QStringLiteral("--dxf"), path("out.dxf") }), 1);
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+    EXPECT_FALSE(QFile::exists(path("out.dxf")));
+
+    EXPECT_EQ(run({ path("missing.lvx"), QStringLiteral("--dxf"), path("out.dxf") }), 1);
+    EXPECT_FALSE(QFile::exists(path("out.dxf")));
+
+    for (const char *kind : { "--dxf", "--cnc-dxf" }) {
+        EXPECT_EQ(run({ m_project, QLatin1String(kind), path("no/such/dir/out.dxf") }), 1) << kind;
+        EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
+        EXPECT_FALSE(QFile::exists(path("no/such/dir/out.dxf")));
+    }
+}
+
+TEST_F(ExportCommandTest, HelpAndVersion)
+{
+    EXPECT_EQ(run({ QStringLiteral("--help") }), 0);
+    EXPECT_TRUE(out.contains(QLatin1String("--cnc-dxf")));
+    EXPECT_EQ(run({ QStringLiteral("--version") }), 0);
+    EXPECT_EQ(out, QStringLiteral("linovex-export 1.0\n"));
+}
