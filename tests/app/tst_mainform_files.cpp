@@ -1,9 +1,11 @@
+#include "app/AppWindows.h"
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
 #include "document/ProjectFile.h"
 #include "i18n/Cp1252.h"
 #include "i18n/DbfTable.h"
 #include "i18n/MessageTable.h"
+#include "i18n/Translator.h"
 #include "raster/scan/ScanDelivery.h"
 #include "support/TestSupport.h"
 
@@ -233,4 +235,68 @@ TEST_F(FilesTest, DxfSettingsItemShowsTheDialogForThisPicture)
     settings->trigger();
     // Without the dialog object (the program entry hands it over) nothing is shown.
     EXPECT_TRUE(shown.isEmpty());
+}
+
+namespace {
+
+void writeOptions(const QString &data, const QByteArray &bytes)
+{
+    QDir().mkpath(data);
+    QFile options(data + QStringLiteral("/options.dat"));
+    ASSERT_TRUE(options.open(QIODevice::WriteOnly));
+    options.write(bytes);
+}
+
+} // namespace
+
+TEST_F(FilesTest, LanguageOneGathersTheTextsOfAllFiveWindowsIntoTheTable)
+{
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    writeOptions(data, QByteArray("\x01\x00\x00\x00", 4));
+    {
+        AppWindows windows({});
+        windows.mainForm().prompts().showMessage = [this](QWidget *, const QString &t) {
+            messages << t;
+        };
+        windows.mainForm().show();
+    }
+    EXPECT_TRUE(messages.isEmpty());
+
+    DbfTable table;
+    QString reason;
+    ASSERT_TRUE(
+        table.open(data + QStringLiteral("/translate.dbf"), DbfTable::Mode::ReadOnly, &reason))
+        << reason.toStdString();
+    QStringList sources;
+    table.scanField(0, [&](int, const QByteArray &v) { sources << cp1252::decode(v); });
+    // A caption, hint, item, label and filter of each window, and the message table.
+    for (const char *text : { "Datei", "Linien Neu", "Über das Programm", "Ansicht verschieben",
+             "Zoom:", "Zeige Bild", "Farbe wählen", "Linovex Projekt (*.lvx)|*.lvx",
+             "DXF Export Einstellungen...", "Bild drucken...", "Info", "DXF Export",
+             "DXF Ausgabe in mm", "Splines teilen in:", "Übersetzen",
+             "Wollen Sie wirklich neu anfangen?", "Konnte diese Datei nicht erstellen:" }) {
+        EXPECT_TRUE(sources.contains(QString::fromUtf8(text))) << text;
+    }
+    // Each text is in the table once.
+    EXPECT_EQ(sources.size(), QSet<QString>(sources.begin(), sources.end()).size());
+}
+
+TEST_F(FilesTest, UnusableTableIsReportedOnceAndLeftAsItWas)
+{
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+    QByteArray junk(700, 'x');
+    junk[0] = 0x03; // looks like a dBase III file, with a header that does not fit the file
+    ASSERT_TRUE(linovex::test::writeFile(data + QStringLiteral("/translate.dbf"), junk));
+    writeOptions(data, QByteArray("\x01\x00\x00\x00", 4));
+
+    auto form = makeForm();
+    form->show();
+    form->hide();
+    form->show();
+    ASSERT_EQ(messages.size(), 1);
+    // Lookups give their German text, and the table is not touched.
+    EXPECT_EQ(form->findChild<QMenu *>(QStringLiteral("Datei1"))->title(), QStringLiteral("Datei"));
+    EXPECT_EQ(messageText(6), QStringLiteral("Wollen Sie wirklich neu anfangen?"));
+    EXPECT_EQ(readFile(data + QStringLiteral("/translate.dbf")), junk);
 }
