@@ -98,10 +98,9 @@ bool writeProject(QIODevice &out, const TElementList &elements, const TDibRec &p
     const std::int32_t count = static_cast<std::int32_t>(elements.Count());
     if (!writeAll(out, &count, 4))
         return false;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (!writeAll(out, &elements.at(i), kElementBytes))
-            return false;
-    }
+    // The store keeps its records packed in list order, exactly as the file holds them.
+    if (count > 0 && !writeAll(out, &elements.at(0), count * kElementBytes))
+        return false;
 
     const TBitmapInfoHeader &header = picture.BitmapInfo->bmiHeader;
     const ProjectHeaderSize hs = projectHeaderSize(header.biBitCount);
