@@ -5,7 +5,6 @@
 #include "tools/ToolHost.h"
 #include "view/CanvasPainter.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
@@ -159,13 +158,3 @@ BENCHMARK(BM_AreaDelete)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -4,7 +4,6 @@
 
 #include "view/CanvasPainter.h"
 
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <random>
@@ -98,13 +97,3 @@ BENCHMARK(BM_RepaintDrawing)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
