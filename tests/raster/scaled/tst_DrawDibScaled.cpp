@@ -400,3 +400,20 @@ TEST(DrawDibScaledClipping, HugeZoomProducesOnlyTheVisibleRows)
     EXPECT_EQ(image.pixel(0, 0), probe(30, 30));
     EXPECT_EQ(image.pixel(159, 99), probe(30, 30));
 }
+
+TEST(DrawDibScaledClipping, FullSizeRowsAreExactForEveryStartColumnAndWidth)
+{
+    // At 100 % a visible row is converted in groups of four pixels with a remainder; every
+    // start column and every width up to a few groups must give the plain copy.
+    const int w = 29, h = 3;
+    Dib pic = picture24(w, h);
+    for (int scrollX = 0; scrollX < 4; ++scrollX) {
+        for (int width = 1; width <= 13; ++width) {
+            QImage image = canvas(width, h);
+            const TScaledDrawResult r = draw(image, -scrollX, 0, w, h, pic.rec(), 0, 0, w, h);
+            SCOPED_TRACE(testing::Message() << "scroll " << scrollX << " width " << width);
+            EXPECT_EQ(r.rowCopies, h);
+            expectStretched(image, -scrollX, 0, w, h, w, h, probe);
+        }
+    }
+}
