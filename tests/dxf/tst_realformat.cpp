@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <atomic>
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -41,6 +42,57 @@ std::string referenceScientific(double magnitude)
         }
     }
     return kept.substr(0, 1) + "." + kept.substr(1) + "e" + std::to_string(exponent);
+}
+
+// The format as it was computed before the integer path existed: seventeen correctly rounded
+// digits from std::to_chars, and the full exact expansion where digits 16 and 17 read "50" and
+// so leave the exact value on either side of the midpoint. Laid out by the exponent rule.
+std::string seventeenDigitReference(double v)
+{
+    if (v == 0 || !std::isfinite(v))
+        return "0";
+    char text[40];
+    const char *end =
+        std::to_chars(text, text + sizeof text, std::fabs(v), std::chars_format::scientific, 16)
+            .ptr;
+    std::string digits = text[0] + std::string(text + 2, 16);
+    int exponent = std::stoi(std::string(static_cast<const char *>(text) + 19, end));
+    bool up = digits[15] >= '5';
+    if (digits[15] == '5' && digits[16] == '0') {
+        char exact[800];
+        std::to_chars(
+            exact, exact + sizeof exact, std::fabs(v), std::chars_format::scientific, 770);
+        up = exact[16] >= '5';
+    }
+    digits.resize(15);
+    if (up) {
+        int i = 14;
+        while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
+            digits[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) {
+            digits = "1" + digits.substr(0, 14);
+            ++exponent;
+        } else {
+            ++digits[static_cast<std::size_t>(i)];
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const std::size_t count = digits.size();
+    std::string out = v < 0 ? "-" : "";
+    const int e = exponent + 1;
+    if (e >= -3 && e <= 15) {
+        if (e <= 0)
+            return out + "0." + std::string(static_cast<std::size_t>(-e), '0') + digits;
+        const auto whole = static_cast<std::size_t>(e);
+        if (count <= whole)
+            return out + digits + std::string(whole - count, '0');
+        return out + digits.substr(0, whole) + "." + digits.substr(whole);
+    }
+    out += digits.substr(0, 1);
+    if (count > 1)
+        out += "." + digits.substr(1);
+    return out + "E" + std::to_string(e - 1);
 }
 
 double parse(const std::string &text)
@@ -144,6 +196,75 @@ TEST(RealFormat, AgreesWithTheExactExpansionOverRandomValues)
         ASSERT_EQ(formatDxfReal(-value), "-" + text);
         ASSERT_EQ(text.find_first_of("e,+"), std::string::npos) << text;
     }
+}
+
+TEST(RealFormat, IntegerPathAgreesWithTheSeventeenDigitFormatOnMillionsOfValues)
+{
+    // The integer path decides the rounding from the bits below the 15th digit and corrects its
+    // estimate of the decimal exponent; both can go wrong at power-of-ten boundaries, at exact
+    // binary halves and at decimal halves that a double only approximates. Every kind of value
+    // is compared with the older, independent computation.
+    std::mt19937_64 random(20261209);
+    std::vector<double> values;
+    values.reserve(3'300'000);
+    // Every magnitude, from random bit patterns.
+    for (int i = 0; i < 1'000'000; ++i) {
+        const double v = std::bit_cast<double>(random());
+        if (std::isfinite(v))
+            values.push_back(v);
+    }
+    // Coordinates as both exports make them: pixels over the scale divisors in use, as doubles
+    // (CNC) and as floats (splines), and bulges of arcs up to a half circle.
+    const double divisors[] = { 72 / 25.39995, 300 / 25.39995, 600 / 25.39995, 64, 96, 72,
+        2400 / 25.39995, 1 / 25.39995 };
+    std::uniform_real_distribution<double> pixel(-20000, 20000);
+    std::uniform_real_distribution<double> angle(0, 1.57);
+    for (int i = 0; i < 1'000'000; ++i) {
+        const double v = pixel(random) / divisors[i % std::size(divisors)];
+        values.push_back(i % 3 == 0 ? static_cast<float>(v) : v);
+        if (i % 4 == 0)
+            values.push_back(std::tan(angle(random) / 4));
+    }
+    // Decimal halves: 16-digit decimals ending in 5 and their neighbours.
+    std::uniform_int_distribution<std::int64_t> mantissa(100000000000000, 999999999999999);
+    std::uniform_int_distribution<int> exponent(-20, 20);
+    for (int i = 0; i < 200'000; ++i) {
+        const std::string text =
+            std::to_string(mantissa(random)) + "5e" + std::to_string(exponent(random));
+        const double v = parse(text);
+        values.push_back(v);
+        values.push_back(std::nextafter(v, 0.0));
+        values.push_back(-std::nextafter(v, 1e300));
+    }
+    // Exact binary halves of the 16th digit: n + 0.5 with n of fifteen digits.
+    for (int i = 0; i < 100'000; ++i)
+        values.push_back(static_cast<double>(mantissa(random)) + 0.5);
+    // Powers of ten and the doubles next to them, where the exponent estimate is corrected and
+    // where rounding carries into a new leading digit.
+    for (int e = -330; e <= 308; ++e) {
+        const double v = parse("1e" + std::to_string(e));
+        const double nines = parse("9.999999999999995e" + std::to_string(e));
+        for (const double w : { v, nines }) {
+            double lower = w, upper = w;
+            for (int step = 0; step < 8; ++step) {
+                values.push_back(lower);
+                values.push_back(upper);
+                lower = std::nextafter(lower, 0.0);
+                upper = std::nextafter(upper, 1e308);
+            }
+        }
+    }
+
+    int mismatches = 0;
+    char text[MaxDxfRealLength];
+    for (const double v : values) {
+        const std::string fast(text, writeDxfDouble(text, v));
+        if (fast != seventeenDigitReference(v) && ++mismatches < 10)
+            ADD_FAILURE() << std::hexfloat << v << ": " << fast
+                          << " != " << seventeenDigitReference(v);
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(values.size(), 2'900'000u);
 }
 
 TEST(RealFormat, CommaLocaleStillUsesThePoint)
