@@ -1,11 +1,12 @@
 #include "export/CncDxfExport.h"
 
-#include "export/DxfNumber.h"
+#include "dxf/RealFormat.h"
+#include "export/TargetCheck.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -24,8 +25,18 @@ static_assert(std::size(FixedOpening) == 50);
 
 constexpr const char *FixedClosing[] = { "  0", "ENDSEC", "  0", "EOF" };
 
-// The text is handed to the device in blocks of about this size.
+// The text is handed to the device in blocks of at most this size.
 constexpr std::size_t FlushSize = 1 << 20;
+
+constexpr std::string_view PolylineHead = "0\r\nPOLYLINE\r\n8\r\n0\r\n66\r\n1\r\n";
+constexpr std::string_view SeqEnd = "0\r\nSEQEND\r\n";
+// A vertex up to its x value, and the lines between its y value and its bulge.
+constexpr std::string_view VertexHead = "0\r\nVERTEX\r\n8\r\n0\r\n10\r\n";
+constexpr std::string_view BulgeCode = "\r\n42\r\n";
+
+// The most text one segment adds: a SEQEND, a new POLYLINE and two vertices of three numbers.
+constexpr std::size_t MaxSegmentText = SeqEnd.size() + PolylineHead.size()
+    + 2 * (VertexHead.size() + 3 * MaxDxfRealLength + 6 + BulgeCode.size() + 2);
 
 // Below this absolute value of twice the triangle's area (in output units squared) the three
 // points of a piece count as one straight line.
@@ -76,7 +87,7 @@ CncDxfExport::CncDxfExport(const DxfExportParams &params, QIODevice &device)
     , m_q(params.scaleDivisor())
     , m_pieces(params.effectivePieces())
 {
-    m_buffer.reserve(FlushSize + 4096);
+    m_text.resize(FlushSize);
 }
 
 bool CncDxfExport::write(TElementList &list)
@@ -173,43 +184,57 @@ void CncDxfExport::writeSegment(
     if (!std::isfinite(bulge))
         bulge = 0;
 
+    makeRoom(MaxSegmentText);
+    bool continues = false;
     if (!m_polylineOpen) {
         m_polylineOpen = true;
-        line("0");
-        line("POLYLINE");
-        line("8");
-        line("0");
-        line("66");
-        line("1");
+        put(PolylineHead);
     } else if (startX != m_lastVertex.x || startY != m_lastVertex.y) {
-        line("0");
-        line("SEQEND");
-        line("0");
-        line("POLYLINE");
-        line("8");
-        line("0");
-        line("66");
-        line("1");
+        put(SeqEnd);
+        put(PolylineHead);
+    } else {
+        continues = true;
     }
-    vertex(startX, startY, bulge);
-    vertex(endX, endY, bulge);
+
+    // Both vertices carry the same bulge, and a segment that continues the polyline starts at
+    // the very point the last one ended at, whose text is already at hand.
+    char bulgeText[MaxDxfRealLength];
+    const std::size_t bulgeLength =
+        static_cast<std::size_t>(writeDxfDouble(bulgeText, bulge) - bulgeText);
+    put(VertexHead);
+    if (continues)
+        put(std::string_view(m_lastPointText, m_lastPointLength));
+    else
+        putPoint(startX, startY);
+    put(BulgeCode);
+    put(std::string_view(bulgeText, bulgeLength));
+    put("\r\n");
+    put(VertexHead);
+    char *point = m_text.data() + m_used;
+    putPoint(endX, endY);
+    m_lastPointLength = static_cast<std::size_t>(m_text.data() + m_used - point);
+    std::memcpy(m_lastPointText, point, m_lastPointLength);
+    put(BulgeCode);
+    put(std::string_view(bulgeText, bulgeLength));
+    put("\r\n");
     m_lastVertex = { endX, endY };
-    flushIfFull();
 }
 
 void CncDxfExport::bezierToArcs(
     double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
 {
     const double n = m_pieces;
+    // The end of one piece is computed exactly as the start of the next would be, so it is
+    // computed once.
+    TPointD a { bezierPoint(x0, x1, x2, x3, 0 / n), bezierPoint(y0, y1, y2, y3, 0 / n) };
     for (int i = 1; i <= m_pieces; ++i) {
-        const double t0 = (i - 1) / n;
         const double tm = (i - 0.5) / n;
         const double t1 = i / n;
-        const TPointD a { bezierPoint(x0, x1, x2, x3, t0), bezierPoint(y0, y1, y2, y3, t0) };
         const TPointD m { bezierPoint(x0, x1, x2, x3, tm), bezierPoint(y0, y1, y2, y3, tm) };
         const TPointD e { bezierPoint(x0, x1, x2, x3, t1), bezierPoint(y0, y1, y2, y3, t1) };
         if (m_straightOnly || !fitArc(a, m, e))
             writeSegment(a.x, a.y, e.x, e.y, 0);
+        a = e;
     }
 }
 
@@ -285,14 +310,13 @@ void CncDxfExport::ellipseToArcs(double x1, double y1, double x2, double y2)
 bool CncDxfExport::finish()
 {
     if (m_polylineOpen) {
-        line("0");
-        line("SEQEND");
+        put(SeqEnd);
         m_polylineOpen = false;
     }
     for (const char *text : FixedClosing)
         line(text);
     // The last line has no line end after it.
-    m_buffer.resize(m_buffer.size() - 2);
+    m_used -= 2;
     return flush();
 }
 
@@ -302,54 +326,54 @@ void CncDxfExport::writeFixedOpening()
         line(text);
 }
 
+void CncDxfExport::makeRoom(std::size_t length)
+{
+    if (m_used + length > m_text.size())
+        flush();
+    if (length > m_text.size())
+        m_text.resize(length);
+}
+
+void CncDxfExport::put(std::string_view text)
+{
+    std::memcpy(m_text.data() + m_used, text.data(), text.size());
+    m_used += text.size();
+}
+
+void CncDxfExport::putPoint(double x, double y)
+{
+    char *at = m_text.data() + m_used;
+    at = writeDxfDouble(at, x);
+    std::memcpy(at, "\r\n20\r\n", 6);
+    at = writeDxfDouble(at + 6, y);
+    m_used = static_cast<std::size_t>(at - m_text.data());
+}
+
 void CncDxfExport::line(const char *text)
 {
-    m_buffer += text;
-    m_buffer += "\r\n";
-}
-
-void CncDxfExport::numberLine(double value)
-{
-    appendDxfNumber(m_buffer, value);
-    m_buffer += "\r\n";
-}
-
-void CncDxfExport::vertex(double x, double y, double bulge)
-{
-    m_buffer += "0\r\nVERTEX\r\n8\r\n0\r\n10\r\n";
-    numberLine(x);
-    m_buffer += "20\r\n";
-    numberLine(y);
-    m_buffer += "42\r\n";
-    numberLine(bulge);
-}
-
-void CncDxfExport::flushIfFull()
-{
-    if (m_buffer.size() >= FlushSize)
-        flush();
+    const std::string_view view(text);
+    makeRoom(view.size() + 2);
+    put(view);
+    put("\r\n");
 }
 
 bool CncDxfExport::flush()
 {
-    if (!m_deviceFailed && !m_buffer.empty()) {
-        const auto size = static_cast<qint64>(m_buffer.size());
-        if (m_device.write(m_buffer.data(), size) != size)
+    if (!m_deviceFailed && m_used > 0) {
+        const auto size = static_cast<qint64>(m_used);
+        if (m_device.write(m_text.data(), size) != size)
             m_deviceFailed = true;
     }
-    m_buffer.clear();
+    m_used = 0;
     return !m_deviceFailed;
 }
 
 ExportResult savedxfArc(TElementList &list, const DxfExportParams &params, const QString &fileName,
     CncDxfExport::ArcSearch search)
 {
-    const QFileInfo info(fileName);
-    // Replacing a file through a temporary one would also replace a file the user protected
-    // against writing; such a file cannot be written, as it could not be opened for writing.
-    if (info.exists() && (!info.isFile() || !info.isWritable()))
-        return ExportResult::failure(CncDxfExport::CannotCreateMessage, fileName,
-            QStringLiteral("the file is not writable"));
+    const QString refusal = targetRefusal(fileName);
+    if (!refusal.isEmpty())
+        return ExportResult::failure(CncDxfExport::CannotCreateMessage, fileName, refusal);
 
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Chain.h"
+#include "dxf/RealFormat.h"
 #include "export/ArcCandidateSearch.h"
 #include "export/DxfExportParams.h"
 #include "export/ExportResult.h"
@@ -8,6 +9,8 @@
 #include <QByteArray>
 #include <QString>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class QIODevice;
 
@@ -58,14 +61,20 @@ private:
     void writeFixedOpening();
     void writeElement(const TDrawElement &e);
     void writeClosingLine(TElementList &list, std::int32_t index);
+    // Text goes into a block that is handed to the device when the next piece would not fit.
+    void makeRoom(std::size_t length);
+    void put(std::string_view text);
+    void putPoint(double x, double y);
     void line(const char *text);
-    void numberLine(double value);
-    void vertex(double x, double y, double bulge);
-    void flushIfFull();
     bool flush();
 
     QIODevice &m_device;
-    std::string m_buffer;
+    std::vector<char> m_text;
+    std::size_t m_used = 0;
+    // The text of the last vertex's x, the y code line and its y, which a continuing segment
+    // starts with.
+    char m_lastPointText[2 * MaxDxfRealLength + 8];
+    std::size_t m_lastPointLength = 0;
     double m_q;
     int m_pieces;
     ArcSearch m_search = ArcSearch::ClosedForm;

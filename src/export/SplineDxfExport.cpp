@@ -1,6 +1,7 @@
 #include "export/SplineDxfExport.h"
 
 #include "dxf/DXFExport.h"
+#include "export/TargetCheck.h"
 
 #include <QSaveFile>
 #include <array>
@@ -258,6 +259,9 @@ bool SplineDxfExport::write(
 SplineDxfResult SplineDxfExport::savedxf(
     const TElementList &elements, const DxfExportParams &params, const QString &fileName)
 {
+    const QString refusal = targetRefusal(fileName);
+    if (!refusal.isEmpty())
+        return failure(fileName, refusal);
     try {
         TsgDXFExport document;
         build(document, elements, params.scaleDivisorExtended());
