@@ -213,6 +213,12 @@ void Writer::ellipse(Rect box)
     includeStroke(normal.right, normal.bottom);
 }
 
+void Writer::includeInBounds(Point p)
+{
+    if (m_hasBounds)
+        include(p.x, p.y);
+}
+
 Rect Writer::bounds() const
 {
     if (!m_hasBounds)

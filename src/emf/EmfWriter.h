@@ -48,6 +48,10 @@ public:
     // The ellipse inscribed in `box`, outlined with the pen and filled with the brush.
     void ellipse(Rect box);
 
+    // Widens the bounds to hold `p` as well, for a caller that wants a point such as the origin
+    // inside them; nothing while nothing has been drawn.
+    void includeInBounds(Point p);
+
     // The device pixels that the drawing so far touches, both edges included; false while
     // nothing has been drawn.
     bool hasBounds() const { return m_hasBounds; }

@@ -94,17 +94,24 @@ void DrawToEMFCanvas(emf::Writer &metafile, TElementList &list, const EmfExportS
             break;
         }
         if (e.ClosesChain) {
-            metafile.moveTo(canvas.at(e.End));
             const std::int32_t first = chainStartIndex(list, i);
             // The walk back makes each element current on its way; it stops at the chain's
             // start, or runs out at the first element.
             const TDrawElement &start = *list.Get(first >= 0 ? first : 0);
-            if (first >= 0) {
+            // The pen is set before the move rather than between the move and the line: that
+            // draws the same, and readers that begin a new path at every pen change (Inkscape)
+            // would otherwise lose the move and with it the closing line.
+            if (first >= 0)
                 canvas.setPen();
+            metafile.moveTo(canvas.at(e.End));
+            if (first >= 0)
                 metafile.lineTo(canvas.at(start.Start));
-            }
         }
     }
+    // The picture's top-left corner is the origin of both the drawing and the frame. Readers
+    // that place the drawing by the corner of its bounds (Inkscape among them) would otherwise
+    // move it up and left by the empty margin above and beside it.
+    metafile.includeInBounds({ 0, 0 });
 }
 
 QByteArray emfBytes(TElementList &list, const EmfExportSettings &settings)

@@ -129,7 +129,7 @@ TEST(EmfExport, ClosingLinesGoBackToTheChainStart)
     };
     EXPECT_EQ(operations(exportAndRead(closed)),
         (Ops { "pen 3", "move 0,0", "line 10,0", "pen 3", "move 10,0", "line 10,10", "pen 3",
-            "move 10,10", "line 0,10", "move 0,10", "pen 3", "line 0,0" }));
+            "move 10,10", "line 0,10", "pen 3", "move 0,10", "line 0,0" }));
     EXPECT_EQ(closed.cursor, closed.list.Get(0)) << "the walk back ends on the chain start";
 
     // Without a chain start at or before the element the closing flag draws nothing.
@@ -184,6 +184,10 @@ TEST(EmfExport, ZoomScalesTheDrawingButNotTheFrameWhileItFitsTheScreen)
     EXPECT_EQ(at200.header.frame.bottom, 28600);
     // The last point plus half the pen: 400 + 1 at 100 %, 800 + 3 at 200 %.
     EXPECT_EQ(at100.header.bounds.right, 401);
+    // The bounds start at the picture's corner, as the frame does, not at the drawing's margin
+    // (the pen reaches one unit above the control point at y = 0).
+    EXPECT_EQ(at100.header.bounds.left, 0);
+    EXPECT_EQ(at100.header.bounds.top, -1);
     EXPECT_EQ(at200.header.bounds.right, 803);
     EXPECT_EQ(operations(at200)[2], "bezier 200,0 600,800 800,600");
 }
