@@ -137,9 +137,16 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
 
     ProjectReadResult result;
     ProjectContents &c = result.contents;
-    c.elements.resize(static_cast<std::size_t>(count));
-    if (count > 0 && !readAll(in, c.elements.data(), count * kElementBytes))
-        return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+    // A sequential device cannot tell how much is left, so the list grows only as records
+    // really arrive: a forged count then costs one piece of memory, not gigabytes.
+    constexpr std::int32_t kPiece = 1 << 16;
+    for (std::int32_t done = 0; done < count;) {
+        const std::int32_t n = sized ? count : std::min(kPiece, count - done);
+        c.elements.resize(static_cast<std::size_t>(done) + static_cast<std::size_t>(n));
+        if (!readAll(in, c.elements.data() + done, n * kElementBytes))
+            return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+        done += n;
+    }
     for (const TDrawElement &e : c.elements) {
         if (!finitePoints(e))
             return refuse(QStringLiteral("an element has a coordinate that is not a number"));
