@@ -192,7 +192,10 @@ bool bmpIntact(const Bytes &b)
     if (compression != 0 && compression != 3 && compression != 6)
         return true;
     const qint64 stride = (width * bitCount + 31) / 32 * 4;
-    return width > 0 && offset >= 0 && offset + stride * height <= b.size();
+    if (width <= 0 || offset < 0 || offset > b.size())
+        return false;
+    // Divided rather than multiplied: a forged stride times height does not fit in 64 bits.
+    return height == 0 || stride <= (b.size() - offset) / height;
 }
 
 // Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
@@ -201,7 +204,9 @@ bool bmpIntact(const Bytes &b)
 bool densityPlausible(
     std::int64_t width, std::int64_t height, qint64 fileSize, std::int64_t pixelsPerByte)
 {
-    return width > 0 && height > 0 && width * height <= fileSize * pixelsPerByte;
+    // Divided rather than multiplied: a forged header's 32-bit width times its height does not
+    // fit in 64 bits.
+    return width > 0 && height > 0 && width <= fileSize * pixelsPerByte / height;
 }
 
 bool gifIntact(const Bytes &b, const QByteArray &data)
