@@ -1,0 +1,11 @@
+# The fuzzing build: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer. Every
+# target of ours is compiled with coverage instrumentation, so the fuzzer sees the paths inside
+# the readers and exports; only the fuzz programs link libFuzzer's main.
+if(LINOVEX_BUILD_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "LINOVEX_BUILD_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer -g)
+    add_link_options(-fsanitize=address,undefined)
+endif()
