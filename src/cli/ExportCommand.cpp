@@ -3,31 +3,73 @@
 #include "document/ProjectFile.h"
 #include "export/CncDxfExport.h"
 #include "export/DxfExportParams.h"
+#include "export/EmfExport.h"
+#include "export/PictureExport.h"
 #include "export/SplineDxfExport.h"
+#include "export/SvgExport.h"
 
 #include <cmath>
 
 namespace {
 
 const char *const kUsage =
-    "Usage: linovex-export PROJECT.lvx (--dxf OUT.dxf | --cnc-dxf OUT.dxf) [options]\n"
-    "Writes a Linovex project as DXF with splines (--dxf) or as DXF for CNC machines with\n"
-    "every curve cut into circular arcs (--cnc-dxf), byte for byte as the editor does.\n"
+    "Usage: linovex-export PROJECT.lvx OUTPUT [options]\n"
+    "Writes a Linovex project byte for byte as the editor's exports do. OUTPUT is one of:\n"
+    "  --dxf OUT.dxf      DXF with splines\n"
+    "  --cnc-dxf OUT.dxf  DXF for CNC machines, every curve cut into circular arcs\n"
+    "  --emf OUT.emf      Enhanced Metafile of the lines at the zoom given by --zoom\n"
+    "  --svg OUT.svg      SVG of the lines, sized in millimetres by --dpi\n"
+    "  --png OUT.png      the lines painted at 100 % at the picture's size; a .jpg, .tif or\n"
+    "                     .bmp name chooses that format instead\n"
+    "  --bmp OUT.bmp      the same, BMP unless the name says otherwise\n"
     "\n"
     "Options:\n"
     "  --dpi R         resolution of the traced picture in dots per inch, 1 to 10000 (default 72)\n"
     "  --unit mm|inch  unit of the DXF coordinates (default mm)\n"
     "  --pieces N      pieces per curve for --cnc-dxf, 1 to 20 (default 4)\n"
+    "  --zoom Z        zoom of --emf in percent, 10 to 30000 (default 100)\n"
+    "  --with-picture  paint --png and --bmp over the project's picture instead of white\n"
     "  --help          show this text\n"
     "  --version       show the version\n";
+
+enum class Format { Dxf, CncDxf, Emf, Svg, Png, Bmp };
 
 struct Options
 {
     QString project;
     QString output;
-    bool cnc = false;
+    Format format = Format::Dxf;
     DxfExportParams params;
+    double zoom = 100;
+    bool withPicture = false;
 };
+
+struct OutputOption
+{
+    const char *name;
+    Format format;
+};
+constexpr OutputOption kOutputs[] = {
+    { "--dxf", Format::Dxf },
+    { "--cnc-dxf", Format::CncDxf },
+    { "--emf", Format::Emf },
+    { "--svg", Format::Svg },
+    { "--png", Format::Png },
+    { "--bmp", Format::Bmp },
+};
+
+// The same bounds as the zoom field of the editor.
+constexpr double MinZoom = 10;
+constexpr double MaxZoom = 30000;
+
+const OutputOption *outputOption(const QString &a)
+{
+    for (const OutputOption &o : kOutputs) {
+        if (a == QLatin1String(o.name))
+            return &o;
+    }
+    return nullptr;
+}
 
 // Parses the arguments; an empty result means success, otherwise it is the error message.
 QString parse(const QStringList &args, Options &o)
@@ -41,12 +83,23 @@ QString parse(const QStringList &args, Options &o)
             return true;
         };
         QString v;
-        if (a == QLatin1String("--dxf") || a == QLatin1String("--cnc-dxf")) {
+        if (const OutputOption *output = outputOption(a)) {
             if (!o.output.isEmpty())
-                return QStringLiteral("give exactly one of --dxf and --cnc-dxf");
+                return QStringLiteral("give exactly one output option");
             if (!value(o.output) || o.output.isEmpty())
                 return QStringLiteral("%1 needs an output file name").arg(a);
-            o.cnc = a == QLatin1String("--cnc-dxf");
+            o.format = output->format;
+        } else if (a == QLatin1String("--zoom")) {
+            bool ok = false;
+            if (!value(v))
+                return QStringLiteral("--zoom needs a number");
+            const double zoom = v.toDouble(&ok);
+            if (!ok || !std::isfinite(zoom) || zoom < MinZoom || zoom > MaxZoom)
+                return QStringLiteral("--zoom must be a number from 10 to 30000, not \"%1\"")
+                    .arg(v);
+            o.zoom = zoom;
+        } else if (a == QLatin1String("--with-picture")) {
+            o.withPicture = true;
         } else if (a == QLatin1String("--dpi")) {
             bool ok = false;
             if (!value(v))
@@ -80,8 +133,57 @@ QString parse(const QStringList &args, Options &o)
     if (o.project.isEmpty())
         return QStringLiteral("no project file given");
     if (o.output.isEmpty())
-        return QStringLiteral("give --dxf or --cnc-dxf with an output file");
+        return QStringLiteral("give an output option with a file name");
     return {};
+}
+
+QColor fromColorRef(std::uint32_t ref)
+{
+    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+        static_cast<int>((ref >> 16) & 0xFF));
+}
+
+// Runs the export the options name, through the same routine as the editor's menu item.
+ExportResult write(const Options &o, TElementList &list, const ProjectContents &project)
+{
+    const QColor pen = fromColorRef(project.penColor);
+    switch (o.format) {
+    case Format::Dxf: {
+        const SplineDxfResult r = SplineDxfExport::savedxf(list, o.params, o.output);
+        return r.ok ? ExportResult::success() : ExportResult::failure(0, r.fileName, r.detail);
+    }
+    case Format::CncDxf:
+        return savedxfArc(list, o.params, o.output);
+    case Format::Emf: {
+        // There is no screen here: the standard reference device stands in for it.
+        EmfExportSettings s;
+        s.penColor = pen;
+        s.lineWidth = project.lineWidth;
+        s.zoom = o.zoom;
+        return saveasemf(list, s, o.output);
+    }
+    case Format::Svg: {
+        SvgExportSettings s;
+        s.pictureWidth = project.picture.width();
+        s.pictureHeight = project.picture.height();
+        s.penColor = pen;
+        s.lineWidth = project.lineWidth;
+        s.params = o.params;
+        return saveSvg(list, s, o.output);
+    }
+    case Format::Png:
+    case Format::Bmp: {
+        PictureExportSettings s;
+        s.picture = &project.picture.rec();
+        s.withPicture = o.withPicture;
+        s.penColor = pen;
+        s.lineWidth = project.lineWidth;
+        // The extension chooses the format as in the editor; a name without a known one gets
+        // the format of the option.
+        return savePicture(list, s, o.output, o.format == Format::Bmp ? "bmp" : "png");
+    }
+    }
+    return ExportResult::success();
 }
 
 } // namespace
@@ -121,18 +223,10 @@ int runExportCommand(const QStringList &arguments, QString &out, QString &err)
         *slot = e;
     }
 
-    if (o.cnc) {
-        const ExportResult r = savedxfArc(list, o.params, o.output);
-        if (!r.ok) {
-            err = QStringLiteral("linovex-export: cannot write %1: %2\n").arg(o.output, r.detail);
-            return 1;
-        }
-    } else {
-        const SplineDxfResult r = SplineDxfExport::savedxf(list, o.params, o.output);
-        if (!r.ok) {
-            err = QStringLiteral("linovex-export: cannot write %1: %2\n").arg(o.output, r.detail);
-            return 1;
-        }
+    const ExportResult r = write(o, list, load.result.contents);
+    if (!r.ok) {
+        err = QStringLiteral("linovex-export: cannot write %1: %2\n").arg(o.output, r.detail);
+        return 1;
     }
     return 0;
 }

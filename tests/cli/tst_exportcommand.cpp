@@ -1,10 +1,15 @@
 #include "cli/ExportCommand.h"
 #include "document/ProjectFile.h"
 #include "export/CncDxfExport.h"
+#include "export/EmfExport.h"
+#include "export/PictureExport.h"
 #include "export/SplineDxfExport.h"
+#include "export/SvgExport.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -111,7 +116,13 @@ TEST_F(ExportCommandTest, BadOptionsExitWithOneLineAndWriteNothing)
         {},
         { m_project },
         { m_project, QStringLiteral("--dxf") },
-        { m_project, QStringLiteral("--svg"), path("x.dxf") },
+        { m_project, QStringLiteral("--svg"), path("x.dxf"), QStringLiteral("--emf"),
+            path("y.dxf") },
+        { m_project, QStringLiteral("--emf"), path("x.dxf"), QStringLiteral("--zoom"),
+            QStringLiteral("5") },
+        { m_project, QStringLiteral("--emf"), path("x.dxf"), QStringLiteral("--zoom"),
+            QStringLiteral("200%") },
+        { m_project, QStringLiteral("--png"), path("x.dxf"), QStringLiteral("--with-pictures") },
         { m_project, QStringLiteral("--dxf"), path("x.dxf"), QStringLiteral("--cnc-dxf"),
             path("y.dxf") },
         { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--pieces"),
@@ -148,17 +159,82 @@ TEST_F(ExportCommandTest, DamagedProjectOrUnwritableOutputFailsAndLeavesNoFile)
     EXPECT_EQ(run({ path("missing.lvx"), QStringLiteral("--dxf"), path("out.dxf") }), 1);
     EXPECT_FALSE(QFile::exists(path("out.dxf")));
 
-    for (const char *kind : { "--dxf", "--cnc-dxf" }) {
+    for (const char *kind : { "--dxf", "--cnc-dxf", "--emf", "--svg", "--png", "--bmp" }) {
         EXPECT_EQ(run({ m_project, QLatin1String(kind), path("no/such/dir/out.dxf") }), 1) << kind;
         EXPECT_EQ(err.count(QLatin1Char('\n')), 1);
         EXPECT_FALSE(QFile::exists(path("no/such/dir/out.dxf")));
     }
 }
 
+TEST_F(ExportCommandTest, VectorExportsMatchTheEditorsWithTheProjectsPenAndWidth)
+{
+    ASSERT_EQ(run({ m_project, QStringLiteral("--emf"), path("z.emf"), QStringLiteral("--zoom"),
+                  QStringLiteral("250") }),
+        0)
+        << err.toStdString();
+    EmfExportSettings emf;
+    emf.penColor = QColor(255, 0, 0); // 0x000000FF in the project
+    emf.lineWidth = 2.5;
+    emf.zoom = 250;
+    EXPECT_EQ(readFile(path("z.emf")), emfBytes(m_list, emf));
+    ASSERT_EQ(run({ m_project, QStringLiteral("--emf"), path("d.emf") }), 0);
+    emf.zoom = 100;
+    EXPECT_EQ(readFile(path("d.emf")), emfBytes(m_list, emf));
+
+    ASSERT_EQ(run({ m_project, QStringLiteral("--svg"), path("v.svg"), QStringLiteral("--dpi"),
+                  QStringLiteral("300") }),
+        0)
+        << err.toStdString();
+    SvgExportSettings svg;
+    svg.pictureWidth = 240;
+    svg.pictureHeight = 120;
+    svg.penColor = QColor(255, 0, 0);
+    svg.lineWidth = 2.5;
+    svg.params.dpi = 300;
+    EXPECT_EQ(readFile(path("v.svg")), svgBytes(m_list, svg));
+}
+
+TEST_F(ExportCommandTest, PictureExportsPaintOverWhiteOrOverThePicture)
+{
+    Dib picture = Dib::create(240, 120, 24); // black, as the project stores it
+    PictureExportSettings s;
+    s.picture = &picture.rec();
+    s.penColor = QColor(255, 0, 0);
+    s.lineWidth = 2.5;
+    struct Case
+    {
+        const char *option;
+        const char *name;
+        bool withPicture;
+        const char *format;
+    };
+    const Case cases[] = {
+        { "--png", "lines.png", false, "png" },
+        { "--png", "lines", false, "png" },
+        { "--bmp", "both.bmp", true, "bmp" },
+        { "--bmp", "both", true, "bmp" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList args { m_project, QLatin1String(c.option), path(c.name) };
+        if (c.withPicture)
+            args << QStringLiteral("--with-picture");
+        ASSERT_EQ(run(args), 0) << err.toStdString();
+        QImageReader reader(path(c.name));
+        EXPECT_EQ(reader.format(), QByteArray(c.format));
+        s.withPicture = c.withPicture;
+        EXPECT_EQ(reader.read().convertToFormat(QImage::Format_RGB32),
+            exportPicture(m_list, s).convertToFormat(QImage::Format_RGB32));
+    }
+}
+
 TEST_F(ExportCommandTest, HelpAndVersion)
 {
     EXPECT_EQ(run({ QStringLiteral("--help") }), 0);
-    EXPECT_TRUE(out.contains(QLatin1String("--cnc-dxf")));
+    for (const char *option :
+        { "--cnc-dxf", "--emf", "--zoom", "--svg", "--png", "--bmp", "--with-picture" }) {
+        EXPECT_TRUE(out.contains(QLatin1String(option))) << option;
+    }
     EXPECT_EQ(run({ QStringLiteral("--version") }), 0);
     EXPECT_EQ(out, QStringLiteral("linovex-export 1.0\n"));
 }
