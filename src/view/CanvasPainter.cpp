@@ -1,5 +1,7 @@
 #include "view/CanvasPainter.h"
 
+#include "view/PixelStroker.h"
+
 #include <QPainterPath>
 #include <algorithm>
 
@@ -12,6 +14,25 @@ int elementMargin(int penWidth)
     return std::max(penWidth / 2 + 2, 7);
 }
 
+// The scan lines of the back buffer, taken once: QImage::scanLine() checks for sharing on
+// every call, which adds up over the tens of thousands of marker rows of a large drawing.
+struct BufferBits
+{
+    explicit BufferBits(QImage &image)
+        : bits(image.bits())
+        , stride(image.bytesPerLine())
+        , width(image.width())
+        , height(image.height())
+    {
+    }
+    QRgb *line(int y) const { return reinterpret_cast<QRgb *>(bits + y * stride); }
+
+    uchar *bits;
+    qsizetype stride;
+    int width;
+    int height;
+};
+
 // The rectangle with two opposite corners, in either order. QRect::normalized() would move
 // swapped corners inwards by a pixel.
 QRect spanning(QPoint a, QPoint b)
@@ -23,20 +44,20 @@ QRect spanning(QPoint a, QPoint b)
 // One square ring of a marker, d pixels from the centre, written straight into the buffer.
 // Markers are the most frequent thing drawn; writing their pixels costs a fraction of two
 // outlined rectangles and gives the same pixels as endpunkt.
-void ring(QImage &image, int x, int y, int d, QRgb colour)
+void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
 {
-    const QRect area = image.rect();
+    const QRect area(0, 0, buffer.width, buffer.height);
     const QRect span = QRect(x - d, y - d, 2 * d + 1, 2 * d + 1).intersected(area);
     if (span.isEmpty())
         return;
     for (int row : { y - d, y + d }) {
         if (row < area.top() || row > area.bottom())
             continue;
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+        QRgb *line = buffer.line(row);
         std::fill(line + span.left(), line + span.right() + 1, colour);
     }
     for (int row = span.top(); row <= span.bottom(); ++row) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(row));
+        QRgb *line = buffer.line(row);
         if (x - d >= area.left())
             line[x - d] = colour;
         if (x + d <= area.right())
@@ -44,37 +65,55 @@ void ring(QImage &image, int x, int y, int d, QRgb colour)
     }
 }
 
+// An element's points on the drawing area, each converted once.
+struct ScreenPoints
+{
+    QPoint start, end, ctrl1, ctrl2;
+};
+
 class ElementPainter
 {
 public:
     ElementPainter(QPainter &painter, QImage &buffer, const TPaintScene &scene)
         : m_p(painter)
-        , m_buffer(buffer)
+        , m_bits(buffer)
         , m_scene(scene)
         , m_view(scene.view)
         , m_area(buffer.rect())
         , m_pen(scene.penColor, scene.view.penWidth(scene.lineWidth), Qt::SolidLine, Qt::RoundCap,
               Qt::RoundJoin)
         , m_margin(elementMargin(m_pen.width()))
+        , m_stroker(buffer, scene.penColor.rgb(), m_pen.width())
     {
+        // Strokes two or more pixels wide of an opaque colour go through the stroker of our
+        // own; one-pixel strokes and translucent colours stay with the painter, whose stepping
+        // of thin lines is cheap already.
+        m_fast = m_pen.width() >= 2 && scene.penColor.alpha() == 255 && m_stroker.isValid();
     }
 
     void paint(const TElementList &list, std::int32_t i)
     {
         const TDrawElement &e = list.at(i);
-        if (reachesArea(e)) {
+        ScreenPoints s;
+        s.start = m_view.ImageToScreen(e.Start);
+        s.end = m_view.ImageToScreen(e.End);
+        if (usesCtrl1(e.Kind))
+            s.ctrl1 = m_view.ImageToScreen(e.Ctrl1);
+        if (usesCtrl2(e.Kind))
+            s.ctrl2 = m_view.ImageToScreen(e.Ctrl2);
+        if (reachesArea(e, s)) {
             switch (e.Kind) {
             case KindEllipse:
-                ellipse(e);
+                ellipse(e, s);
                 break;
             case KindQuadBezier:
-                quadratic(e);
+                quadratic(e, s);
                 break;
             case KindCubicBezier:
-                cubic(e);
+                cubic(e, s);
                 break;
             case KindLine:
-                line(e);
+                line(e, s);
                 break;
             default:
                 break;
@@ -83,36 +122,47 @@ public:
         if (e.ClosesChain) {
             const std::int32_t first = chainStartIndex(list, i);
             if (first >= 0)
-                stroke(m_view.ImageToScreen(e.End), m_view.ImageToScreen(list.at(first).Start));
+                stroke(s.end, m_view.ImageToScreen(list.at(first).Start));
         }
     }
 
 private:
     // Skipping elements that lie wholly outside the buffer changes no pixel; it keeps a large
     // drawing cheap when only part of it is in view.
-    bool reachesArea(const TDrawElement &e) const
+    bool reachesArea(const TDrawElement &e, const ScreenPoints &s) const
     {
-        QRect box = spanning(m_view.ImageToScreen(e.Start), m_view.ImageToScreen(e.End));
+        QRect box = spanning(s.start, s.end);
         if (usesCtrl1(e.Kind))
-            box = box.united(QRect(m_view.ImageToScreen(e.Ctrl1), QSize(1, 1)));
+            box = box.united(QRect(s.ctrl1, QSize(1, 1)));
         if (usesCtrl2(e.Kind))
-            box = box.united(QRect(m_view.ImageToScreen(e.Ctrl2), QSize(1, 1)));
+            box = box.united(QRect(s.ctrl2, QSize(1, 1)));
         return box.adjusted(-m_margin, -m_margin, m_margin, m_margin).intersects(m_area);
     }
 
-    void marker(TPointD p, const QColor &colour)
+    void marker(QPoint s, const QColor &colour)
     {
         (void)colour;
         if (m_scene.HandBtnDown)
             return;
-        const QPoint s = m_view.ImageToScreen(p);
-        ring(m_buffer, s.x(), s.y(), 5, 0xFFFFFFFF);
-        ring(m_buffer, s.x(), s.y(), 6, 0xFF000000);
+        ring(m_bits, s.x(), s.y(), 5, 0xFFFFFFFF);
+        ring(m_bits, s.x(), s.y(), 6, 0xFF000000);
+    }
+
+    void usePen()
+    {
+        if (!m_penSet) {
+            m_p.setPen(m_pen);
+            m_penSet = true;
+        }
     }
 
     void stroke(QPoint from, QPoint to)
     {
-        m_p.setPen(m_pen);
+        if (m_fast) {
+            m_stroker.line(from, to);
+            return;
+        }
+        usePen();
         m_p.drawLine(from, to);
     }
 
@@ -126,69 +176,79 @@ private:
         m_p.drawPolyline(first);
         if (!second.isEmpty())
             m_p.drawPolyline(second);
+        m_penSet = false;
     }
 
-    void curve(TPointD start, TPointD c1, TPointD c2, TPointD end)
+    void curve(QPoint start, QPoint c1, QPoint c2, QPoint end)
     {
-        QPainterPath path(m_view.ImageToScreen(start));
-        path.cubicTo(m_view.ImageToScreen(c1), m_view.ImageToScreen(c2), m_view.ImageToScreen(end));
-        m_p.setPen(m_pen);
+        if (m_fast) {
+            m_stroker.cubic(start, c1, c2, end);
+            return;
+        }
+        QPainterPath path(start);
+        path.cubicTo(c1, c2, end);
+        usePen();
         m_p.drawPath(path);
     }
 
-    void ellipse(const TDrawElement &e)
+    void ellipse(const TDrawElement &e, const ScreenPoints &s)
     {
         if (e.ChainPos == 0)
-            marker(e.Start, NodeMarkerColour);
-        marker(e.End, NodeMarkerColour);
-        const QRect r = spanning(m_view.ImageToScreen(e.Start), m_view.ImageToScreen(e.End));
-        m_p.setPen(m_pen);
-        m_p.drawEllipse(QRectF(r.left(), r.top(), r.width() - 1, r.height() - 1));
+            marker(s.start, NodeMarkerColour);
+        marker(s.end, NodeMarkerColour);
+        const QRect r = spanning(s.start, s.end);
+        const QRectF inscribed(r.left(), r.top(), r.width() - 1, r.height() - 1);
+        if (m_fast) {
+            m_stroker.ellipse(inscribed);
+            return;
+        }
+        usePen();
+        m_p.drawEllipse(inscribed);
     }
 
-    void quadratic(const TDrawElement &e)
+    void quadratic(const TDrawElement &e, const ScreenPoints &s)
     {
+        // The raise to a cubic happens in picture coordinates; only its result is converted.
         const CubicControls c = raiseQuadratic(e.Start, e.Ctrl1, e.End);
-        if (m_scene.Zeiger1Down) {
-            handles(QPolygon({ m_view.ImageToScreen(e.Start), m_view.ImageToScreen(e.Ctrl1),
-                m_view.ImageToScreen(e.End) }));
-        }
+        if (m_scene.Zeiger1Down)
+            handles(QPolygon({ s.start, s.ctrl1, s.end }));
         if (e.ChainPos == 0)
-            marker(e.Start, NodeMarkerColour);
-        marker(e.End, NodeMarkerColour);
-        marker(e.Ctrl1, ControlMarkerColour);
-        curve(e.Start, c.c1, c.c2, e.End);
+            marker(s.start, NodeMarkerColour);
+        marker(s.end, NodeMarkerColour);
+        marker(s.ctrl1, ControlMarkerColour);
+        curve(s.start, m_view.ImageToScreen(c.c1), m_view.ImageToScreen(c.c2), s.end);
     }
 
-    void cubic(const TDrawElement &e)
+    void cubic(const TDrawElement &e, const ScreenPoints &s)
     {
-        if (m_scene.Zeiger1Down) {
-            handles(QPolygon({ m_view.ImageToScreen(e.Start), m_view.ImageToScreen(e.Ctrl1) }),
-                QPolygon({ m_view.ImageToScreen(e.Ctrl2), m_view.ImageToScreen(e.End) }));
-        }
+        if (m_scene.Zeiger1Down)
+            handles(QPolygon({ s.start, s.ctrl1 }), QPolygon({ s.ctrl2, s.end }));
         if (e.ChainPos == 0)
-            marker(e.Start, NodeMarkerColour);
-        marker(e.End, NodeMarkerColour);
-        marker(e.Ctrl1, ControlMarkerColour);
-        marker(e.Ctrl2, ControlMarkerColour);
-        curve(e.Start, e.Ctrl1, e.Ctrl2, e.End);
+            marker(s.start, NodeMarkerColour);
+        marker(s.end, NodeMarkerColour);
+        marker(s.ctrl1, ControlMarkerColour);
+        marker(s.ctrl2, ControlMarkerColour);
+        curve(s.start, s.ctrl1, s.ctrl2, s.end);
     }
 
-    void line(const TDrawElement &e)
+    void line(const TDrawElement &e, const ScreenPoints &s)
     {
         if (e.ChainPos == 0)
-            marker(e.Start, NodeMarkerColour);
-        marker(e.End, NodeMarkerColour);
-        stroke(m_view.ImageToScreen(e.Start), m_view.ImageToScreen(e.End));
+            marker(s.start, NodeMarkerColour);
+        marker(s.end, NodeMarkerColour);
+        stroke(s.start, s.end);
     }
 
     QPainter &m_p;
-    QImage &m_buffer;
+    BufferBits m_bits;
     const TPaintScene &m_scene;
     const TViewTransform &m_view;
     QRect m_area;
     QPen m_pen;
     int m_margin;
+    PixelStroker m_stroker;
+    bool m_fast = false;
+    bool m_penSet = false; // the painter holds m_pen
 };
 
 } // namespace

@@ -16,7 +16,8 @@ inline int RoundEven(long double q)
         return INT_MAX;
     if (q <= static_cast<long double>(INT_MIN))
         return INT_MIN;
-    // nearbyint rounds in the current mode, which the program never changes from the default
-    // round-to-nearest-even.
-    return static_cast<int>(std::nearbyint(q));
+    // lrint rounds in the current mode, which the program never changes from the default
+    // round-to-nearest-even. (nearbyint gives the same result but saves and restores the
+    // floating-point environment on every call, which shows in a repaint of a large drawing.)
+    return static_cast<int>(std::lrint(q));
 }

@@ -1,0 +1,170 @@
+#include "view/PixelStroker.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Flattening tolerance of curves in pixels: the largest distance between a curve and the
+// chords that stand for it.
+constexpr double Tolerance = 0.2;
+
+// Pixels are sampled a hair below and to the right of their centres, so that a centre lying
+// exactly on the top or left edge of a stroke is inside and one on the bottom or right edge
+// is outside, as the raster painter's fill rule has it.
+constexpr double Eps = -1.0 / 1024;
+
+// Number of chords for a cubic so that none strays more than Tolerance from the curve: the
+// second differences of the control polygon bound the curve's deviation from its chords.
+int chordCount(QPointF p0, QPointF c1, QPointF c2, QPointF p3)
+{
+    const QPointF d1 = p0 - 2 * c1 + c2;
+    const QPointF d2 = c1 - 2 * c2 + p3;
+    const double dd = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+    const double n = std::ceil(std::sqrt(0.75 * dd / Tolerance));
+    return static_cast<int>(std::clamp(n, 1.0, 1000.0));
+}
+
+} // namespace
+
+PixelStroker::PixelStroker(QImage &image, QRgb colour, int width)
+    : m_colour(colour | 0xFF000000u)
+    , m_radius(std::max(width, 1) / 2.0)
+{
+    const QImage::Format f = image.format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32
+        && f != QImage::Format_ARGB32_Premultiplied)
+        return;
+    if (image.isNull())
+        return;
+    m_bits = image.bits();
+    m_stride = image.bytesPerLine();
+    m_width = image.width();
+    m_height = image.height();
+}
+
+void PixelStroker::line(QPointF from, QPointF to)
+{
+    if (!m_bits)
+        return;
+    segment(from, to, true);
+}
+
+void PixelStroker::cubic(QPointF p0, QPointF c1, QPointF c2, QPointF p3)
+{
+    if (!m_bits)
+        return;
+    // Leave out curves wholly outside the image: their control polygon bounds them.
+    const double m = m_radius + 1;
+    const double left = std::min({ p0.x(), c1.x(), c2.x(), p3.x() }) - m;
+    const double right = std::max({ p0.x(), c1.x(), c2.x(), p3.x() }) + m;
+    const double top = std::min({ p0.y(), c1.y(), c2.y(), p3.y() }) - m;
+    const double bottom = std::max({ p0.y(), c1.y(), c2.y(), p3.y() }) + m;
+    if (right < 0 || bottom < 0 || left > m_width || top > m_height)
+        return;
+    const int n = chordCount(p0, c1, c2, p3);
+    QPointF previous = p0;
+    for (int i = 1; i <= n; ++i) {
+        const double t = static_cast<double>(i) / n;
+        const double u = 1 - t;
+        const QPointF p =
+            i == n ? p3 : u * u * u * p0 + 3 * u * u * t * c1 + 3 * u * t * t * c2 + t * t * t * p3;
+        // Each chord starts where the one before ended, whose end disc is the round join.
+        segment(previous, p, i == 1);
+        previous = p;
+    }
+}
+
+void PixelStroker::ellipse(const QRectF &rect)
+{
+    // The control-point distance of a quarter circle drawn as one cubic curve.
+    constexpr double Kappa = 0.5522847498;
+    const double rx = rect.width() / 2;
+    const double ry = rect.height() / 2;
+    const QPointF c = rect.center();
+    const double kx = rx * Kappa;
+    const double ky = ry * Kappa;
+    const QPointF right(c.x() + rx, c.y()), bottom(c.x(), c.y() + ry);
+    const QPointF left(c.x() - rx, c.y()), top(c.x(), c.y() - ry);
+    cubic(right, QPointF(right.x(), c.y() - ky), QPointF(c.x() + kx, top.y()), top);
+    cubic(top, QPointF(c.x() - kx, top.y()), QPointF(left.x(), c.y() - ky), left);
+    cubic(left, QPointF(left.x(), c.y() + ky), QPointF(c.x() - kx, bottom.y()), bottom);
+    cubic(bottom, QPointF(c.x() + kx, bottom.y()), QPointF(right.x(), c.y() + ky), right);
+}
+
+void PixelStroker::span(int y, double lo, double hi)
+{
+    if (y < 0 || y >= m_height || hi < lo)
+        return;
+    // Pixel x is covered when its sample point x + Eps lies in [lo, hi].
+    const double first = std::max(std::ceil(lo - Eps), 0.0);
+    const double last = std::min(std::floor(hi - Eps), static_cast<double>(m_width - 1));
+    if (last < first)
+        return;
+    auto *row = reinterpret_cast<QRgb *>(m_bits + y * m_stride);
+    std::fill(row + static_cast<int>(first), row + static_cast<int>(last) + 1, m_colour);
+}
+
+void PixelStroker::segment(QPointF a, QPointF b, bool startCap)
+{
+    // Drawing-area point (x, y) is the top-left corner of pixel (x, y), whose centre is
+    // (x + 0.5, y + 0.5); moving the stroke by half a pixel lets the rows and columns below
+    // sample at whole numbers.
+    a -= QPointF(0.5, 0.5);
+    b -= QPointF(0.5, 0.5);
+    const double r = m_radius;
+    const int top = static_cast<int>(std::max(std::ceil(std::min(a.y(), b.y()) - r), 0.0));
+    const int bottom = static_cast<int>(
+        std::min(std::floor(std::max(a.y(), b.y()) + r), static_cast<double>(m_height - 1)));
+    if (bottom < top || std::max(a.x(), b.x()) + r < 0 || std::min(a.x(), b.x()) - r >= m_width)
+        return;
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const double length2 = dx * dx + dy * dy;
+    const double rl = r * std::sqrt(length2);
+    const double r2 = r * r;
+    const double idx = dx != 0 ? 1 / dx : 0;
+    const double idy = dy != 0 ? 1 / dy : 0;
+    for (int y = top; y <= bottom; ++y) {
+        double lo = INFINITY, hi = -INFINITY;
+        // The round caps: discs about both ends.
+        for (int k = startCap ? 0 : 1; k < 2; ++k) {
+            const QPointF end = k == 0 ? a : b;
+            const double h = y + Eps - end.y();
+            if (h * h <= r2) {
+                const double w = std::sqrt(r2 - h * h);
+                lo = std::min(lo, end.x() - w);
+                hi = std::max(hi, end.x() + w);
+            }
+        }
+        // The band between them: points whose projection onto the segment lies between its
+        // ends, (x - ax) dx + h dy in [0, length^2], and whose distance from the segment's
+        // line is at most r, (x - ax) dy - h dx in [-r length, r length].
+        if (length2 > 0) {
+            const double h = y + Eps - a.y();
+            double blo = -INFINITY, bhi = INFINITY;
+            bool empty = false;
+            if (dx != 0) {
+                const double u = -h * dy * idx;
+                const double v = (length2 - h * dy) * idx;
+                blo = std::min(u, v);
+                bhi = std::max(u, v);
+            } else {
+                empty = h * dy < 0 || h * dy > length2;
+            }
+            if (dy != 0) {
+                const double u = (h * dx - rl) * idy;
+                const double v = (h * dx + rl) * idy;
+                blo = std::max(blo, std::min(u, v));
+                bhi = std::min(bhi, std::max(u, v));
+            } else {
+                empty = empty || std::abs(h * dx) > rl;
+            }
+            if (!empty && blo <= bhi) {
+                lo = std::min(lo, a.x() + blo);
+                hi = std::max(hi, a.x() + bhi);
+            }
+        }
+        span(y, lo, hi);
+    }
+}
