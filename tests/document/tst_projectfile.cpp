@@ -6,8 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using linovex::test::readFile;
 using linovex::test::writeFile;
@@ -140,6 +144,49 @@ TEST(ProjectFile, RoundTripKeepsEverythingByteForByte)
     for (const TDrawElement &e : r.contents.elements)
         *again.Append() = e;
     EXPECT_EQ(save(again, back.rec(), r.contents.penColor, r.contents.lineWidth), bytes);
+}
+
+// Pictures of every depth, with widths whose rows need padding, come back with the same
+// header, colour table and rows; a reader that used the wrong stride or table size would shift
+// every row after the first.
+TEST(ProjectFile, EveryDepthComesBackWithColoursAndPixels)
+{
+    for (const int bits : { 1, 4, 8, 24 }) {
+        const int width = 13;
+        const int height = 4;
+        const int colours = bits <= 8 ? 1 << bits : 0;
+        TBitmapInfo table {};
+        for (int i = 0; i < colours; ++i)
+            table.bmiColors[i] = { static_cast<std::uint8_t>(3 * i), static_cast<std::uint8_t>(i),
+                static_cast<std::uint8_t>(255 - i), 0 };
+        Dib pic = Dib::create(width, height, bits, &table, colours);
+        ASSERT_FALSE(pic.isNull()) << bits;
+        const std::uint32_t mask = bits == 24 ? 0xFFFFFFu : (1u << bits) - 1;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                setpixel(pic.rec(), x, y, static_cast<std::uint32_t>(x * 7919 + y * 104729) & mask);
+        TElementList list;
+        *list.Append() = element(0, KindCubicBezier, bits);
+
+        const QByteArray bytes = save(list, pic.rec(), 0x00010203, 0.75);
+        const std::int32_t stride = pic.rec().BytesPerLine;
+        const ProjectHeaderSize hs = projectHeaderSize(bits);
+        ASSERT_EQ(bytes.size(), 4 + 144 + 8 + hs.headerSize + stride * height + 12) << bits;
+
+        const ProjectReadResult r = load(bytes);
+        ASSERT_TRUE(r.ok) << bits << ": " << r.reason.toStdString();
+        const Dib &back = r.contents.picture;
+        ASSERT_EQ(back.bitCount(), bits);
+        ASSERT_EQ(back.width(), width);
+        ASSERT_EQ(back.rec().BytesPerLine, stride);
+        EXPECT_EQ(std::memcmp(back.rec().Bits, pic.rec().Bits, std::size_t(stride) * height), 0)
+            << bits;
+        EXPECT_EQ(std::memcmp(back.rec().BitmapInfo->bmiColors, table.bmiColors, 4 * colours), 0)
+            << bits;
+        EXPECT_EQ(back.rec().HasPalette, bits <= 8 ? 1 : 0);
+        ASSERT_EQ(r.contents.elements.size(), 1u);
+        EXPECT_EQ(std::memcmp(&r.contents.elements[0], &list.at(0), 144), 0) << bits;
+    }
 }
 
 TEST(ProjectFile, EveryTruncationIsRefused)
@@ -299,4 +346,60 @@ TEST(ProjectFile, MutatedFilesNeverCrashOrHang)
     // Flipped pixel or element bytes still give a valid file; damaged structure does not.
     EXPECT_GT(accepted, 0);
     EXPECT_LT(accepted, 1000);
+}
+
+namespace {
+
+// Saves in a child process whose files may not grow beyond `limit` bytes, as on a full disk or
+// over a quota; the write that crosses the limit fails with EFBIG instead of the process
+// being stopped. The exit code says whether saveProjectFile reported success.
+int saveWithSizeLimit(const QString &path, const TElementList &list, const TDibRec &pic,
+    std::uint32_t color, double width, rlim_t limit)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit r { limit, limit };
+        if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
+            ::_exit(3);
+        ::_exit(saveProjectFile(path, list, pic, color, width) ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+TEST(ProjectFile, SaveThatFailsPartWayKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("keep.lvx"));
+    TElementList oldList;
+    *oldList.Append() = element(0, KindLine, 1);
+    Dib oldPic = whitePicture(30, 20);
+    ASSERT_TRUE(saveProjectFile(path, oldList, oldPic.rec(), 0xFF, 1));
+    const QByteArray before = readFile(path);
+
+    TElementList list;
+    for (int i = 0; i < 200; ++i)
+        *list.Append() = element(i % 5, KindQuadBezier, i);
+    Dib pic = Dib::create(400, 300, 24);
+    const qint64 newSize = 4 + 200 * 144 + 8 + 40 + 1200 * 300 + 12;
+    // Limits that cut the save in the element block, in the header, in the rows, and one byte
+    // before the end.
+    for (const rlim_t limit : { rlim_t(0), rlim_t(1000), rlim_t(4 + 200 * 144 + 20),
+             rlim_t(newSize / 2), rlim_t(newSize - 1) }) {
+        EXPECT_EQ(saveWithSizeLimit(path, list, pic.rec(), 0x00FF00, 2, limit), 1) << limit;
+        EXPECT_EQ(readFile(path), before) << limit;
+        // The temporary file of the failed save is gone too.
+        EXPECT_EQ(
+            QDir(dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("keep.lvx") })
+            << limit;
+    }
+    // With room enough the same save goes through.
+    EXPECT_EQ(saveWithSizeLimit(path, list, pic.rec(), 0x00FF00, 2, rlim_t(newSize)), 0);
+    EXPECT_EQ(QFile(path).size(), newSize);
 }
