@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Linovex needs to build and test, skipping those already present.
-# Usage: scripts/install-deps.sh [build|test|fuzz|all]   (default: test, which includes build)
+# Usage: scripts/install-deps.sh [build|test|fuzz|package|all]   (default: test, which includes build)
 set -euo pipefail
 
 build_pkgs=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins
     libfreeimage-dev libshp-dev libsane-dev libgtest-dev libgmock-dev libbenchmark-dev)
 test_pkgs=(xvfb xdotool imagemagick netpbm libopenjp2-tools sane-utils python3-ezdxf python3-dbfread
-    locales)
+    locales desktop-file-utils appstream)
 fuzz_pkgs=(clang libclang-rt-14-dev)
+# cpack's DEB generator finds the programs with file(1) and their library packages with
+# dpkg-shlibdeps.
+package_pkgs=(dpkg-dev file)
 
 what=${1:-test}
 pkgs=("${build_pkgs[@]}")
@@ -15,7 +18,8 @@ case "$what" in
 build) ;;
 test) pkgs+=("${test_pkgs[@]}") ;;
 fuzz) pkgs+=("${fuzz_pkgs[@]}") ;;
-all) pkgs+=("${test_pkgs[@]}" "${fuzz_pkgs[@]}") ;;
+package) pkgs+=("${package_pkgs[@]}") ;;
+all) pkgs+=("${test_pkgs[@]}" "${fuzz_pkgs[@]}" "${package_pkgs[@]}") ;;
 *) echo "unknown package set: $what" >&2; exit 2 ;;
 esac
 

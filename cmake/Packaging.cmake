@@ -1,0 +1,28 @@
+# `make package` (cpack -G DEB): one Debian package holding both programs and the shipped data.
+# The library dependencies come from dpkg-shlibdeps, so the package asks for exactly the Qt,
+# FreeImage, shapelib and SANE libraries the programs were linked with; what the programs load
+# at run time without linking against it is named by hand.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME linovex)
+set(CPACK_PACKAGE_VENDOR Mervane)
+set(CPACK_PACKAGE_CONTACT "Linovex maintainers <maintainers@linovex.io>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "trace pictures by hand into vector drawings for cutting machines")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Linovex is a desktop editor for tracing raster pictures by hand into vector drawings with\n\
+lines, Bezier curves and ellipses. Drawings are exported as DXF with splines, as DXF for CNC\n\
+machines with circular arcs written as polyline bulges, as EMF, SVG and pictures. The\n\
+headless converter linovex-export writes the same exports from saved projects.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://linovex.io/)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's extra image readers are plugins, which dpkg-shlibdeps cannot see; the SVG icon engine
+# comes with libqt6svg6, which the editor links.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+
+include(CPack)
