@@ -82,16 +82,30 @@ done
 
 # First starts of the installed editor in a fresh home: the table and options.dat go to the
 # per-user data folder, never beside the program, and the desktop's language picks the start
-# language. The editor runs until the timeout ends it (exit 124); anything else is a crash.
+# language. The editor must still be running a moment after its table appeared (it has shown
+# its window by then); it is then ended.
 first_start() {
     local lang=$1 home=$tmp/home-$1
+    local data=$home/.local/share/Mervane/Linovex
     mkdir -p "$home"
     env -u LINOVEX_DATA_DIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u LANGUAGE -u LC_ALL \
         -u LC_MESSAGES HOME="$home" LANG="$lang" QT_QPA_PLATFORM=offscreen \
-        timeout 4 "$prefix/bin/linovex" >"$tmp/editor.log" 2>&1
-    local code=$?
-    [ $code -eq 124 ] || { cat "$tmp/editor.log"; fail "editor ($lang) ended with $code"; }
-    local data=$home/.local/share/Mervane/Linovex
+        "$prefix/bin/linovex" >"$tmp/editor.log" 2>&1 &
+    local pid=$! waited=0
+    while [ ! -s "$data/translate.dbf" ] && [ $waited -lt 300 ] && kill -0 $pid 2>/dev/null; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    sleep 1
+    if kill -0 $pid 2>/dev/null; then
+        kill $pid
+        wait $pid 2>/dev/null
+    else
+        wait $pid
+        local code=$?
+        cat "$tmp/editor.log"
+        fail "editor ($lang) ended by itself with $code"
+    fi
     [ -s "$data/translate.dbf" ] || fail "editor ($lang): no translate.dbf in $data"
     local stored
     stored=$(od -An -tx1 "$data/options.dat" 2>/dev/null | tr -d ' \n')
