@@ -17,6 +17,27 @@ constexpr double LargestScale = 1e130;
 // How many candidates on each side of the projection are compared directly.
 constexpr int Window = 2;
 
+// k / 1000 for every candidate, divided once: the same doubles the walk divides out every time.
+struct CandidateScales
+{
+    double s[2 * MaxArcCandidate + 1];
+    CandidateScales()
+    {
+        for (int k = -MaxArcCandidate; k <= MaxArcCandidate; ++k)
+            s[k + MaxArcCandidate] = k / 1000.0;
+    }
+};
+const CandidateScales Scales;
+
+// candidateDistance() with the scale from the table; the same operations on the same values.
+double tableDistance(const ArcCandidateProblem &p, int k)
+{
+    const double s = Scales.s[k + MaxArcCandidate];
+    const double dx = (p.c.x + s * p.w.x) - p.m.x;
+    const double dy = (p.c.y + s * p.w.y) - p.m.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
 } // namespace
 
 TPointD candidatePoint(const ArcCandidateProblem &p, int k)
@@ -71,10 +92,12 @@ int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
     const int lo = std::max(-MaxArcCandidate, centre - Window);
     const int hi = std::min(MaxArcCandidate, centre + Window);
 
+    // The distances first, independent of each other, then the choice in the walk's order.
     double distance[2 * Window + 1];
+    for (int k = lo; k <= hi; ++k)
+        distance[k - lo] = tableDistance(p, k);
     int best = hi;
-    for (int k = hi; k >= lo; --k) {
-        distance[k - lo] = candidateDistance(p, k);
+    for (int k = hi - 1; k >= lo; --k) {
         if (distance[k - lo] < distance[best - lo])
             best = k;
     }

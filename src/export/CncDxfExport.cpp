@@ -1,6 +1,7 @@
 #include "export/CncDxfExport.h"
 
 #include "dxf/RealFormat.h"
+#include "export/ArcSense.h"
 #include "export/TargetCheck.h"
 
 #include <QBuffer>
@@ -261,11 +262,13 @@ bool CncDxfExport::writeArc(TPointD a, TPointD q, TPointD e)
     const double e2 = e.x * e.x + e.y * e.y;
     const TPointD u { (a2 * (q.y - e.y) + q2 * (e.y - a.y) + e2 * (a.y - q.y)) / (2 * d),
         (a2 * (e.x - q.x) + q2 * (a.x - e.x) + e2 * (q.x - a.x)) / (2 * d) };
+    if (!finite(u))
+        return false;
     const double r = std::sqrt((a.x - u.x) * (a.x - u.x) + (a.y - u.y) * (a.y - u.y));
 
-    const double angleA = std::atan2(a.y - u.y, a.x - u.x);
-    const double angleE = std::atan2(e.y - u.y, e.x - u.x);
-    const double sweep = angleE > angleA ? angleE - angleA : 2 * std::numbers::pi - angleA + angleE;
+    // The arc runs clockwise from A to E when the counter-clockwise sweep from A to E is half a
+    // turn or more.
+    const bool clockwise = arcSweepsHalfTurn({ a.x - u.x, a.y - u.y }, { e.x - u.x, e.y - u.y });
 
     const double chord = std::sqrt((a.x - e.x) * (a.x - e.x) + (a.y - e.y) * (a.y - e.y));
     // Rounding can put the chord a hair above the diameter when the arc is nearly a half circle;
@@ -273,9 +276,9 @@ bool CncDxfExport::writeArc(TPointD a, TPointD q, TPointD e)
     const double ratio = std::min(chord / (2 * r), 1.0);
     const double theta = 2 * std::asin(ratio);
     double bulge = std::tan(theta / 4);
-    if (sweep >= std::numbers::pi)
+    if (clockwise)
         bulge = -bulge;
-    if (!std::isfinite(bulge) || !finite(u))
+    if (!std::isfinite(bulge))
         return false;
 
     writeSegment(a.x, a.y, e.x, e.y, bulge);

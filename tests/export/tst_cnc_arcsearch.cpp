@@ -1,13 +1,16 @@
 // The fast choice of an arc's middle point against the walk over all 1999 candidates: the two
 // must agree on every piece, since every byte of a cutting file follows from that choice.
 #include "export/ArcCandidateSearch.h"
+#include "export/ArcSense.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <thread>
 #include <vector>
@@ -169,4 +172,83 @@ TEST(ArcCandidateSearch, AgreesWithTheWalkOnMillionsOfPieces)
     EXPECT_LT(total.ordinaryFallbacks, total.ordinary / 1000 + 1);
     std::printf("%ld pieces, %ld decided by the walk; %ld ordinary pieces, %ld by the walk\n",
         pieces, total.fallbacks, total.ordinary, total.ordinaryFallbacks);
+}
+
+namespace {
+
+// The centre of the circle through three points, computed as the export computes it.
+TPointD centreThrough(TPointD a, TPointD q, TPointD e)
+{
+    const double d = a.x * q.y + q.x * e.y + e.x * a.y - a.x * e.y - q.x * a.y - e.x * q.y;
+    const double a2 = a.x * a.x + a.y * a.y;
+    const double q2 = q.x * q.x + q.y * q.y;
+    const double e2 = e.x * e.x + e.y * e.y;
+    return { (a2 * (q.y - e.y) + q2 * (e.y - a.y) + e2 * (a.y - q.y)) / (2 * d),
+        (a2 * (e.x - q.x) + q2 * (a.x - e.x) + e2 * (q.x - a.x)) / (2 * d) };
+}
+
+} // namespace
+
+TEST(ArcSense, CrossProductAgreesWithTheAnglesOnMillionsOfArcs)
+{
+    // The sign of a bulge may come from the cross product only where the angles could not say
+    // otherwise: sweeps close to none, to half a turn and to a full turn, radii of any length,
+    // and the radii of real arcs through three points, whose centres run far away as the arcs
+    // flatten.
+    std::mt19937_64 random(77);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    std::uniform_real_distribution<double> turn(-std::numbers::pi, std::numbers::pi);
+    std::uniform_real_distribution<double> logScale(-150, 150);
+    std::uniform_real_distribution<double> logNear(-19, -6);
+    std::uniform_int_distribution<int> candidate(-999, 999);
+    long mismatches = 0, byAngles = 0, realArcs = 0, realByAngles = 0;
+    auto check = [&](TPointD toA, TPointD toE, bool real) {
+        bool angles = false;
+        const bool fast = arcSweepsHalfTurn(toA, toE, &angles);
+        byAngles += angles;
+        realArcs += real;
+        realByAngles += real && angles;
+        if (fast != arcSweepsHalfTurnByAngles(toA, toE) && ++mismatches <= 3)
+            ADD_FAILURE() << std::hexfloat << toA.x << " " << toA.y << " / " << toE.x << " "
+                          << toE.y;
+    };
+    for (int i = 0; i < 600'000; ++i) {
+        const double a = turn(random);
+        const double lengthA = std::pow(10.0, logScale(random) / (i % 2 ? 1 : 10));
+        const double lengthE = lengthA * std::pow(10.0, unit(random) * 3);
+        // Sweeps anywhere, and sweeps a hair from none and from half a turn either way.
+        double sweep = turn(random);
+        if (i % 3 == 1)
+            sweep = std::copysign(std::pow(10.0, logNear(random)), unit(random));
+        else if (i % 3 == 2)
+            sweep = std::numbers::pi + std::copysign(std::pow(10.0, logNear(random)), unit(random));
+        const TPointD toA { lengthA * std::cos(a), lengthA * std::sin(a) };
+        const TPointD toE { lengthE * std::cos(a + sweep), lengthE * std::sin(a + sweep) };
+        check(toA, toE, false);
+        // Exactly equal, opposite and axis-parallel radii.
+        if (i % 100 == 0) {
+            check(toA, toA, false);
+            check(toA, { -toA.x, -toA.y }, false);
+            check({ lengthA, 0 }, { 0, -lengthE }, false);
+            check({ 0, 0 }, toE, false);
+            check({ NAN, 1 }, toE, false);
+        }
+    }
+    for (int i = 0; i < 1'400'000; ++i) {
+        // Pieces of a drawing: the chosen middle point k/1000 half chords off the chord.
+        const double offset = std::pow(10.0, unit(random) * 4);
+        const double size = std::pow(10.0, unit(random) * 4 - 2);
+        const TPointD a { unit(random) * offset, unit(random) * offset };
+        const TPointD e { a.x + unit(random) * size, a.y + unit(random) * size };
+        const ArcCandidateProblem p = problemFor(a, a, e);
+        // Now and then the flattest arcs, whose three points are nearly or exactly in line.
+        const int k = i % 50 == 0 ? (i % 3) - 1 : candidate(random);
+        const TPointD u = centreThrough(a, candidatePoint(p, k), e);
+        if (std::isfinite(u.x) && std::isfinite(u.y))
+            check({ a.x - u.x, a.y - u.y }, { e.x - u.x, e.y - u.y }, i % 50 != 0);
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_LT(realByAngles, realArcs / 1000);
+    std::printf("%ld radii pairs decided by the angles, %ld of %ld real arcs\n", byAngles,
+        realByAngles, realArcs);
 }
