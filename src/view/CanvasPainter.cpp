@@ -4,6 +4,7 @@
 
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -16,21 +17,42 @@ int elementMargin(int penWidth)
 
 // The scan lines of the back buffer, taken once: QImage::scanLine() checks for sharing on
 // every call, which adds up over the tens of thousands of marker rows of a large drawing.
+// It also maps logical rectangles to the device pixels they cover at the buffer's pixel ratio.
 struct BufferBits
 {
-    explicit BufferBits(QImage &image)
+    BufferBits(QImage &image, double ratio)
         : bits(image.bits())
         , stride(image.bytesPerLine())
         , width(image.width())
         , height(image.height())
+        , ratio(ratio)
     {
     }
     QRgb *line(int y) const { return reinterpret_cast<QRgb *>(bits + y * stride); }
+
+    // The device pixels of a logical rectangle, cut to the buffer.
+    QRect device(const QRect &logical) const
+    {
+        if (ratio == 1)
+            return logical.intersected(QRect(0, 0, width, height));
+        const auto at = [this](int v) { return static_cast<int>(std::floor(v * ratio)); };
+        return QRect(QPoint(at(logical.left()), at(logical.top())),
+            QPoint(at(logical.right() + 1) - 1, at(logical.bottom() + 1) - 1))
+            .intersected(QRect(0, 0, width, height));
+    }
+
+    void fill(const QRect &logical, QRgb colour) const
+    {
+        const QRect r = device(logical);
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::fill(line(y) + r.left(), line(y) + r.right() + 1, colour);
+    }
 
     uchar *bits;
     qsizetype stride;
     int width;
     int height;
+    double ratio;
 };
 
 // The rectangle with two opposite corners, in either order. QRect::normalized() would move
@@ -43,26 +65,14 @@ QRect spanning(QPoint a, QPoint b)
 
 // One square ring of a marker, d pixels from the centre, written straight into the buffer.
 // Markers are the most frequent thing drawn; writing their pixels costs a fraction of two
-// outlined rectangles and gives the same pixels as endpunkt.
+// outlined rectangles and gives the same pixels as endpunkt, also on a buffer of a higher
+// pixel ratio, where each logical pixel of the ring becomes a block of device pixels.
 void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
 {
-    const QRect area(0, 0, buffer.width, buffer.height);
-    const QRect span = QRect(x - d, y - d, 2 * d + 1, 2 * d + 1).intersected(area);
-    if (span.isEmpty())
-        return;
-    for (int row : { y - d, y + d }) {
-        if (row < area.top() || row > area.bottom())
-            continue;
-        QRgb *line = buffer.line(row);
-        std::fill(line + span.left(), line + span.right() + 1, colour);
-    }
-    for (int row = span.top(); row <= span.bottom(); ++row) {
-        QRgb *line = buffer.line(row);
-        if (x - d >= area.left())
-            line[x - d] = colour;
-        if (x + d <= area.right())
-            line[x + d] = colour;
-    }
+    buffer.fill(QRect(x - d, y - d, 2 * d + 1, 1), colour);
+    buffer.fill(QRect(x - d, y + d, 2 * d + 1, 1), colour);
+    buffer.fill(QRect(x - d, y - d + 1, 1, 2 * d - 1), colour);
+    buffer.fill(QRect(x + d, y - d + 1, 1, 2 * d - 1), colour);
 }
 
 // An element's points on the drawing area, each converted once.
@@ -74,21 +84,25 @@ struct ScreenPoints
 class ElementPainter
 {
 public:
-    ElementPainter(QPainter &painter, QImage &buffer, const TPaintScene &scene)
+    // The painter draws in logical coordinates; the buffer's scan lines are device pixels,
+    // `ratio` of them to a logical pixel.
+    ElementPainter(
+        QPainter &painter, QImage &buffer, QSize area, double ratio, const TPaintScene &scene)
         : m_p(painter)
-        , m_bits(buffer)
+        , m_bits(buffer, ratio)
         , m_scene(scene)
         , m_view(scene.view)
-        , m_area(buffer.rect())
+        , m_area(QPoint(0, 0), area)
         , m_pen(scene.penColor, scene.view.penWidth(scene.lineWidth), Qt::SolidLine, Qt::RoundCap,
               Qt::RoundJoin)
         , m_margin(elementMargin(m_pen.width()))
-        , m_stroker(buffer, scene.penColor.rgb(), m_pen.width())
+        , m_ratio(ratio)
+        , m_stroker(buffer, scene.penColor.rgb(), m_pen.width() * ratio)
     {
-        // Strokes two or more pixels wide of an opaque colour go through the stroker of our
-        // own; one-pixel strokes and translucent colours stay with the painter, whose stepping
-        // of thin lines is cheap already.
-        m_fast = m_pen.width() >= 2 && scene.penColor.alpha() == 255 && m_stroker.isValid();
+        // Strokes two or more device pixels wide of an opaque colour go through the stroker of
+        // our own; one-pixel strokes and translucent colours stay with the painter, whose
+        // stepping of thin lines is cheap already.
+        m_fast = m_pen.width() * ratio >= 2 && scene.penColor.alpha() == 255 && m_stroker.isValid();
     }
 
     void paint(const TElementList &list, std::int32_t i)
@@ -148,6 +162,14 @@ private:
         ring(m_bits, s.x(), s.y(), 6, 0xFF000000);
     }
 
+    // Drawing-area point (x, y) names the logical pixel (x, y); on a buffer of a higher ratio
+    // that pixel is a block of device pixels, and strokes pass through the block's centre.
+    QPointF dev(QPointF logical) const
+    {
+        const double half = (m_ratio - 1) / 2;
+        return logical * m_ratio + QPointF(half, half);
+    }
+
     void usePen()
     {
         if (!m_penSet) {
@@ -159,7 +181,7 @@ private:
     void stroke(QPoint from, QPoint to)
     {
         if (m_fast) {
-            m_stroker.line(from, to);
+            m_stroker.line(dev(from), dev(to));
             return;
         }
         usePen();
@@ -182,7 +204,7 @@ private:
     void curve(QPoint start, QPoint c1, QPoint c2, QPoint end)
     {
         if (m_fast) {
-            m_stroker.cubic(start, c1, c2, end);
+            m_stroker.cubic(dev(start), dev(c1), dev(c2), dev(end));
             return;
         }
         QPainterPath path(start);
@@ -199,7 +221,7 @@ private:
         const QRect r = spanning(s.start, s.end);
         const QRectF inscribed(r.left(), r.top(), r.width() - 1, r.height() - 1);
         if (m_fast) {
-            m_stroker.ellipse(inscribed);
+            m_stroker.ellipse(QRectF(dev(inscribed.topLeft()), dev(inscribed.bottomRight())));
             return;
         }
         usePen();
@@ -246,10 +268,29 @@ private:
     QRect m_area;
     QPen m_pen;
     int m_margin;
+    double m_ratio;
     PixelStroker m_stroker;
     bool m_fast = false;
     bool m_penSet = false; // the painter holds m_pen
 };
+
+// Lightens the picture's part of the buffer: each channel moves `percent` of the way to white.
+void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
+{
+    const QRect r = devicePicture.intersected(buffer.rect());
+    if (r.isEmpty() || percent <= 0)
+        return;
+    std::uint8_t table[256];
+    for (int c = 0; c < 256; ++c)
+        table[c] = static_cast<std::uint8_t>(c + ((255 - c) * percent + 50) / 100);
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(buffer.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const QRgb v = line[x];
+            line[x] = qRgb(table[qRed(v)], table[qGreen(v)], table[qBlue(v)]);
+        }
+    }
+}
 
 } // namespace
 
@@ -273,30 +314,57 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
 {
     TPaintResult result;
     result.copyDue = !scene.BufferOnly;
-    if (backBuffer.size() != areaSize || backBuffer.format() != QImage::Format_RGB32)
-        backBuffer = QImage(areaSize.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
+    areaSize = areaSize.expandedTo(QSize(0, 0));
+    // The buffer holds device pixels, so that a screen of a higher pixel ratio shows the
+    // drawing sharp; everything is positioned in logical pixels as the mouse reports them.
+    const double ratio = scene.devicePixelRatio > 0 && std::isfinite(scene.devicePixelRatio)
+        ? std::clamp(scene.devicePixelRatio, 1.0, 8.0)
+        : 1.0;
+    const QSize deviceSize(static_cast<int>(std::ceil(areaSize.width() * ratio)),
+        static_cast<int>(std::ceil(areaSize.height() * ratio)));
+    if (backBuffer.size() != deviceSize || backBuffer.format() != QImage::Format_RGB32)
+        backBuffer = QImage(deviceSize, QImage::Format_RGB32);
     if (backBuffer.isNull())
         return result;
+    // Painting happens in device pixels; the ratio is set again at the end, so that whoever
+    // draws over the buffer or shows it works in logical pixels.
+    backBuffer.setDevicePixelRatio(1);
 
-    QPainter p(&backBuffer);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(backBuffer.rect(), Qt::white);
+    {
+        QPainter p(&backBuffer);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.fillRect(backBuffer.rect(), Qt::white);
 
-    const TViewTransform &v = scene.view;
-    if (scene.ShowPicCheck && scene.picture && scene.picture->Bits && scene.picture->BitmapInfo) {
-        const int w = scene.picture->BitmapInfo->bmiHeader.biWidth;
-        const int h = scene.picture->BitmapInfo->bmiHeader.biHeight;
-        result.picture =
-            DrawDibScaled(p, -v.scrollX, -v.scrollY, v.lengthToScreen(w), v.lengthToScreen(h),
-                *scene.picture, 0, 0, w, h, false, SRCCOPY, false, nullptr, scene.device);
+        const TViewTransform &v = scene.view;
+        if (scene.ShowPicCheck && scene.picture && scene.picture->Bits
+            && scene.picture->BitmapInfo) {
+            const int w = scene.picture->BitmapInfo->bmiHeader.biWidth;
+            const int h = scene.picture->BitmapInfo->bmiHeader.biHeight;
+            const auto dev = [ratio](long long logical) {
+                return RoundEven(static_cast<long double>(logical) * ratio);
+            };
+            const QRect picture(dev(-static_cast<long long>(v.scrollX)),
+                dev(-static_cast<long long>(v.scrollY)), dev(v.lengthToScreen(w)),
+                dev(v.lengthToScreen(h)));
+            result.picture =
+                DrawDibScaled(p, picture.x(), picture.y(), picture.width(), picture.height(),
+                    *scene.picture, 0, 0, w, h, false, SRCCOPY, false, nullptr, scene.device);
+            if (scene.fadePercent > 0 && result.picture.path != TScaledPath::None)
+                fadePicture(backBuffer, picture, std::min(scene.fadePercent, 90));
+        }
+
+        if (scene.elements) {
+            p.setBrush(Qt::NoBrush);
+            // Logical pixels become blocks of device pixels with strokes through their
+            // centres, as in ElementPainter::dev.
+            const double half = (ratio - 1) / 2;
+            p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
+            ElementPainter painter(p, backBuffer, areaSize, ratio, scene);
+            const auto count = static_cast<std::int32_t>(scene.elements->Count());
+            for (std::int32_t i = 0; i < count; ++i)
+                painter.paint(*scene.elements, i);
+        }
     }
-
-    if (scene.elements) {
-        p.setBrush(Qt::NoBrush);
-        ElementPainter painter(p, backBuffer, scene);
-        const auto count = static_cast<std::int32_t>(scene.elements->Count());
-        for (std::int32_t i = 0; i < count; ++i)
-            painter.paint(*scene.elements, i);
-    }
+    backBuffer.setDevicePixelRatio(ratio);
     return result;
 }

@@ -23,6 +23,13 @@ struct TPaintScene
     bool HandBtnDown = false; // the pan tool: no node markers
     bool BufferOnly = false; // stop before the buffer would be shown
     TScaledDevice device; // the display, for the picture's path choice
+    // Device pixels per logical pixel of the drawing area's screen. The back buffer is made
+    // at this ratio and carries it, so the drawing stays sharp on a high-density screen while
+    // every position stays in logical pixels.
+    double devicePixelRatio = 1;
+    // "Bild aufhellen", 0 to 90: the picture is painted over with white at this opacity, on
+    // screen only, so the traced lines stand out. 0 leaves the picture as it is.
+    int fadePercent = 0;
 };
 
 struct TPaintResult
@@ -34,9 +41,11 @@ struct TPaintResult
     TScaledDrawResult picture; // how the background picture went into the buffer
 };
 
-// Renders the whole drawing area into the back buffer, resized first to the area's size: a
-// white ground, the picture while "Zeige Bild" is checked, then every element in list order
-// with its node markers (and its handles while the node tool is down) and closing line.
+// Renders the whole drawing area into the back buffer, resized first to the area's size (in
+// logical pixels; the buffer holds devicePixelRatio times as many and carries that ratio): a
+// white ground, the picture while "Zeige Bild" is checked, lightened by fadePercent, then every
+// element in list order with its node markers (and its handles while the node tool is down)
+// and closing line.
 // Drawing is aliased, like the platform's own line drawing, so pixels are exact.
 TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScene &scene);
 

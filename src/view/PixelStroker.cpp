@@ -27,9 +27,9 @@ int chordCount(QPointF p0, QPointF c1, QPointF c2, QPointF p3)
 
 } // namespace
 
-PixelStroker::PixelStroker(QImage &image, QRgb colour, int width)
+PixelStroker::PixelStroker(QImage &image, QRgb colour, double width)
     : m_colour(colour | 0xFF000000u)
-    , m_radius(std::max(width, 1) / 2.0)
+    , m_radius(std::max(width, 1.0) / 2)
 {
     const QImage::Format f = image.format();
     if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32

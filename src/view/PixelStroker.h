@@ -22,7 +22,7 @@ public:
     // The image must be Format_RGB32 or a 32-bit ARGB format; other images draw nothing.
     // Meant for widths of 2 and more: the painter draws one-pixel lines with a stepping
     // algorithm of its own, which is cheap already and which this does not imitate.
-    PixelStroker(QImage &image, QRgb colour, int width);
+    PixelStroker(QImage &image, QRgb colour, double width);
 
     bool isValid() const { return m_bits != nullptr; }
 

@@ -235,3 +235,79 @@ TEST(CanvasPainter, ElementsFarOutsideTheAreaChangeNothing)
     white.fill(White);
     EXPECT_EQ(f.buffer, white);
 }
+
+TEST(CanvasPainter, FadeLightensOnlyThePictureAndNothingAtZero)
+{
+    Dib pic = Dib::create(40, 30, 24); // black
+    Fixture f { element(KindLine, 0, { 5, 20 }, { 35, 20 }) };
+    f.scene.picture = &pic.rec();
+    f.scene.ShowPicCheck = true;
+    f.scene.HandBtnDown = true;
+    f.paint(QSize(60, 40));
+    const QImage plain = f.buffer;
+    EXPECT_EQ(plain.pixel(10, 5), Black);
+
+    f.scene.fadePercent = 50;
+    f.paint(QSize(60, 40));
+    EXPECT_EQ(f.buffer.pixel(10, 5), qRgb(128, 128, 128));
+    EXPECT_EQ(f.buffer.pixel(39, 29), qRgb(128, 128, 128));
+    EXPECT_EQ(f.buffer.pixel(40, 5), White); // beside the picture
+    EXPECT_EQ(f.buffer.pixel(20, 20), Red); // the drawing is not faded
+
+    f.scene.fadePercent = 100; // the control stops at 90
+    f.paint(QSize(60, 40));
+    EXPECT_EQ(f.buffer.pixel(10, 5), qRgb(230, 230, 230));
+
+    f.scene.fadePercent = 0;
+    f.paint(QSize(60, 40));
+    EXPECT_EQ(f.buffer, plain);
+}
+
+TEST(CanvasPainter, HighDensityBufferIsSharpAndKeepsLogicalPositions)
+{
+    Dib pic = Dib::create(8, 6, 24);
+    for (int r = 0; r < 6; ++r) {
+        for (int c = 0; c < 8 * 3; ++c)
+            pic.rec().Bits[r * pic.rec().BytesPerLine + c] = static_cast<std::uint8_t>(r * 40 + c);
+    }
+    Fixture one { element(KindLine, 0, { 20, 30 }, { 70, 30 }),
+        element(KindCubicBezier, 1, { 70, 30 }, { 90, 70 }, { 90, 30 }, { 70, 70 }) };
+    one.scene.picture = &pic.rec();
+    one.scene.ShowPicCheck = true;
+    one.scene.lineWidth = 1;
+    one.paint();
+    Fixture two { element(KindLine, 0, { 20, 30 }, { 70, 30 }),
+        element(KindCubicBezier, 1, { 70, 30 }, { 90, 70 }, { 90, 30 }, { 70, 70 }) };
+    two.scene = one.scene;
+    two.scene.elements = &two.list;
+    two.scene.devicePixelRatio = 2;
+    two.paint();
+
+    ASSERT_EQ(two.buffer.size(), QSize(200, 160));
+    EXPECT_EQ(two.buffer.devicePixelRatio(), 2);
+    EXPECT_EQ(two.buffer.deviceIndependentSize(), QSizeF(100, 80));
+    // The picture and the markers are the ratio-1 drawing with every pixel a 2 x 2 block.
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            const QRgb expected = one.buffer.pixel(x, y);
+            bool nearStroke = false; // the strokes themselves are drawn finer
+            for (int n = 0; n < 9; ++n) {
+                const QPoint q(x + n % 3 - 1, y + n / 3 - 1);
+                nearStroke |= one.buffer.rect().contains(q) && one.buffer.pixel(q) == Red;
+            }
+            if (nearStroke)
+                continue;
+            for (int d = 0; d < 4; ++d)
+                ASSERT_EQ(two.buffer.pixel(2 * x + d % 2, 2 * y + d / 2), expected)
+                    << x << ", " << y;
+        }
+    }
+    // A one-pixel line is two device rows of pure colour, not a blurred upscale.
+    for (int y = 56; y < 66; ++y) {
+        const QRgb p = two.buffer.pixel(90, y);
+        EXPECT_TRUE(p == Red || p == White) << y;
+        EXPECT_EQ(p == Red, y == 60 || y == 61) << y;
+    }
+    // Ratio 1 stays exactly as before: its buffer carries no ratio.
+    EXPECT_EQ(one.buffer.devicePixelRatio(), 1);
+}
