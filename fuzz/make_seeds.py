@@ -116,7 +116,9 @@ def elements_seeds():
               + b"\x03" + pts((10, 10), (90, 10), (30, 90), (70, -40)))
     ellipse = b"\x05" + pts((10, 20), (110, 80), (0, 0), (0, 0))
     straight = b"\x03" + pts((0, 0), (30, 0), (10, 0), (20, 0))
-    for entry, prefix in (("spline_dxf", b""), ("cnc_dxf", b"\x00")):
+    # The metafile entry reads a zoom and width byte and three colour bytes where the DXF
+    # entries read their parameters.
+    for entry, prefix in (("spline_dxf", b""), ("cnc_dxf", b"\x00"), ("emf", b"\xff\x00\x00")):
         write(entry, "line", b"\x00" + prefix + line)
         write(entry, "closed-chain-mm", b"\x08" + prefix + chain)
         write(entry, "curves-300dpi", b"\x47" + prefix + curves)

@@ -14,6 +14,7 @@ constexpr std::array kEntries {
     Entry { "translate_text", &translateTextLookup },
     Entry { "spline_dxf", &splineDxf },
     Entry { "cnc_dxf", &cncDxf },
+    Entry { "emf", &emfExport },
 };
 
 } // namespace

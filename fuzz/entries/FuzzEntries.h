@@ -27,5 +27,6 @@ std::string translationTable(std::span<const std::uint8_t> data);
 std::string translateTextLookup(std::span<const std::uint8_t> data);
 std::string splineDxf(std::span<const std::uint8_t> data);
 std::string cncDxf(std::span<const std::uint8_t> data);
+std::string emfExport(std::span<const std::uint8_t> data);
 
 } // namespace linovex::fuzz
