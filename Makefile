@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 ARGS ?=
 CTEST_ARGS ?=
 
-.PHONY: all deps test-deps configure build run test asan clean
+.PHONY: all deps test-deps configure build run test asan fuzz bench clean
 
 all: build
 
@@ -34,5 +34,14 @@ test: test-deps configure
 asan:
 	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_FLAGS="-DLINOVEX_SANITIZE=ON -DLINOVEX_BUILD_BENCH=OFF $(CMAKE_FLAGS)"
 
+# Builds the libFuzzer programs with clang and runs each entry FUZZ_SECONDS on its corpus.
+FUZZ_SECONDS ?= 60
+fuzz:
+	bash fuzz/run $(FUZZ_SECONDS)
+
+# Builds the benchmarks in release mode, runs them and prints the table of figures and targets.
+bench:
+	bash bench/run
+
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-fuzz build-bench
