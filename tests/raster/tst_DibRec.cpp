@@ -2,6 +2,7 @@
 #include "raster/DibLimits.h"
 #include "raster/DibRec.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <utility>
 #include <vector>
@@ -160,6 +161,25 @@ TEST(DibOwner, AdoptedRowsGoBackToTheirOwnerExactlyOnce)
     EXPECT_EQ(rec.Bits, nullptr);
     deldib(rec);
     EXPECT_EQ(released, 1);
+}
+
+TEST(DibOwner, LargePicturesComeZeroedAfterOthersWereReleased)
+{
+    // Scanned pages get their rows from a block of their own; a block handed out again after a
+    // release must still start all zero, and the whole of every row must be usable.
+    for (int round = 0; round < 3; ++round) {
+        Dib big = Dib::create(3000 + round, 2000, 24);
+        ASSERT_FALSE(big.isNull());
+        const TDibRec &r = big.rec();
+        const std::size_t size = static_cast<std::size_t>(r.BytesPerLine) * 2000;
+        for (std::size_t i = 0; i < size; i += 4093)
+            ASSERT_EQ(r.Bits[i], 0) << round << " at " << i;
+        EXPECT_EQ(r.Bits[size - 1], 0);
+        std::fill(r.Bits, r.Bits + size, std::uint8_t(0xA5));
+        // Moving the owner and copying the record must release the block exactly once.
+        Dib moved = std::move(big);
+        deldib(moved.release());
+    }
 }
 
 TEST(DibImage, ShowsPictureTopDownThroughColourTable)
