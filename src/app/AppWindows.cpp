@@ -2,10 +2,10 @@
 
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
-#include "app/TPrintForm.h"
 #include "export/ui/TDXFExportForm.h"
 #include "i18n/ui/LanguageMenu.h"
 #include "i18n/ui/TTranslateForm.h"
+#include "print/ui/TPrintForm.h"
 
 AppWindows::AppWindows(const QStringList &arguments)
     : m_mainForm(std::make_unique<TMainForm>(arguments))
@@ -15,6 +15,7 @@ AppWindows::AppWindows(const QStringList &arguments)
     m_dxfExportForm = new TDXFExportForm(m_mainForm.get());
     m_translateForm = new TTranslateForm(m_mainForm.get());
     m_mainForm->setAboutBox(m_aboutBox);
+    m_mainForm->setPrintForm(m_printForm);
     m_mainForm->setDxfExportForm(m_dxfExportForm);
     if (LanguageMenu *menu = m_mainForm->languageMenu())
         menu->setTranslateForm(m_translateForm);

@@ -106,6 +106,22 @@ public:
     // Progress of a project read or write, in percent.
     void ProjectProgressEvent(int percent);
 
+    // Printing (TMainFormPrint.cpp): the printer set-up, and the picture with the drawing or the
+    // drawing alone sent through the print preview dialog to the current printer, or to a PDF
+    // file when no printer is installed. The program entry hands over the dialog.
+    void setPrintForm(class TPrintForm *form) { m_printForm = form; }
+    void Druckereinrichten1Click();
+    void Drucken1Click();
+    void DruckenohneBild1Click();
+
+private:
+    void connectPrintMenu();
+    void printDrawing(bool withPicture);
+    void printPage(const TDibRec &page, const struct TPrintChoices &choices);
+    TPrintForm *m_printForm = nullptr;
+
+public:
+
     // Handlers of the components, named after the component and its event.
     void Neu1Click();
     void Bildffnen1Click();

@@ -106,9 +106,9 @@ void TMainForm::createMenus()
     item(datei, "LinienDXFfrCNCexportierenKreisbgenkeineSplines1",
         QStringLiteral("Linien als DXF für CNC exportieren (Kreisbögen, keine Splines)..."), false);
     separator(datei, "N2");
-    item(datei, "Druckereinrichten1", QStringLiteral("Drucker einrichten..."), false);
-    item(datei, "Drucken1", QStringLiteral("Drucken mit Bild..."), false);
-    item(datei, "DruckenohneBild1", QStringLiteral("Drucken ohne Bild..."), false);
+    item(datei, "Druckereinrichten1", QStringLiteral("Drucker einrichten..."), true);
+    item(datei, "Drucken1", QStringLiteral("Drucken mit Bild..."), true);
+    item(datei, "DruckenohneBild1", QStringLiteral("Drucken ohne Bild..."), true);
     separator(datei, "N4");
     item(datei, "Scannen1", QStringLiteral("Scannen..."), false);
     item(datei, "Scannerwhlen1", QStringLiteral("Scanner wählen..."), false);
@@ -315,4 +315,5 @@ void TMainForm::createDialogs()
 
     named(new QObject(this), "ColorDialog1");
     named(new QObject(this), "PrinterSetupDialog1");
+    connectPrintMenu();
 }

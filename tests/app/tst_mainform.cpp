@@ -2,7 +2,7 @@
 #include "app/FileDialogComponent.h"
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
-#include "app/TPrintForm.h"
+#include "print/ui/TPrintForm.h"
 #include "export/ui/TDXFExportForm.h"
 #include "i18n/ui/TTranslateForm.h"
 #include "i18n/MessageTable.h"

@@ -1,8 +1,0 @@
-#include "app/TPrintForm.h"
-
-TPrintForm::TPrintForm(QWidget *parent)
-    : QDialog(parent)
-{
-    setObjectName(QStringLiteral("PrintForm"));
-    setWindowTitle(QStringLiteral("Bild drucken..."));
-}

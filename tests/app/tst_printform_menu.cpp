@@ -1,0 +1,199 @@
+#include "app/FileDialogComponent.h"
+#include "app/TMainForm.h"
+#include "print/PdfPages.h"
+#include "print/ui/TPrintForm.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using linovex::test::areaOf;
+using linovex::test::renderPdfPages;
+
+namespace {
+
+// A main window with the print dialog, a PDF printer on a 595 x 842 point page without
+// margins at 72 dpi (a printer pixel is a point), and prompts answered by the test.
+class PrintMenuTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("LINOVEX_DATA_DIR", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
+
+        form = std::make_unique<TMainForm>();
+        printForm = new TPrintForm(form.get());
+        form->setPrintForm(printForm);
+        QPrinter &printer = printForm->printer();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setResolution(72);
+        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+            QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+
+        Prompts &p = form->prompts();
+        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
+        p.showError = [this](QWidget *, const QString &text) { messages << text; };
+        p.chooseFile = [this](QWidget *, const FileDialogComponent &d) {
+            dialogs << d.objectName();
+            return fileAnswer;
+        };
+        // The dialog is shown and answered at once; the test notes the size of the picture it saw.
+        p.runModal = [this](QDialog *d) {
+            auto *dialog = static_cast<TPrintForm *>(d);
+            dialog->show();
+            previewSizes << QSize(dialog->PreviewDib.BitmapInfo
+                    ? dialog->PreviewDib.BitmapInfo->bmiHeader.biWidth
+                    : 0,
+                dialog->PreviewDib.BitmapInfo ? dialog->PreviewDib.BitmapInfo->bmiHeader.biHeight
+                                              : 0);
+            if (answerOk)
+                dialog->accept();
+            else
+                dialog->reject();
+        };
+    }
+
+    // A 100 x 50 blue picture with a red horizontal line through its middle.
+    void blueWithRedLine()
+    {
+        QImage blue(100, 50, QImage::Format_RGB32);
+        blue.fill(qRgb(0, 0, 255));
+        const QString file = m_dir.filePath(QStringLiteral("blue.png"));
+        ASSERT_TRUE(blue.save(file));
+        ASSERT_TRUE(form->LadeBild(file));
+        TDrawElement *e = form->elements().Append();
+        *e = {};
+        e->Kind = KindLine;
+        e->Start = { 0, 25 };
+        e->End = { 100, 25 };
+    }
+
+    QImage printedPage(const char *item)
+    {
+        fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
+        QFile::remove(fileAnswer);
+        form->findChild<QAction *>(QLatin1String(item))->trigger();
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+        const auto pages = renderPdfPages(fileAnswer, m_dir.path());
+        if (!pages)
+            return {};
+        EXPECT_EQ(pages->size(), 1);
+        return pages->isEmpty() ? QImage() : pages->first();
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TMainForm> form;
+    TPrintForm *printForm = nullptr;
+    QStringList messages;
+    QStringList dialogs;
+    QList<QSize> previewSizes;
+    QString fileAnswer;
+    bool answerOk = true;
+};
+
+bool red(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+}
+
+bool blue(QRgb c)
+{
+    return qBlue(c) > 200 && qRed(c) < 60 && qGreen(c) < 60;
+}
+
+} // namespace
+
+TEST_F(PrintMenuTest, TheThreeItemsAreEnabled)
+{
+    for (const char *name : { "Druckereinrichten1", "Drucken1", "DruckenohneBild1" })
+        EXPECT_TRUE(form->findChild<QAction *>(QLatin1String(name))->isEnabled()) << name;
+    int setups = 0;
+    printForm->printerSetup = [&](QWidget *, QPrinter &printer) {
+        EXPECT_EQ(&printer, &printForm->printer());
+        ++setups;
+        return false;
+    };
+    form->findChild<QAction *>(QStringLiteral("Druckereinrichten1"))->trigger();
+    EXPECT_EQ(setups, 1);
+    EXPECT_TRUE(dialogs.isEmpty());
+}
+
+TEST_F(PrintMenuTest, WithPictureThePictureAndTheDrawingGoToTheComputedRectangle)
+{
+    blueWithRedLine();
+    const QImage page = printedPage("Drucken1");
+    EXPECT_EQ(previewSizes, QList<QSize> { QSize(100, 50) });
+    EXPECT_EQ(dialogs, QStringList { QStringLiteral("PrintToFileDialog") });
+    // The dialog never keeps a picture that its caller frees.
+    EXPECT_EQ(printForm->PreviewDib.Bits, nullptr);
+    if (page.isNull())
+        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    // Full page, aspect kept, centred: 595 x 297 at y = (842 - 297) div 2 = 272.
+    const QRect picture = areaOf(page, [](QRgb c) { return blue(c) || red(c); });
+    EXPECT_LE(std::abs(picture.left() - 0), 1) << picture.left();
+    EXPECT_LE(std::abs(picture.top() - 272), 1) << picture.top();
+    EXPECT_LE(std::abs(picture.right() - 594), 1) << picture.right();
+    EXPECT_LE(std::abs(picture.bottom() - 568), 1) << picture.bottom();
+    // The line covers picture rows 24 to 26, 5.95 points each: y = 414.8 to 432.7. The reader
+    // smooths the enlarged picture, so the line is where red outweighs blue.
+    const QRect line = areaOf(page, [](QRgb c) { return qRed(c) > qBlue(c); });
+    EXPECT_LE(std::abs(line.top() - 415), 2) << line.top();
+    EXPECT_LE(std::abs(line.bottom() - 432), 2) << line.bottom();
+    EXPECT_EQ(line.width(), 595);
+    EXPECT_TRUE(blue(page.pixel(297, 300)));
+}
+
+TEST_F(PrintMenuTest, WithoutPictureTheDrawingIsPrintedOnWhite)
+{
+    blueWithRedLine();
+    printForm->UseFullCheck->setChecked(false);
+    printForm->UserdefCheck->setChecked(true);
+    const QImage page = printedPage("DruckenohneBild1");
+    EXPECT_EQ(previewSizes, QList<QSize> { QSize(100, 50) });
+    if (page.isNull())
+        GTEST_SKIP() << "pdftoppm (poppler-utils) is not installed";
+    EXPECT_FALSE(areaOf(page, blue).isValid());
+    // User-defined 50 % of the width and, following it, Trunc(50 x 50 / 100 x 595 / 842) = 17 %
+    // of the height: 298 x 143 points, centred at (148, 349). The line's rows 24 to 26 lie at
+    // y = 417.6 to 426.2.
+    const QRect line = areaOf(page, red);
+    EXPECT_LE(std::abs(line.left() - 148), 2) << line.left();
+    EXPECT_LE(std::abs(line.right() - 445), 2) << line.right();
+    EXPECT_LE(std::abs(line.center().y() - 422), 2) << line.center().y();
+    EXPECT_EQ(printForm->HochEdit->value(), 17);
+}
+
+TEST_F(PrintMenuTest, CancelPrintsNothingAndANamelessFileIsNoPrint)
+{
+    blueWithRedLine();
+    answerOk = false;
+    fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
+    form->findChild<QAction *>(QStringLiteral("Drucken1"))->trigger();
+    EXPECT_TRUE(dialogs.isEmpty());
+    EXPECT_FALSE(QFile::exists(fileAnswer));
+
+    answerOk = true;
+    fileAnswer.clear();
+    form->findChild<QAction *>(QStringLiteral("Drucken1"))->trigger();
+    EXPECT_EQ(dialogs.size(), 1);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PrintMenuTest, AFileThatCannotBeWrittenIsReportedWithItsName)
+{
+    fileAnswer = m_dir.filePath(QStringLiteral("missing/print.pdf"));
+    form->findChild<QAction *>(QStringLiteral("DruckenohneBild1"))->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(
+        messages.first(), QStringLiteral("Konnte diese Datei nicht erstellen: ") + fileAnswer);
+    EXPECT_FALSE(QFile::exists(fileAnswer));
+}
