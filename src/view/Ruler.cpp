@@ -100,10 +100,15 @@ void paintRuler(QPainter &painter, TRulerOrientation orientation, int width, int
     if (width <= 0 || height <= 0)
         return;
     // The ruler is drawn into its own bitmap and copied in one piece, so the screen never shows
-    // a half-drawn ruler.
-    QImage bitmap(width, height, QImage::Format_RGB32);
+    // a half-drawn ruler. The bitmap has the pixel ratio of the ruler's screen, so that on a
+    // high-density screen the labels are rendered at its resolution rather than enlarged.
+    const qreal ratio =
+        painter.device() ? std::clamp<qreal>(painter.device()->devicePixelRatio(), 1, 8) : 1;
+    QImage bitmap(static_cast<int>(std::ceil(width * ratio)),
+        static_cast<int>(std::ceil(height * ratio)), QImage::Format_RGB32);
     if (bitmap.isNull())
         return;
+    bitmap.setDevicePixelRatio(ratio);
     bitmap.fill(Qt::white);
     QPainter p(&bitmap);
     p.setRenderHint(QPainter::Antialiasing, false);

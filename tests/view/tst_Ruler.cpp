@@ -147,3 +147,33 @@ TEST(RulerPainting, VerticalHasNoTopEdge)
     EXPECT_EQ(r.pixel(32, p4), Black);
     EXPECT_EQ(r.pixel(31, p4), White);
 }
+
+TEST(RulerPainting, HighDensityScreenGetsTheSameRulerInFinerPixels)
+{
+    const QImage one = render(TRulerOrientation::Horizontal, 201, 49, 100, 0);
+    QImage two(402, 98, QImage::Format_RGB32);
+    two.setDevicePixelRatio(2);
+    two.fill(qRgb(200, 0, 0));
+    {
+        QPainter p(&two);
+        paintRuler(p, TRulerOrientation::Horizontal, 201, 49, 100, 0);
+    }
+    // Frame and ticks are the ratio-1 lines with every pixel a 2 x 2 block, so they stay
+    // sharp; the labels are rendered at the finer resolution, not enlarged.
+    for (int y = 0; y < 49; ++y) {
+        for (int x = 0; x < 201; ++x) {
+            if (y < 20 && x % 40 != 0)
+                continue; // label text
+            for (int d = 0; d < 4; ++d)
+                ASSERT_EQ(two.pixel(2 * x + d % 2, 2 * y + d / 2), one.pixel(x, y))
+                    << x << ", " << y;
+        }
+    }
+    bool finerText = false;
+    for (int y = 0; y < 20 && !finerText; ++y) {
+        for (int x = 1; x < 40 && !finerText; ++x)
+            finerText = two.pixel(2 * x, 2 * y) != two.pixel(2 * x + 1, 2 * y)
+                || two.pixel(2 * x, 2 * y) != two.pixel(2 * x, 2 * y + 1);
+    }
+    EXPECT_TRUE(finerText);
+}
