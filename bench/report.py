@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Reads the JSON output of the benchmark programs and prints one table: each figure, the target
+the issues set for it, and whether it holds. Ratios are formed from figures of the same run.
+
+Usage: bench/report.py <json files...>
+Exit status 0 when every target holds, 1 when one does not, 2 when a figure is missing.
+"""
+import json
+import re
+import sys
+
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}
+
+
+def clean(name):
+    """A run name without the run settings Google Benchmark appends (minimum time, real time,
+    iteration count), so a changed setting does not lose the figure."""
+    parts = [p for p in name.split("/")
+             if not re.match(r"^(min_time:.*|real_time|iterations:\d+|repeats:\d+|threads:\d+)$", p)]
+    return "/".join(parts)
+
+
+def load(paths):
+    """Milliseconds of wall time per benchmark run name (the median where there are
+    repetitions), and the user counters."""
+    times, counters = {}, {}
+    for path in paths:
+        with open(path) as f:
+            data = json.load(f)
+        for b in data.get("benchmarks", []):
+            if b.get("error_occurred"):
+                continue
+            name = clean(b.get("run_name", b["name"]))
+            if b.get("run_type") == "aggregate":
+                if b.get("aggregate_name") != "median":
+                    continue
+            elif name in times and b.get("repetitions", 1) > 1:
+                continue
+            times[name] = b["real_time"] * UNIT_MS[b.get("time_unit", "ns")]
+            counters[name] = {k: v for k, v in b.items() if isinstance(v, (int, float))}
+    return times, counters
+
+
+class Table:
+    def __init__(self, times, counters):
+        self.times, self.counters = times, counters
+        self.rows = []
+        self.used = set()
+        self.failed = self.missing = False
+
+    def t(self, name):
+        self.used.add(name)
+        return self.times.get(name)
+
+    def add(self, issue, figure, value, unit, target, holds):
+        if value is None:
+            self.rows.append((issue, figure, "not measured", target, "?"))
+            self.missing = True
+            return
+        text = ("%.2f %s" % (value, unit)).strip()
+        verdict = "yes" if holds(value) else "NO"
+        self.failed |= verdict == "NO"
+        self.rows.append((issue, figure, text, target, verdict))
+
+    def time(self, issue, figure, name, limit_ms):
+        self.add(issue, figure, self.t(name), "ms", "<= %g ms" % limit_ms, lambda v: v <= limit_ms)
+
+    def ratio(self, issue, figure, value, target, holds):
+        self.add(issue, figure, value, "x", target, holds)
+
+    def info(self, issue, figure, name):
+        value = self.t(name)
+        if value is not None:
+            self.rows.append((issue, figure, "%.2f ms" % value, "no target", "-"))
+
+
+def ratio(a, b):
+    return None if a is None or b is None or b == 0 else a / b
+
+
+def build(times, counters):
+    tab = Table(times, counters)
+    t = tab.t
+
+    # Issue 2: OpenDib no slower than 1.25 x the faster of itself and QImageReader.
+    for fmt in ("Png", "Jpeg"):
+        own, qt = t("BM_OpenDib_" + fmt), t("BM_QImageReader_" + fmt)
+        tab.ratio(2, "OpenDib %s / faster of OpenDib, QImageReader" % fmt.upper(),
+                  ratio(own, min(own, qt)) if own and qt else None, "<= 1.25",
+                  lambda v: v <= 1.25)
+        tab.info(2, "  OpenDib %s, 4960 x 7016" % fmt.upper(), "BM_OpenDib_" + fmt)
+        tab.info(2, "  QImageReader %s, 4960 x 7016" % fmt.upper(), "BM_QImageReader_" + fmt)
+
+    # Issue 3: repaint of the drawing area.
+    zooms = [10, 100, 1000, 30000]
+    picture = [t("BM_RepaintPicture/zoom:%d" % z) for z in zooms]
+    for z, v in zip(zooms, picture):
+        tab.add(3, "repaint picture, zoom %d (median)" % z, v, "ms", "<= 8 ms", lambda v: v <= 8)
+    known = [v for v in picture if v]
+    tab.ratio(3, "slowest / fastest picture zoom",
+              max(known) / min(known) if len(known) == len(zooms) else None, "<= 1.5",
+              lambda v: v <= 1.5)
+    tab.time(3, "repaint 10,000 elements, zoom 100 (median)", "BM_RepaintDrawing/elements:10000", 16)
+    tab.info(3, "repaint 100,000 elements, zoom 100 (median)", "BM_RepaintDrawing/elements:100000")
+
+    # Issue 4: tools.
+    tab.time(4, "snapping miss, 100,000 elements", "BM_SnapMiss/100000", 1)
+    tab.time(4, "node selection, 100,000 elements", "BM_NodeSelect/100000", 1)
+    tab.time(4, "rubber-band move, 10,000 elements, real painter", "BM_RubberBandMove/10000/1", 20)
+    for name, figure in (("BM_NodeDragStep/100000", "node drag step, 100,000 elements"),
+                         ("BM_RubberBandMove/10000/0", "rubber-band move, 10,000, buffer cleared"),
+                         ("BM_RubberBandMove/100000/0", "rubber-band move, 100,000, buffer cleared"),
+                         ("BM_AreaDelete/10000", "area delete, 10,000 elements"),
+                         ("BM_AreaDelete/100000", "area delete, 100,000 elements")):
+        tab.info(4, figure, name)
+
+    # Issue 5: translation.
+    tab.time(5, "open table and build index, 5,000 records", "BM_OpenAndBuildIndex", 20)
+    tab.info(5, "300 window text lookups", "BM_LookupWindowTexts")
+
+    # Issue 6: project files against copying a file of the same size (throughput = 1 / time).
+    copy = t("BM_CopyFileOfSameSize")
+    for name, figure in (("BM_SaveProject", "save"),
+                         ("BM_OpenProject", "open")):
+        own = t(name)
+        tab.ratio(6, "project %s throughput / file copy throughput" % figure, ratio(copy, own),
+                  ">= 0.5", lambda v: v >= 0.5)
+        tab.info(6, "  project %s, 4960 x 7016 + 100,000 elements" % figure, name)
+    tab.info(6, "  file copy of the same size, with fsync", "BM_CopyFileOfSameSize")
+
+    # Issue 7: DXF exports of 100,000 mixed elements.
+    closed = t("BM_CncExportClosedForm")
+    literal = t("BM_CncExportLiteralSearch")
+    tab.time(7, "CNC export, 100,000 elements, n = 4", "BM_CncExportClosedForm", 500)
+    tab.ratio(7, "CNC literal search / closed form", ratio(literal, closed), ">= 50",
+              lambda v: v >= 50)
+    tab.time(7, "spline export to a file, 100,000 elements", "BM_SplineDxfExport", 500)
+    tab.info(7, "spline export to memory, 100,000 elements", "BM_SplineDxfToMemory")
+    c = counters.get("BM_SplineDxfExport", {})
+    peak, limit = c.get("peak_rss_MB"), c.get("rss_limit_MB")
+    tab.add(7, "spline export peak memory (MB)", peak, "MB",
+            "<= %.0f MB (2 x file + 50)" % limit if limit else "<= 2 x file + 50 MB",
+            lambda v: limit is not None and v <= limit)
+
+    # Anything else the benchmark programs measure, without a target of its own.
+    for name in sorted(times):
+        if name not in tab.used:
+            tab.info("-", name, name)
+    return tab
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    tab = build(*load(sys.argv[1:]))
+    header = ("issue", "figure", "measured", "target", "holds")
+    widths = [max(len(str(r[i])) for r in tab.rows + [header]) for i in range(5)]
+    line = lambda r: "  ".join(str(v).ljust(w) for v, w in zip(r, widths)).rstrip()
+    print(line(header))
+    print(line(["-" * w for w in widths]))
+    for r in tab.rows:
+        print(line(r))
+    if tab.failed:
+        return 1
+    return 2 if tab.missing else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
