@@ -28,61 +28,35 @@ constexpr std::array<std::uint64_t, 28> makePowersOf5()
 }
 constexpr std::array<std::uint64_t, 28> Pow5 = makePowersOf5();
 
-constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233"
-                              "34353637383940414243444546474849505152535455565758596061626364656667"
-                              "6869707172737475767778798081828384858687888990919293949596979899";
-
-// A number rounded to 15 significant digits: the digits, trailing zeros included, and the
-// decimal exponent e such that the value is 0.d1d2...d15 times 10^e.
-struct Decimal
+// A magnitude rounded to 15 significant digits: the digits as the integer
+// 10^14 <= digits < 10^15 and the decimal exponent e such that the value is 0.d1d2...d15 x 10^e.
+// Two registers' worth, so it is handed back without going through memory.
+struct Rounded
 {
-    char digits[SignificantDigits];
+    std::uint64_t digits = 0;
     int exponent = 0;
 };
 
-void writePair(char *out, std::uint32_t pair)
+// All nines rounded up give 10^15: one digit more, so the exponent grows instead.
+Rounded carry(Rounded r)
 {
-    std::memcpy(out, DigitPairs + 2 * pair, 2);
+    if (r.digits == Pow10_15)
+        return { Pow10_14, r.exponent + 1 };
+    return r;
 }
 
-// The fifteen digits of 10^14 <= n < 10^15. Splitting at 10^8 keeps every division one by a
-// constant, which the compiler turns into a multiplication.
-void writeFifteenDigits(char *out, std::uint64_t n)
-{
-    const auto high = static_cast<std::uint32_t>(n / 100'000'000);
-    auto low = static_cast<std::uint32_t>(n % 100'000'000);
-    for (int i = 3; i >= 0; --i) {
-        writePair(out + 7 + 2 * i, low % 100);
-        low /= 100;
-    }
-    out[0] = static_cast<char>('0' + high / 1'000'000);
-    std::uint32_t rest = high % 1'000'000;
-    for (int i = 2; i >= 0; --i) {
-        writePair(out + 1 + 2 * i, rest % 100);
-        rest /= 100;
-    }
-}
-
-// Rounds 15 significant digits as an integer n (10^14 <= n <= 10^15 after rounding up) with the
-// exponent of its leading digit into a Decimal, carrying into the exponent when all nines
-// rounded up.
-Decimal makeDecimal(std::uint64_t n, int leadingExponent)
-{
-    Decimal d;
-    if (n == Pow10_15) {
-        n = Pow10_14;
-        ++leadingExponent;
-    }
-    writeFifteenDigits(d.digits, n);
-    d.exponent = leadingExponent + 1;
-    return d;
-}
+// 10^-13 to 10^15 as doubles; the negative powers are rounded, which the correction in
+// roundFast() takes care of.
+constexpr double Pow10Double[] = { 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4,
+    1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13,
+    1e14, 1e15 };
+constexpr int Pow10DoubleFirst = -13;
 
 // The common case: 1E-13 <= magnitude < 1E15 and a normal double, value = m * 2^e2 with a 53-bit
 // m. Then v * 10^k for k = 14 - floor(log10 v) lies in [10^14, 10^15) and equals
 // m * 5^k * 2^(e2 + k), whose product m * 5^k fits 128 bits for k <= 27. Its integer part and
-// the bits below it give the half-up rounding on the exact binary value without any division.
-bool roundFast(double magnitude, Decimal &out)
+// the bit below it give the half-up rounding on the exact binary value without any division.
+bool roundFast(double magnitude, Rounded &out)
 {
     const auto bits = std::bit_cast<std::uint64_t>(magnitude);
     const int biased = static_cast<int>(bits >> 52);
@@ -91,27 +65,34 @@ bool roundFast(double magnitude, Decimal &out)
     const std::uint64_t m =
         (bits & ((std::uint64_t { 1 } << 52) - 1)) | (std::uint64_t { 1 } << 52);
     const int e2 = biased - 1075;
-    // floor(log10 2^p) for the binary exponent p; floor(log10 v) is that or one more, and the
-    // loop below corrects the estimate from the integer part it finds.
-    const int p = e2 + 52;
-    int k = SignificantDigits - 1 - ((p * 78913) >> 18);
+    // floor(log10 2^p) for the binary exponent p; floor(log10 v) is that or one more, which a
+    // comparison with the power of ten decides without a branch.
+    const int estimate = ((e2 + 52) * 78913) >> 18;
+    const int index = estimate + 1 - Pow10DoubleFirst;
+    if (index < 0 || index >= static_cast<int>(std::size(Pow10Double)))
+        return false;
+    int k = SignificantDigits - 1 - estimate
+        - (magnitude >= Pow10Double[static_cast<std::size_t>(index)] ? 1 : 0);
+    // Near a negative power of ten the rounded power can put the value on the wrong side; the
+    // integer part then falls outside [10^14, 10^15) and the next k is taken.
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (k < 0 || k >= static_cast<int>(Pow5.size()))
             return false;
         const u128 product = static_cast<u128>(m) * Pow5[static_cast<std::size_t>(k)];
         const int shift = e2 + k;
         std::uint64_t whole;
-        bool roundUp = false;
+        std::uint64_t roundUp = 0;
         if (shift >= 0) {
             // v * 10^k is a whole number below 2^54 here, so nothing is lost.
             whole = static_cast<std::uint64_t>(product << shift);
+        } else if (shift > -128) {
+            // The first bit below the integer part is set exactly when the fraction is at least
+            // one half.
+            const auto halves = static_cast<std::uint64_t>(product >> (-shift - 1));
+            whole = halves >> 1;
+            roundUp = halves & 1;
         } else {
-            const int s = -shift;
-            if (s >= 128)
-                return false;
-            whole = static_cast<std::uint64_t>(product >> s);
-            const u128 fraction = product & ((u128 { 1 } << s) - 1);
-            roundUp = fraction >= (u128 { 1 } << (s - 1));
+            return false;
         }
         if (whole >= Pow10_15) {
             --k;
@@ -121,7 +102,7 @@ bool roundFast(double magnitude, Decimal &out)
             ++k;
             continue;
         }
-        out = makeDecimal(whole + (roundUp ? 1 : 0), SignificantDigits - 1 - k);
+        out = carry({ whole + roundUp, SignificantDigits - k });
         return true;
     }
     return false;
@@ -148,7 +129,7 @@ int splitScientific(std::string_view text, std::string &digits)
 // least half a unit of the 15th digit, and "49" or less mean it is below. Only "50" leaves the
 // exact value on either side of the midpoint; then the full exact expansion decides (767
 // significant digits hold every double, some 11,500 every extended value).
-template <typename Real> Decimal roundGeneral(Real magnitude)
+template <typename Real> Rounded roundGeneral(Real magnitude)
 {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
@@ -168,43 +149,69 @@ template <typename Real> Decimal roundGeneral(Real magnitude)
     // sure that a 5 is not the ambiguous case.
     if (digits[SignificantDigits] >= '5')
         ++kept;
-    return makeDecimal(kept, exponent);
+    return carry({ kept, exponent + 1 });
 }
 
-char *copy(char *out, const char *from, int count)
+// Eight decimal digits of x < 10^8 as eight characters in one word, the first digit in the lowest
+// byte, so that storing the word writes them in reading order. The halves, quarters and single
+// digits are split in all lanes at once with multiplications that divide exactly in range.
+std::uint64_t eightDigits(std::uint32_t x)
 {
-    std::memcpy(out, from, static_cast<std::size_t>(count));
-    return out + count;
+    std::uint64_t v = (x / 10'000) | (static_cast<std::uint64_t>(x % 10'000) << 32);
+    const std::uint64_t hundreds = ((v * 10486) >> 20) & 0x0000'007F'0000'007F;
+    v = hundreds | ((v - hundreds * 100) << 16);
+    const std::uint64_t tens = ((v * 103) >> 10) & 0x000F'000F'000F'000F;
+    return tens | ((v - tens * 10) << 8);
 }
 
-char *layOut(char *out, bool negative, const Decimal &d)
+void store16(char *out, u128 text)
 {
-    int count = SignificantDigits;
-    while (count > 1 && d.digits[count - 1] == '0')
-        --count;
+    std::memcpy(out, &text, 16);
+}
+
+// Lays out the rounded digits by the exponent rule. The fifteen digits are made as the values 0
+// to 9 in the bytes of one 128-bit word, so trailing zeros are zero bytes at its top end, and
+// are written with whole-word stores that may run past the text: the caller's buffer has room.
+char *layOut(char *out, bool negative, Rounded r)
+{
+    const auto high = static_cast<std::uint32_t>(r.digits / 100'000'000);
+    const auto low = static_cast<std::uint32_t>(r.digits % 100'000'000);
+    // The high part has seven digits: its word starts with a zero, shifted out here.
+    const u128 values = (static_cast<u128>(eightDigits(low)) << 56) | (eightDigits(high) >> 8);
+    const int zeroBytes = (std::countl_zero(static_cast<std::uint64_t>(values >> 64)) == 64
+                                  ? 64 + std::countl_zero(static_cast<std::uint64_t>(values))
+                                  : std::countl_zero(static_cast<std::uint64_t>(values >> 64)))
+        / 8;
+    // Byte 15 is always zero; the leading digit never is.
+    const int count = 16 - zeroBytes;
+    constexpr u128 Zeros = static_cast<u128>(0x3030'3030'3030'3030) << 64 | 0x3030'3030'3030'3030;
+    const u128 text = values + Zeros;
+
     if (negative)
         *out++ = '-';
-    const int e = d.exponent;
+    const int e = r.exponent;
     if (e >= -3 && e <= 15) {
         if (e <= 0) {
-            *out++ = '0';
-            *out++ = '.';
-            for (int i = 0; i < -e; ++i)
-                *out++ = '0';
-            return copy(out, d.digits, count);
+            std::memcpy(out, "0.000", 5);
+            store16(out + 2 - e, text);
+            return out + 2 - e + count;
         }
-        // The digits beyond the significant ones are zeros already, so a whole number takes
-        // the first e of them as they stand.
+        // The characters beyond the significant digits are zeros, so a whole number takes the
+        // first e of them as they stand.
+        store16(out, text);
         if (count <= e)
-            return copy(out, d.digits, e);
-        out = copy(out, d.digits, e);
-        *out++ = '.';
-        return copy(out, d.digits + e, count - e);
+            return out + e;
+        store16(out + e + 1, text >> (8 * e));
+        out[e] = '.';
+        return out + count + 1;
     }
-    *out++ = d.digits[0];
+    out[0] = static_cast<char>(text);
     if (count > 1) {
-        *out++ = '.';
-        out = copy(out, d.digits + 1, count - 1);
+        out[1] = '.';
+        store16(out + 2, text >> 8);
+        out += count + 1;
+    } else {
+        ++out;
     }
     *out++ = 'E';
     return std::to_chars(out, out + 8, e - 1).ptr;
@@ -220,10 +227,10 @@ char *writeDxfDouble(char *out, double value)
     }
     const bool negative = std::signbit(value);
     const double magnitude = std::fabs(value);
-    Decimal d;
-    if (!roundFast(magnitude, d))
-        d = roundGeneral(magnitude);
-    return layOut(out, negative, d);
+    Rounded r;
+    if (!roundFast(magnitude, r))
+        r = roundGeneral(magnitude);
+    return layOut(out, negative, r);
 }
 
 void appendDxfDouble(std::string &out, double value)
@@ -242,15 +249,15 @@ void appendDxfReal(std::string &out, long double value)
     // Extended values that are no doubles are rare but repeat (the spline tolerances), and
     // their general path is slow; the last one is remembered per thread.
     thread_local long double lastValue = 0;
-    thread_local Decimal lastDecimal;
+    thread_local Rounded lastRounded;
     const bool negative = std::signbit(value);
     const long double magnitude = negative ? -value : value;
     if (magnitude != lastValue) {
-        lastDecimal = roundGeneral(magnitude);
+        lastRounded = roundGeneral(magnitude);
         lastValue = magnitude;
     }
     char text[MaxDxfRealLength];
-    out.append(text, layOut(text, negative, lastDecimal));
+    out.append(text, layOut(text, negative, lastRounded));
 }
 
 std::string formatDxfReal(long double value)

@@ -10,12 +10,13 @@
 // state, so these functions are safe to call from any thread. A value that is not a finite
 // number has no DXF spelling and is written as "0", so a file never holds "nan".
 
-// The longest text the format produces ("-1.23456789012345E-308" has 22 characters), with room
-// to spare.
-constexpr std::size_t MaxDxfRealLength = 32;
+// The room writeDxfDouble() needs. The longest text is 22 characters ("-1.23456789012345E-308"),
+// but the digits are moved in fixed blocks that may touch up to 32 characters.
+constexpr std::size_t MaxDxfRealLength = 40;
 
-// Writes the text of a double at `out`, which must have room for MaxDxfRealLength characters,
-// and returns the end of the text. The CNC export formats millions of coordinates through this.
+// Writes the text of a double at `out`, which must have room for MaxDxfRealLength characters
+// (of which only those up to the returned end hold the text), and returns the end of the text.
+// The CNC export formats millions of coordinates through this.
 char *writeDxfDouble(char *out, double value);
 
 // Appends the text of a double.

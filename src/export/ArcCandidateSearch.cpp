@@ -15,7 +15,7 @@ constexpr double SmallestScale = 1e-130;
 constexpr double LargestScale = 1e130;
 
 // How many candidates on each side of the projection are compared directly.
-constexpr int Window = 2;
+constexpr int Window = 1;
 
 // k / 1000 for every candidate, divided once: the same doubles the walk divides out every time.
 struct CandidateScales
