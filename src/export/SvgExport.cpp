@@ -72,6 +72,14 @@ void elementPath(std::string &d, const TDrawElement &e)
         const double cy = (e.Start.y + e.End.y) / 2;
         const double rx = std::abs(e.End.x - e.Start.x) / 2;
         const double ry = std::abs(e.End.y - e.Start.y) / 2;
+        if (rx == 0 || ry == 0) {
+            // A flat ellipse is the line across its box, as the editor draws it; an arc of
+            // radius 0 would draw nothing at all.
+            point(d, 'M', { cx - rx, cy - ry });
+            d += ' ';
+            point(d, 'L', { cx + rx, cy + ry });
+            break;
+        }
         std::string arc = "A";
         number(arc, rx);
         arc += ' ';

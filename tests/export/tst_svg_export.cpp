@@ -85,8 +85,9 @@ TEST(SvgExport, EveryElementIsOnePathWithItsClosingLine)
         element(1, KindQuadBezier, { 30, 40 }, { 60, 40 }, { 45, 10 }),
         element(2, KindCubicBezier, { 60, 40 }, { 70, 80 }, { 65, 45 }, { 75, 70 }, true),
         element(0, KindEllipse, { 150, 90 }, { 100, 40 }),
-        // A closing flag without any chain start before it, on an unknown kind: nothing at all.
         element(3, 17, { 1, 1 }, { 2, 2 }),
+        // A flat ellipse is a line, not an empty arc.
+        element(0, KindEllipse, { 5, 9 }, { 5, 1 }),
     };
     // The unknown kind closes the ellipse's chain: only its closing line is drawn.
     d.list.Get(4)->ClosesChain = 1;
@@ -97,7 +98,7 @@ TEST(SvgExport, EveryElementIsOnePathWithItsClosingLine)
         (QStringList { QStringLiteral("M10.5 20.25 L30 40"), QStringLiteral("M30 40 Q45 10 60 40"),
             QStringLiteral("M60 40 C65 45 75 70 70 80 M70 80 L10.5 20.25"),
             QStringLiteral("M100 65 A25 25 0 1 0 150 65 A25 25 0 1 0 100 65Z"),
-            QStringLiteral("M2 2 L150 90") }));
+            QStringLiteral("M2 2 L150 90"), QStringLiteral("M5 1 L5 9") }));
 }
 
 TEST(SvgExport, StrokeHasThePenColourAndTheWidthShownAt100Percent)
