@@ -97,6 +97,15 @@ public:
     void LinienalsDXFexportieren2Click();
     void LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click();
     void DXFExportEinstellungen1Click();
+    // The metafile, SVG and picture exports (TMainFormExport.cpp). The metafile is recorded at
+    // the current zoom against the primary screen; the pictures are painted at 100 %.
+    void saveasemf(const QString &fileName);
+    void saveSvg(const QString &fileName);
+    void savePicture(const QString &fileName, bool withPicture);
+    void LinienalsDXFexportieren1Click();
+    void LinienalsSVGspeichern1Click();
+    void AlsBildspeichern1Click();
+    void AlsBildspeichernnurLinien1Click();
     void Scannen1Click();
     void Scannerwhlen1Click();
     // Takes a scanned picture delivered by the scan library.

@@ -92,16 +92,22 @@ void TMainForm::createMenus()
     QMenu *datei = named(bar->addMenu(QStringLiteral("Datei")), "Datei1");
     Neu1 = item(datei, "Neu1", QStringLiteral("Linien Neu"), true);
     Bildffnen1 = item(datei, "Bildffnen1", QStringLiteral("Bild öffnen..."), true);
-    item(
-        datei, "AlsBildspeichern1", QStringLiteral("Als Bild speichern mit Hintergrund..."), false);
-    item(datei, "AlsBildspeichernnurLinien1", QStringLiteral("Als Bild speichern nur Linien..."),
-        false);
+    connect(item(datei, "AlsBildspeichern1",
+                QStringLiteral("Als Bild speichern mit Hintergrund..."), true),
+        &QAction::triggered, this, &TMainForm::AlsBildspeichern1Click);
+    connect(item(datei, "AlsBildspeichernnurLinien1",
+                QStringLiteral("Als Bild speichern nur Linien..."), true),
+        &QAction::triggered, this, &TMainForm::AlsBildspeichernnurLinien1Click);
     separator(datei, "N5");
     item(datei, "Projektffnen1", QStringLiteral("Projekt öffnen..."), false);
     item(datei, "Projektspeichern1", QStringLiteral("Projekt speichern..."), false);
     separator(datei, "N3");
-    item(datei, "LinienalsSVGspeichern1", QStringLiteral("Linien als SVG exportieren...."), false);
-    item(datei, "LinienalsDXFexportieren1", QStringLiteral("Linien als EMF exportieren..."), false);
+    connect(item(datei, "LinienalsSVGspeichern1", QStringLiteral("Linien als SVG exportieren...."),
+                true),
+        &QAction::triggered, this, &TMainForm::LinienalsSVGspeichern1Click);
+    connect(item(datei, "LinienalsDXFexportieren1", QStringLiteral("Linien als EMF exportieren..."),
+                true),
+        &QAction::triggered, this, &TMainForm::LinienalsDXFexportieren1Click);
     item(datei, "LinienalsDXFexportieren2", QStringLiteral("Linien als DXF exportieren..."), false);
     item(datei, "LinienDXFfrCNCexportierenKreisbgenkeineSplines1",
         QStringLiteral("Linien als DXF für CNC exportieren (Kreisbögen, keine Splines)..."), false);
