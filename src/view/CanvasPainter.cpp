@@ -43,6 +43,19 @@ struct BufferBits
 
     void fill(const QRect &logical, QRgb colour) const
     {
+        if (ratio == 1) {
+            // The common case, without building rectangles: a marker is four of these.
+            const int left = std::max(logical.left(), 0);
+            const int right = std::min(logical.right(), width - 1);
+            const int top = std::max(logical.top(), 0);
+            const int bottom = std::min(logical.bottom(), height - 1);
+            for (int y = top; y <= bottom; ++y) {
+                QRgb *row = line(y);
+                for (int x = left; x <= right; ++x)
+                    row[x] = colour;
+            }
+            return;
+        }
         const QRect r = device(logical);
         for (int y = r.top(); y <= r.bottom(); ++y)
             std::fill(line(y) + r.left(), line(y) + r.right() + 1, colour);

@@ -94,15 +94,21 @@ void PixelStroker::ellipse(const QRectF &rect)
 
 void PixelStroker::span(int y, double lo, double hi)
 {
-    if (y < 0 || y >= m_height || hi < lo)
+    if (y < 0 || y >= m_height || !(hi >= lo))
         return;
-    // Pixel x is covered when its sample point x + Eps lies in [lo, hi].
-    const double first = std::max(std::ceil(lo - Eps), 0.0);
-    const double last = std::min(std::floor(hi - Eps), static_cast<double>(m_width - 1));
-    if (last < first)
-        return;
+    // Pixel x is covered when its sample point x + Eps lies in [lo, hi]. The bounds are cut
+    // to the row before they become integers, so an edge far outside cannot overflow.
+    const double left = std::max(lo - Eps, -1.0);
+    const double right = std::min(hi - Eps, static_cast<double>(m_width));
+    int first = static_cast<int>(left); // toward zero, then up to the ceiling
+    first += first < left;
+    int last = static_cast<int>(right); // toward zero, then down to the floor
+    last -= last > right;
+    first = std::max(first, 0);
+    last = std::min(last, m_width - 1);
     auto *row = reinterpret_cast<QRgb *>(m_bits + y * m_stride);
-    std::fill(row + static_cast<int>(first), row + static_cast<int>(last) + 1, m_colour);
+    for (int x = first; x <= last; ++x)
+        row[x] = m_colour;
 }
 
 void PixelStroker::segment(QPointF a, QPointF b, bool startCap)
