@@ -287,6 +287,12 @@ private:
     bool m_penSet = false; // the painter holds m_pen
 };
 
+// A pixel ratio the buffer can be made at: 1 for anything unusable.
+double usableRatio(double ratio)
+{
+    return ratio > 0 && std::isfinite(ratio) ? std::clamp(ratio, 1.0, 8.0) : 1.0;
+}
+
 // Lightens the picture's part of the buffer: each channel moves `percent` of the way to white.
 void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
 {
@@ -323,6 +329,14 @@ void endpunkt(QPainter &canvas, int x, int y, const QColor &colour, bool HandBtn
     canvas.setBrush(brush);
 }
 
+QSize backBufferSize(QSize areaSize, double devicePixelRatio)
+{
+    const double ratio = usableRatio(devicePixelRatio);
+    areaSize = areaSize.expandedTo(QSize(0, 0));
+    return QSize(static_cast<int>(std::ceil(areaSize.width() * ratio)),
+        static_cast<int>(std::ceil(areaSize.height() * ratio)));
+}
+
 TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScene &scene)
 {
     TPaintResult result;
@@ -330,11 +344,8 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
     areaSize = areaSize.expandedTo(QSize(0, 0));
     // The buffer holds device pixels, so that a screen of a higher pixel ratio shows the
     // drawing sharp; everything is positioned in logical pixels as the mouse reports them.
-    const double ratio = scene.devicePixelRatio > 0 && std::isfinite(scene.devicePixelRatio)
-        ? std::clamp(scene.devicePixelRatio, 1.0, 8.0)
-        : 1.0;
-    const QSize deviceSize(static_cast<int>(std::ceil(areaSize.width() * ratio)),
-        static_cast<int>(std::ceil(areaSize.height() * ratio)));
+    const double ratio = usableRatio(scene.devicePixelRatio);
+    const QSize deviceSize = backBufferSize(areaSize, ratio);
     if (backBuffer.size() != deviceSize || backBuffer.format() != QImage::Format_RGB32)
         backBuffer = QImage(deviceSize, QImage::Format_RGB32);
     if (backBuffer.isNull())

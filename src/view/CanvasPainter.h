@@ -49,6 +49,10 @@ struct TPaintResult
 // Drawing is aliased, like the platform's own line drawing, so pixels are exact.
 TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScene &scene);
 
+// The size in device pixels of the back buffer for a drawing area of areaSize logical pixels
+// on a screen of the given pixel ratio, so that a caller can tell whether it is still current.
+QSize backBufferSize(QSize areaSize, double devicePixelRatio);
+
 // A node marker centred on drawing-area point (x, y): a white 11 x 11 ring inside a black
 // 13 x 13 ring. Nothing while the pan tool is down. The colour is accepted for the callers'
 // sake; every marker is the same white-and-black square so it shows on any background. The
