@@ -1,5 +1,6 @@
 #include "app/AppWindows.h"
 #include "app/FileDialogComponent.h"
+#include "app/ProgressEvent.h"
 #include "app/TMainForm.h"
 #include "document/ProjectFile.h"
 #include "i18n/Cp1252.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -525,6 +527,72 @@ TEST_F(FilesTest, HostilePicturesAreRefusedQuicklyAndTheEditorGoesOn)
     form->saveprojekt(path("after.lvx"));
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(loadProjectFile(path("after.lvx")).result.ok);
+}
+
+namespace {
+
+// Notes each progress event the window receives, with the value its progress dialog showed
+// when the event came.
+class ProgressWatch : public QObject
+{
+public:
+    explicit ProgressWatch(TMainForm *form)
+        : m_form(form)
+    {
+        form->installEventFilter(this);
+    }
+    // A dialog that has shown nothing yet has the value -1.
+    static constexpr int kNoDialog = -2;
+    std::vector<int> percents;
+    std::vector<int> dialogValues; // kNoDialog where there was none
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == kProgressEventType) {
+            percents.push_back(static_cast<ProgressEvent *>(event)->wParam());
+            const auto *dialog =
+                m_form->findChild<QProgressDialog *>(QStringLiteral("ProjectProgress"));
+            dialogValues.push_back(dialog ? dialog->value() : kNoDialog);
+        }
+        return false;
+    }
+
+private:
+    TMainForm *m_form;
+};
+
+} // namespace
+
+TEST_F(FilesTest, ProgressOfTheRowsReachesTheWindowAndItsDialog)
+{
+    auto form = makeForm();
+    QCoreApplication::postEvent(
+        form.get(), new ScanEvent(depositScannedPicture(Dib::create(5, 3, 24))));
+    QCoreApplication::sendPostedEvents(form.get());
+    {
+        ProgressWatch watch(form.get());
+        form->saveprojekt(path("three.lvx"));
+        EXPECT_EQ(watch.percents, (std::vector<int> { 0, 0, 50, 100, 0 }));
+        // The dialog stands ready from the start and follows each row's percentage; the
+        // closing 0 does not pull it back.
+        EXPECT_EQ(watch.dialogValues.back(), 100);
+        EXPECT_NE(watch.dialogValues.front(), ProgressWatch::kNoDialog);
+    }
+    EXPECT_EQ(form->findChild<QProgressDialog *>(QStringLiteral("ProjectProgress")), nullptr);
+    {
+        ProgressWatch watch(form.get());
+        form->openprojekt(path("three.lvx"));
+        EXPECT_EQ(watch.percents, (std::vector<int> { 0, 0, 50, 100, 0 }));
+    }
+    // A picture one row high reports 0 before its only row.
+    QCoreApplication::postEvent(
+        form.get(), new ScanEvent(depositScannedPicture(Dib::create(5, 1, 24))));
+    QCoreApplication::sendPostedEvents(form.get());
+    ProgressWatch watch(form.get());
+    form->saveprojekt(path("one.lvx"));
+    EXPECT_EQ(watch.percents, (std::vector<int> { 0, 0, 0 }));
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(FilesTest, ScannedPicturesReplaceThePictureEachTime)
