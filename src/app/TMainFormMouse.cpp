@@ -195,6 +195,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     scene.Zeiger1Down = Zeiger1->isChecked();
     scene.HandBtnDown = HandBtn->isChecked();
     scene.BufferOnly = bufferOnly;
+    scene.devicePixelRatio = PaintBox1->devicePixelRatioF();
     if (const QScreen *s = screen())
         scene.device.screenColorDepth = s->depth();
     ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
@@ -205,7 +206,8 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
 // inside a paint event, so the inverting update of the helper lines happens here too.
 void TMainForm::PaintBox1Paint(QPainter &painter)
 {
-    const bool render = m_renderDue || m_backBuffer.size() != PaintBox1->size();
+    const QSize bufferSize = backBufferSize(PaintBox1->size(), PaintBox1->devicePixelRatioF());
+    const bool render = m_renderDue || m_backBuffer.size() != bufferSize;
     if (render)
         renderBackBuffer(false);
     painter.drawImage(0, 0, m_backBuffer);
