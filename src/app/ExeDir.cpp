@@ -123,6 +123,6 @@ QString programExeDir()
         return withSlash(QFileInfo(chosen).absoluteFilePath());
     const QString programDir = QCoreApplication::applicationDirPath();
     const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return resolveExeDir(
-        programDir, runsInstalled(programDir), userDir, installedDataDirs(programDir));
+    return resolveExeDir(programDir, runsInstalled(programDir), userDir,
+        installedDataDirs(programDir), QLocale::system().uiLanguages());
 }
