@@ -17,17 +17,18 @@ constexpr double LargestScale = 1e130;
 // How many candidates on each side of the projection are compared directly.
 constexpr int Window = 1;
 
-// k / 1000 for every candidate, divided once: the same doubles the walk divides out every time.
+// k / 1000 for every candidate, divided once when the program is built: the same doubles the
+// walk divides out every time, since a constant division rounds as the one at run time does.
 struct CandidateScales
 {
-    double s[2 * MaxArcCandidate + 1];
-    CandidateScales()
+    double s[2 * MaxArcCandidate + 1] {};
+    constexpr CandidateScales()
     {
         for (int k = -MaxArcCandidate; k <= MaxArcCandidate; ++k)
             s[k + MaxArcCandidate] = k / 1000.0;
     }
 };
-const CandidateScales Scales;
+constexpr CandidateScales Scales;
 
 // candidateDistance() with the scale from the table; the same operations on the same values.
 double tableDistance(const ArcCandidateProblem &p, int k)
@@ -42,7 +43,7 @@ double tableDistance(const ArcCandidateProblem &p, int k)
 
 TPointD candidatePoint(const ArcCandidateProblem &p, int k)
 {
-    const double s = k / 1000.0;
+    const double s = Scales.s[k + MaxArcCandidate];
     return { p.c.x + s * p.w.x, p.c.y + s * p.w.y };
 }
 
@@ -92,7 +93,8 @@ int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
     const int lo = std::max(-MaxArcCandidate, centre - Window);
     const int hi = std::min(MaxArcCandidate, centre + Window);
 
-    // The distances first, independent of each other, then the choice in the walk's order.
+    // The distances first, independent of each other, then the choice in the walk's order: from
+    // the largest k down, a later candidate only replaces the choice when strictly nearer.
     double distance[2 * Window + 1];
     for (int k = lo; k <= hi; ++k)
         distance[k - lo] = tableDistance(p, k);

@@ -53,6 +53,20 @@ TEST(ArcCandidateSearch, PlainCases)
     EXPECT_TRUE(fellBack);
 }
 
+TEST(ArcCandidateSearch, CandidatePointsUseTheWalksScaleBitForBit)
+{
+    // The fast search and the arc take k / 1000 from a table made when the program is built;
+    // every entry must be the double the walk divides out at run time.
+    const ArcCandidateProblem p { { 1234.5678, -876.54321 }, { 3.3333333, -0.7777777 }, {} };
+    for (int k = -MaxArcCandidate; k <= MaxArcCandidate; ++k) {
+        volatile int runTime = k;
+        const double s = runTime / 1000.0;
+        const TPointD q = candidatePoint(p, k);
+        ASSERT_EQ(q.x, p.c.x + s * p.w.x) << k;
+        ASSERT_EQ(q.y, p.c.y + s * p.w.y) << k;
+    }
+}
+
 TEST(ArcCandidateSearch, ExactTiesGoToTheLargerCandidate)
 {
     // M exactly halfway between candidates 100 and 101 along a chord on the x axis of half length
