@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 ARGS ?=
 CTEST_ARGS ?=
 
-.PHONY: all deps test-deps configure build run test asan fuzz bench clean
+.PHONY: all deps test-deps configure build run test asan fuzz bench package clean
 
 all: build
 
@@ -42,6 +42,12 @@ fuzz:
 # Builds the benchmarks in release mode, runs them and prints the table of figures and targets.
 bench:
 	bash bench/run
+
+# A Debian package of the editor and the converter: $(BUILD)/linovex_<version>_<arch>.deb.
+package: configure
+	bash scripts/install-deps.sh package
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-asan build-fuzz build-bench
