@@ -70,8 +70,10 @@ std::uint8_t *mapPixels(std::size_t bytes)
 {
     const std::size_t length = (bytes + kLargePage - 1) / kLargePage * kLargePage;
     // Mapped one large page longer so that a block aligned to a large page can be cut from it.
-    void *raw = ::mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE,
-        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    // The kernel's memory accounting stays in force, so a block larger than the machine can
+    // hold is refused here, as calloc would refuse it, instead of failing when it is filled.
+    void *raw = ::mmap(
+        nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
         return nullptr;
     const auto start = reinterpret_cast<std::uintptr_t>(raw);
