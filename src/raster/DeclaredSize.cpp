@@ -32,10 +32,16 @@ private:
     qsizetype m_size;
 };
 
+// The area in floating point: two forged 32-bit sizes multiply beyond 64 bits.
+double area(std::int64_t w, std::int64_t h)
+{
+    return static_cast<double>(w) * static_cast<double>(h);
+}
+
 DeclaredSize larger(DeclaredSize a, std::int64_t w, std::int64_t h)
 {
     // The decoder may allocate the logical screen or the frame, whichever is larger.
-    if (!a.known || w * h > a.width * a.height)
+    if (!a.known || area(w, h) > area(a.width, a.height))
         return { true, w, h };
     return a;
 }
@@ -106,7 +112,9 @@ DeclaredSize jp2Size(const Reader &r)
                 size = larger(size, cs.width, cs.height);
             break;
         }
-        if (length < header)
+        // A box that claims more than the rest of the file ends the walk before its length
+        // can carry the position past the end of the number range.
+        if (length < header || length > r.size() - pos)
             break;
         pos += length;
     }
