@@ -20,9 +20,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://linovex.io/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's extra image readers are plugins, which dpkg-shlibdeps cannot see; the SVG icon engine
-# comes with libqt6svg6, which the editor links.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+# Qt loads the SVG icon engine (for the tool bar icons, in libqt6svg6) and the extra image
+# readers as plugins, which dpkg-shlibdeps cannot see, since the linker drops a library whose
+# symbols the program never calls.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 
 include(CPack)
