@@ -1,0 +1,303 @@
+#include "document/UndoHistory.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t RecordSize = sizeof(TDrawElement);
+
+// The bytes of a record that make up the drawing: kind, chain position, the four points and
+// the closing flag. The drag copies and selection flags are editing state.
+bool sameDrawing(const TDrawElement &a, const TDrawElement &b)
+{
+    return std::memcmp(&a, &b, offsetof(TDrawElement, DragStart)) == 0
+        && a.ClosesChain == b.ClosesChain;
+}
+
+bool sameRecord(const TDrawElement &a, const TDrawElement &b)
+{
+    return std::memcmp(&a, &b, RecordSize) == 0;
+}
+
+std::size_t pictureBytes(const Dib &picture)
+{
+    if (picture.isNull())
+        return sizeof(TBitmapInfo);
+    return sizeof(TBitmapInfo)
+        + static_cast<std::size_t>(picture.rec().BytesPerLine)
+        * static_cast<std::size_t>(std::max(picture.height(), 0));
+}
+
+} // namespace
+
+bool UndoHistory::Step::widthOnly() const
+{
+    return before.empty() && after.empty() && !picture && penBefore == penAfter;
+}
+
+void UndoHistory::Step::measure()
+{
+    bytes = sizeof(Step) + (before.size() + after.size()) * RecordSize
+        + (picture ? pictureBytes(*picture) : 0);
+}
+
+bool replaceElementRange(TElementList &list, std::int32_t offset, std::int32_t removeCount,
+    const TDrawElement *insert, std::int32_t insertCount)
+{
+    const auto count = static_cast<std::int32_t>(list.Count());
+    const std::int32_t newCount = count - removeCount + insertCount;
+    if (newCount == 0) {
+        list.Clear();
+        return true;
+    }
+    const std::int32_t tail = count - offset - removeCount;
+
+    // Shrinking the store by many records reallocates at every block boundary; when the result
+    // is much smaller than the list, building it afresh moves fewer bytes.
+    const std::int64_t deleteCost = static_cast<std::int64_t>(count - newCount) * count;
+    const std::int64_t rebuildCost = static_cast<std::int64_t>(newCount) * newCount / 2;
+    if (newCount < count && rebuildCost < deleteCost) {
+        std::vector<TDrawElement> result;
+        result.reserve(static_cast<std::size_t>(newCount));
+        for (std::int32_t i = 0; i < offset; ++i)
+            result.push_back(list.at(i));
+        result.insert(result.end(), insert, insert + insertCount);
+        for (std::int32_t i = 0; i < tail; ++i)
+            result.push_back(list.at(offset + removeCount + i));
+        std::vector<TDrawElement> previous(static_cast<std::size_t>(count));
+        for (std::int32_t i = 0; i < count; ++i)
+            previous[static_cast<std::size_t>(i)] = list.at(i);
+        list.Clear();
+        for (const TDrawElement &e : result) {
+            TDrawElement *slot = list.Append();
+            if (!slot) {
+                list.Clear();
+                for (const TDrawElement &p : previous) {
+                    if (TDrawElement *back = list.Append())
+                        *back = p;
+                }
+                return false;
+            }
+            *slot = e;
+        }
+        return true;
+    }
+
+    for (std::int32_t i = count; i < newCount; ++i) {
+        if (!list.Append()) {
+            while (static_cast<std::int32_t>(list.Count()) > count)
+                list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
+            return false;
+        }
+    }
+    // The store keeps its records in one block, so the tail moves in one piece.
+    auto *base = reinterpret_cast<unsigned char *>(list.Get(0));
+    std::memmove(base + static_cast<std::size_t>(offset + insertCount) * RecordSize,
+        base + static_cast<std::size_t>(offset + removeCount) * RecordSize,
+        static_cast<std::size_t>(tail) * RecordSize);
+    if (insertCount > 0) {
+        std::memcpy(base + static_cast<std::size_t>(offset) * RecordSize, insert,
+            static_cast<std::size_t>(insertCount) * RecordSize);
+    }
+    while (static_cast<std::int32_t>(list.Count()) > newCount)
+        list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
+    return true;
+}
+
+UndoHistory::UndoHistory(int maxSteps, std::size_t maxBytes)
+    : m_maxSteps(std::max(maxSteps, 1))
+    , m_maxBytes(maxBytes)
+{
+}
+
+UndoHistory::~UndoHistory()
+{
+    clearRedo();
+    while (!m_undo.empty())
+        dropOldest();
+    if (m_replacedPicture)
+        release(std::move(*m_replacedPicture));
+}
+
+void UndoHistory::setPictureReleaser(std::function<void(Dib &&)> releaser)
+{
+    m_releaser = std::move(releaser);
+}
+
+void UndoHistory::release(Dib &&picture)
+{
+    if (m_releaser)
+        m_releaser(std::move(picture));
+    else
+        picture.reset();
+}
+
+void UndoHistory::reset(const TElementList &elements, std::uint32_t penColor, double lineWidth)
+{
+    clearRedo();
+    while (!m_undo.empty())
+        dropOldest();
+    if (m_replacedPicture) {
+        release(std::move(*m_replacedPicture));
+        m_replacedPicture.reset();
+    }
+    m_baseId = m_nextId++;
+    const auto count = static_cast<std::int32_t>(elements.Count());
+    m_elements.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i)
+        m_elements[static_cast<std::size_t>(i)] = elements.at(i);
+    m_penColor = penColor;
+    m_lineWidth = lineWidth;
+}
+
+void UndoHistory::pictureReplaced(Dib previous)
+{
+    if (m_replacedPicture)
+        release(std::move(previous));
+    else
+        m_replacedPicture = std::move(previous);
+}
+
+std::uint64_t UndoHistory::stateId() const
+{
+    return m_undo.empty() ? m_baseId : m_undo.back().id;
+}
+
+bool UndoHistory::checkpoint(const TElementList &elements, std::uint32_t penColor, double lineWidth)
+{
+    const auto newCount = static_cast<std::int32_t>(elements.Count());
+    const auto oldCount = static_cast<std::int32_t>(m_elements.size());
+    const std::int32_t common = std::min(newCount, oldCount);
+    std::int32_t prefix = 0;
+    while (prefix < common && sameRecord(elements.at(prefix), m_elements[prefix]))
+        ++prefix;
+    std::int32_t suffix = 0;
+    while (suffix < common - prefix
+        && sameRecord(elements.at(newCount - 1 - suffix), m_elements[oldCount - 1 - suffix]))
+        ++suffix;
+    const std::int32_t oldLen = oldCount - prefix - suffix;
+    const std::int32_t newLen = newCount - prefix - suffix;
+
+    bool elementsChanged = oldLen > 0 || newLen > 0;
+    if (elementsChanged && oldLen == newLen) {
+        elementsChanged = false;
+        for (std::int32_t i = 0; i < newLen && !elementsChanged; ++i)
+            elementsChanged = !sameDrawing(elements.at(prefix + i), m_elements[prefix + i]);
+        // Selecting and deselecting is no change of the drawing; the history simply takes the
+        // new flags over, so the next step restores them as they are now.
+        if (!elementsChanged) {
+            for (std::int32_t i = 0; i < newLen; ++i)
+                m_elements[prefix + i] = elements.at(prefix + i);
+        }
+    }
+    const bool pictureChanged = m_replacedPicture.has_value();
+    if (!elementsChanged && !pictureChanged && penColor == m_penColor && lineWidth == m_lineWidth)
+        return false;
+
+    Step step;
+    step.id = m_nextId++;
+    step.penBefore = m_penColor;
+    step.penAfter = penColor;
+    step.widthBefore = m_lineWidth;
+    step.widthAfter = lineWidth;
+    if (elementsChanged) {
+        step.offset = prefix;
+        step.before.assign(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
+        step.after.reserve(static_cast<std::size_t>(newLen));
+        for (std::int32_t i = 0; i < newLen; ++i)
+            step.after.push_back(elements.at(prefix + i));
+        m_elements.erase(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
+        m_elements.insert(m_elements.begin() + prefix, step.after.begin(), step.after.end());
+    }
+    if (pictureChanged) {
+        step.picture = std::move(*m_replacedPicture);
+        m_replacedPicture.reset();
+    }
+    step.measure();
+    m_penColor = penColor;
+    m_lineWidth = lineWidth;
+
+    clearRedo();
+    // Typing a width or stepping it with the arrows is one change, not one per digit.
+    if (step.widthOnly() && !m_undo.empty() && m_undo.back().widthOnly()) {
+        m_undo.back().widthAfter = lineWidth;
+        m_undo.back().id = step.id;
+        return true;
+    }
+    m_bytes += step.bytes;
+    m_undo.push_back(std::move(step));
+    enforceLimits();
+    return true;
+}
+
+void UndoHistory::enforceLimits()
+{
+    // The newest step always stays, so the change just made can be undone even when it alone
+    // is larger than the limit (a very large scan); its size is that of the document itself.
+    while (m_undo.size() > 1
+        && (static_cast<int>(m_undo.size() + m_redo.size()) > m_maxSteps || m_bytes > m_maxBytes))
+        dropOldest();
+}
+
+void UndoHistory::dropOldest()
+{
+    Step &oldest = m_undo.front();
+    m_baseId = oldest.id;
+    m_bytes -= oldest.bytes;
+    if (oldest.picture)
+        release(std::move(*oldest.picture));
+    m_undo.pop_front();
+}
+
+void UndoHistory::clearRedo()
+{
+    for (Step &step : m_redo) {
+        m_bytes -= step.bytes;
+        if (step.picture)
+            release(std::move(*step.picture));
+    }
+    m_redo.clear();
+}
+
+bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
+{
+    const bool back = direction == Direction::Back;
+    const std::vector<TDrawElement> &from = back ? step.after : step.before;
+    const std::vector<TDrawElement> &to = back ? step.before : step.after;
+    if (!from.empty() || !to.empty()) {
+        if (!replaceElementRange(document.elements, step.offset,
+                static_cast<std::int32_t>(from.size()), to.data(),
+                static_cast<std::int32_t>(to.size())))
+            return false;
+        m_elements.erase(m_elements.begin() + step.offset,
+            m_elements.begin() + step.offset + static_cast<std::ptrdiff_t>(from.size()));
+        m_elements.insert(m_elements.begin() + step.offset, to.begin(), to.end());
+    }
+    if (step.picture)
+        std::swap(*step.picture, document.picture);
+    document.penColor = back ? step.penBefore : step.penAfter;
+    document.lineWidth = back ? step.widthBefore : step.widthAfter;
+    m_penColor = document.penColor;
+    m_lineWidth = document.lineWidth;
+    return true;
+}
+
+bool UndoHistory::undo(UndoDocument document)
+{
+    if (m_undo.empty() || !apply(m_undo.back(), Direction::Back, document))
+        return false;
+    m_redo.push_back(std::move(m_undo.back()));
+    m_undo.pop_back();
+    return true;
+}
+
+bool UndoHistory::redo(UndoDocument document)
+{
+    if (m_redo.empty() || !apply(m_redo.back(), Direction::Forward, document))
+        return false;
+    m_undo.push_back(std::move(m_redo.back()));
+    m_redo.pop_back();
+    return true;
+}
