@@ -65,6 +65,7 @@ TMainForm::TMainForm(const QStringList &arguments, QWidget *parent)
     connectHandlers();
     connectFileMenu();
     FormCreate();
+    connectEdit();
 
     resize(920, 613);
     if (const QScreen *s = screen())
@@ -76,6 +77,7 @@ TMainForm::~TMainForm()
     // The window may be destroyed without being closed; its children still exist here.
     FormStorage1->save();
     QCoreApplication::instance()->removeEventFilter(this);
+    destroyEdit();
     FormDestroy();
 }
 
@@ -193,6 +195,7 @@ void TMainForm::FormShow()
     translateMessageTable();
     translateWindows();
     translateApplicationTitle();
+    editShown();
     OpenDialog1->setFilterPairs(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
                                                      : QString::fromUtf8(GetDIBOpenFilter()));
     // The picture is loaded once the window is on screen, so that a message about a file
@@ -262,7 +265,8 @@ bool TMainForm::LadeBild(const QString &fileName)
         m_prompts.showMessage(this, messageText(5));
         return false;
     }
-    m_picture = std::move(fresh);
+    replacePicture(std::move(fresh));
+    pictureOpened(fileName);
     Repaint();
     return true;
 }
@@ -272,6 +276,7 @@ void TMainForm::Neu1Click()
     if (!m_prompts.askYesNo(this, messageText(6), messageText(7)))
         return;
     m_elements->Clear();
+    changeCompleted();
     Repaint();
 }
 
@@ -290,6 +295,7 @@ void TMainForm::ChooseColorBtnClick()
     if (!chosen)
         return;
     Shape1->setBrushColor(*chosen);
+    changeCompleted();
     Repaint();
 }
 
@@ -300,6 +306,7 @@ void TMainForm::Shape1MouseDown()
 void TMainForm::WidthEdChange()
 {
     m_lineWidth = WidthEd->value();
+    changeCompleted();
     Repaint();
 }
 void TMainForm::ShowPicCheckClick()

@@ -20,6 +20,10 @@
 #include <memory>
 
 class ColorSwatch;
+struct EditPrompts;
+class UndoHistory;
+class QDragEnterEvent;
+class QDropEvent;
 class FileDialogComponent;
 class FormStorage;
 class QWheelEvent;
@@ -165,12 +169,41 @@ public:
     // How often the drawing was rendered afresh because the document or the view changed.
     int repaintCount() const { return m_repaintCount; }
 
+    // Undo and redo, the recovery file, the resolution from two points, lightening the
+    // picture, recent files, dropped files and shortcuts (TMainFormEdit.cpp).
+    void Rckgngig1Click();
+    void Wiederherstellen1Click();
+    void Mastabauszweipunkten1Click();
+    void FadeEdChange();
+    // Every operation that completes a change of the document calls this; the change since
+    // the previous call becomes one step of the undo history.
+    void changeCompleted();
+    // Makes `fresh` the picture; the old one is kept for undo.
+    void replacePicture(Dib fresh);
+    // Called after a project was opened or saved, or a picture opened, under this name.
+    void projectOpened(const QString &fileName);
+    void projectSaved(const QString &fileName);
+    void pictureOpened(const QString &fileName);
+    // Whether the document differs from the last saved or opened project.
+    bool isModified() const;
+    const UndoHistory &undoHistory() const;
+    EditPrompts &editPrompts();
+    QString recoveryFileName() const;
+    // The least time between two writes of the recovery file, 30 seconds unless set.
+    void setRecoveryInterval(int ms);
+    void waitForRecovery();
+    bool scalePicking() const;
+    // How much the picture is lightened on screen, in percent.
+    int fadePercent() const;
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
     QMenu *createPopupMenu() override { return nullptr; }
     void wheelEvent(QWheelEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void FormCreate();
@@ -307,4 +340,29 @@ private:
     bool m_showBufferDue = false;
     bool m_helperDue = false;
     QPoint m_helperPos;
+
+    // Editing aids (TMainFormEdit.cpp). The state is created after FormCreate and goes before
+    // FormDestroy, so a background write never outlives the picture it reads.
+    struct EditState;
+    EditState *m_edit = nullptr;
+    void connectEdit();
+    void destroyEdit();
+    void editShown();
+    QAction *namedAction(const char *name);
+    void createEditMenu();
+    void createEditToolBar();
+    void createShortcuts();
+    void zoomStep(bool in);
+    void toolEventDone();
+    void finishToolWork();
+    void stepHistory(bool back);
+    void updateEditState();
+    void scheduleRecovery();
+    void writeRecovery();
+    void offerRecovery();
+    void cancelScalePicking();
+    void scaleMouseDown(const ToolEvent &event);
+    void fillRecentMenu(QMenu *menu, bool projects);
+    void openRecent(const QString &fileName, bool project);
+    void openDropped(const QString &fileName);
 };

@@ -105,6 +105,8 @@ void TMainForm::saveprojekt(const QString &fileName)
     endProgress();
     if (!saved)
         m_prompts.showMessage(this, messageText(10));
+    else
+        projectSaved(fileName);
 }
 
 void TMainForm::openprojekt(const QString &fileName)
@@ -133,7 +135,7 @@ void TMainForm::openprojekt(const QString &fileName)
     m_elements = std::move(list);
     // A chain being drawn goes on as it was; chains carried by an area move are put down.
     documentReplaced();
-    m_picture = std::move(c.picture);
+    replacePicture(std::move(c.picture));
     Shape1->setBrushColor(fromColorRef(c.penColor));
     // WidthEd shows the width rounded to its decimals; the document keeps it exactly, within
     // the field's range.
@@ -142,6 +144,7 @@ void TMainForm::openprojekt(const QString &fileName)
         const QSignalBlocker block(WidthEd);
         WidthEd->setValue(m_lineWidth);
     }
+    projectOpened(fileName);
     Repaint();
 }
 
@@ -234,6 +237,7 @@ void TMainForm::WMUser2(std::uintptr_t wParam)
     // A scan that delivered nothing changes nothing and says nothing.
     if (fresh.isNull())
         return;
-    m_picture = std::move(fresh);
+    replacePicture(std::move(fresh));
+    changeCompleted();
     Repaint();
 }

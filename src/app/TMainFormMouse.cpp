@@ -101,7 +101,12 @@ ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
 // host, so it is handled in one place only.
 void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
 {
+    if (scalePicking()) {
+        scaleMouseDown(toolEvent(event));
+        return;
+    }
     m_tools.PaintBox1MouseDown(toolEvent(event));
+    toolEventDone();
 }
 
 void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
@@ -112,11 +117,13 @@ void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
 void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
 {
     m_tools.PaintBox1MouseUp(toolEvent(event));
+    toolEventDone();
 }
 
 void TMainForm::CloseBtnClick()
 {
     m_tools.CloseBtnClick();
+    changeCompleted();
 }
 
 void TMainForm::BreakBtnClick()
@@ -195,6 +202,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     scene.Zeiger1Down = Zeiger1->isChecked();
     scene.HandBtnDown = HandBtn->isChecked();
     scene.BufferOnly = bufferOnly;
+    scene.fadePercent = fadePercent();
     scene.devicePixelRatio = PaintBox1->devicePixelRatioF();
     if (const QScreen *s = screen())
         scene.device.screenColorDepth = s->depth();
@@ -227,8 +235,9 @@ void TMainForm::PaintBox1Paint(QPainter &painter)
     m_showBufferDue = false;
     if (m_helperDue) {
         m_helperDue = false;
-        m_helperLines.update(
-            painter, m_helperPos.x(), m_helperPos.y(), Hilfslinienanzeigen1->isChecked(), size());
+        // Picking the two points of a scale always shows the crosshair.
+        m_helperLines.update(painter, m_helperPos.x(), m_helperPos.y(),
+            Hilfslinienanzeigen1->isChecked() || scalePicking(), size());
     }
 }
 

@@ -139,7 +139,9 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         datei << a->objectName();
     EXPECT_EQ(datei.first(), QStringLiteral("Neu1"));
     EXPECT_EQ(datei.last(), QStringLiteral("Beenen1"));
-    EXPECT_EQ(datei.size(), 22);
+    // The items of the table, the DXF settings, the two-point scale and the two lists of
+    // recent files.
+    EXPECT_EQ(datei.size(), 25);
     // The DXF settings follow the two DXF exports.
     EXPECT_EQ(datei.indexOf(QStringLiteral("DXFExportEinstellungen1")),
         datei.indexOf(QStringLiteral("LinienDXFfrCNCexportierenKreisbgenkeineSplines1")) + 1);

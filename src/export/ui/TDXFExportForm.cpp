@@ -106,6 +106,15 @@ void TDXFExportForm::refreshWidth(int pictureWidth)
     DPIEDChange();
 }
 
+void TDXFExportForm::setResolution(double dpi, int pictureWidth)
+{
+    m_pictureWidth = pictureWidth;
+    DPIED->setValue(dpi);
+    // An unchanged value sends no change, but the width may belong to another picture.
+    DPIEDChange();
+    saveSettings();
+}
+
 void TDXFExportForm::DPIEDChange()
 {
     if (Updating)

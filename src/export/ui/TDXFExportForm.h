@@ -27,6 +27,10 @@ public:
     // window calls it with the current picture's width whenever it shows the dialog.
     void refreshWidth(int pictureWidth);
     int pictureWidth() const { return m_pictureWidth; }
+    // Sets the resolution as if typed into DPIED (the field clamps it and the width follows,
+    // for a picture of this many pixels) and remembers it at once, so that a crash cannot lose
+    // a resolution the user has measured.
+    void setResolution(double dpi, int pictureWidth);
 
     QSpinBox *DivideEd;
     QDoubleSpinBox *BreitEdValue;
