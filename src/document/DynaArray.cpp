@@ -101,15 +101,26 @@ unsigned char *DynaArrayBase::appendRecord()
     const std::uint32_t newCount = m_count + 1;
     const std::int64_t needed = neededBytes(newCount);
     if (needed != m_allocated) {
-        auto *block = static_cast<unsigned char *>(allocateBlock(needed));
+        unsigned char *block = nullptr;
+        if (m_storage && g_allocator == &defaultAllocator) {
+            // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
+            // copying the whole store every hundred records made a large drawing quadratic.
+            block = static_cast<unsigned char *>(needed <= INT32_MAX
+                    ? std::realloc(m_storage, static_cast<std::size_t>(needed))
+                    : nullptr);
+            if (block)
+                std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+        } else {
+            block = static_cast<unsigned char *>(allocateBlock(needed));
+            if (block && m_storage) {
+                std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+                std::free(m_storage);
+            }
+        }
         if (!block) {
             // Nothing has changed yet: the store keeps its records and the caller stops.
             reportAllocationFailure(needed);
             return nullptr;
-        }
-        if (m_storage) {
-            std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-            std::free(m_storage);
         }
         m_storage = block;
         m_allocated = static_cast<std::int32_t>(needed);

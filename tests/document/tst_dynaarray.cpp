@@ -132,6 +132,29 @@ TEST(DynaArray, DeletingTheOnlyRecordFreesStorageAndNextAppendIsZeroed)
     EXPECT_EQ(r->payload[2], 0);
 }
 
+TEST(DynaArray, LargeStoreKeepsEveryRecordAndNewBlocksStartZeroed)
+{
+    // Large stores grow in place; the records must survive every step and a block given back
+    // by a delete must come back zeroed, not with the bytes it held before.
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 200000);
+    EXPECT_EQ(store.allocatedBytes(), 2000 * kBlockBytes);
+    for (int i = 0; i < 200000; i += 997)
+        ASSERT_EQ(store.at(i).id, i);
+    for (int i = 0; i < 150; ++i)
+        store.Delete(static_cast<std::int32_t>(store.Count()) - 1);
+    EXPECT_EQ(store.allocatedBytes(), 1999 * kBlockBytes);
+    for (int i = 0; i < 51; ++i)
+        ASSERT_NE(store.Append(), nullptr);
+    EXPECT_EQ(store.allocatedBytes(), 2000 * kBlockBytes);
+    // Slots 199850 to 199899 lie in the block that was kept and still hold their old bytes;
+    // 199900 lies in the block that was given back.
+    EXPECT_EQ(store.at(199899).id, 199899);
+    EXPECT_EQ(store.at(199900).id, 0);
+    EXPECT_EQ(store.at(199900).payload[0], 0);
+}
+
 TEST(DynaArray, ReusedSlotKeepsBytesOfTheRecordLastStoredThere)
 {
     Rec *cursor = nullptr;
