@@ -199,10 +199,11 @@ void TMainForm::FormShow()
     OpenDialog1->setFilterPairs(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
                                                      : QString::fromUtf8(GetDIBOpenFilter()));
     // The picture is loaded once the window is on screen, so that a message about a file
-    // that is not a picture appears over the window instead of before it.
+    // that is not a picture appears over the window instead of before it. A project handed
+    // over by the file manager opens as a project; anything else is taken as a picture.
     if (!m_arguments.isEmpty()) {
         QMetaObject::invokeMethod(
-            this, [this] { LadeBild(m_arguments.constFirst()); }, Qt::QueuedConnection);
+            this, [this] { openDropped(m_arguments.constFirst()); }, Qt::QueuedConnection);
     }
 }
 

@@ -6,6 +6,8 @@
 #include "export/ui/TDXFExportForm.h"
 #include "i18n/ui/TTranslateForm.h"
 #include "i18n/MessageTable.h"
+#include "document/ProjectFile.h"
+#include "raster/DibRec.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -264,6 +266,30 @@ TEST_F(MainFormTest, NonPictureOnTheCommandLineKeepsTheWhitePictureAndShowsMessa
     EXPECT_EQ(prompts.messages[0], messageText(5));
     EXPECT_EQ(form->picture().width(), 320);
     EXPECT_TRUE(isAllWhite(form->picture()));
+}
+
+TEST_F(MainFormTest, ProjectOnTheCommandLineOpensAsAProject)
+{
+    // The desktop entry hands project files to the editor as its first argument.
+    TElementList elements;
+    TDrawElement *line = elements.Append();
+    ASSERT_NE(line, nullptr);
+    *line = TDrawElement {};
+    line->End = { 12, 34 };
+    TDibRec rec {};
+    newdib(rec, 6, 4, 24, nullptr, 0);
+    Dib picture(rec);
+    ASSERT_FALSE(picture.isNull());
+    const QString path = dir.filePath(QStringLiteral("drawing.LVX"));
+    ASSERT_TRUE(saveProjectFile(path, elements, picture.rec(), 0x00FF0000u, 2.5));
+
+    create({ path });
+    showForm();
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'|').toStdString();
+    ASSERT_EQ(form->elements().Count(), 1u);
+    EXPECT_EQ(form->elements().at(0).End.x, 12);
+    EXPECT_EQ(form->picture().width(), 6);
+    EXPECT_EQ(form->picture().height(), 4);
 }
 
 TEST_F(MainFormTest, OpeningAPictureReplacesItAndAFailedOneKeepsTheOld)
