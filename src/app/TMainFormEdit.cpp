@@ -154,6 +154,9 @@ void TMainForm::destroyEdit()
     // A normal end of the program leaves no recovery file behind.
     m_edit->recoveryTimer.stop();
     m_edit->recovery.wait();
+    // The history gives its pictures back while it is destroyed, after the recovery writer
+    // it would hand them to; with no write running they can simply be released.
+    m_edit->history.setPictureReleaser({});
     if (m_edit->ownsRecoveryFile)
         m_edit->recovery.discard();
     delete m_edit;
