@@ -168,12 +168,15 @@ Outcome killRepeatedly(const Target &target, int wanted, std::uint32_t seed)
     const auto whole = std::chrono::microseconds(timer.nsecsElapsed() / 3000);
     FileReader reader(std::max(versions[0].size(), versions[1].size()));
     std::mt19937 random(seed);
-    std::uniform_int_distribution<std::int64_t> moment(0, whole.count());
+    // The time a save takes varies with the machine's load (and much more under the
+    // sanitizers), so the window for the kill narrows while saves keep ending first and widens
+    // again while kills land before the file is opened.
+    std::int64_t window = whole.count();
 
-    for (int round = 0; outcome.kills < wanted && round < 3 * wanted; ++round) {
+    for (int round = 0; outcome.kills < wanted && round < 8 * wanted; ++round) {
         const int next = 1 - current;
-        const ChildEnd end =
-            saveInChild(target, path, next, std::chrono::microseconds(moment(random)));
+        const std::int64_t moment = std::uniform_int_distribution<std::int64_t>(0, window)(random);
+        const ChildEnd end = saveInChild(target, path, next, std::chrono::microseconds(moment));
         const std::string_view now = reader.read(path);
         if (now == view(versions[next])) {
             current = next;
@@ -187,9 +190,12 @@ Outcome killRepeatedly(const Target &target, int wanted, std::uint32_t seed)
             ++outcome.kills;
             if (end.wasWriting)
                 ++outcome.killsWhileWriting;
+            else
+                window = std::min<std::int64_t>(window * 9 / 8 + 1, 2 * whole.count());
         } else {
             EXPECT_TRUE(exitedWell(end)) << round;
             ++outcome.finished;
+            window = std::max<std::int64_t>(window * 7 / 8, 1000);
         }
         // Every so often a save runs to its end among the leftovers of killed ones, which
         // must not get in its way.
