@@ -173,6 +173,9 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
         return refuse(QStringLiteral("the picture size is not valid"));
 
     const std::int64_t stride = strideOf(h.biWidth, bits);
+    // A forged width and height can ask for more bytes than 64 bits can count.
+    if (stride > INT64_MAX / h.biHeight)
+        return refuse(QStringLiteral("the picture size is not valid"));
     const std::int64_t pixelBytes = stride * h.biHeight;
     if (sized && pixelBytes + kTrailerBytes > remaining())
         return refuse(
