@@ -7,6 +7,8 @@
 #include "i18n/DbfTable.h"
 #include "view/CanvasPainter.h"
 
+#include "support/TestSupport.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -32,9 +34,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        qputenv("LINOVEX_DATA_DIR", dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath("settings"));
+        linovex::test::useScratchProgramFolders(dir.path());
         form = std::make_unique<TMainForm>();
         Prompts &p = form->prompts();
         p.askYesNo = [](QWidget *, const QString &, const QString &) { return true; };

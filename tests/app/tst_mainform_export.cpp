@@ -24,9 +24,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        qputenv("LINOVEX_DATA_DIR", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
+        linovex::test::useScratchProgramFolders(m_dir.path());
         form = std::make_unique<TMainForm>();
         Prompts &p = form->prompts();
         p.showMessage = [this](QWidget *, const QString &text) { messages << text; };

@@ -41,9 +41,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        qputenv("LINOVEX_DATA_DIR", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
+        linovex::test::useScratchProgramFolders(m_dir.path());
     }
 
     std::unique_ptr<TMainForm> makeForm()

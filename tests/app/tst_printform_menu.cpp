@@ -3,6 +3,8 @@
 #include "print/PdfPages.h"
 #include "print/ui/TPrintForm.h"
 
+#include "support/TestSupport.h"
+
 #include <QAction>
 #include <QFile>
 #include <QImage>
@@ -26,9 +28,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        qputenv("LINOVEX_DATA_DIR", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath("settings"));
+        linovex::test::useScratchProgramFolders(m_dir.path());
 
         form = std::make_unique<TMainForm>();
         printForm = new TPrintForm(form.get());

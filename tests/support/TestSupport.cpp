@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSettings>
 #include <clocale>
 
 namespace linovex::test {
@@ -17,6 +18,14 @@ QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+void useScratchProgramFolders(const QString &folder)
+{
+    qputenv("LINOVEX_DATA_DIR", (folder + QLatin1String("/data")).toLocal8Bit());
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(
+        QSettings::IniFormat, QSettings::UserScope, folder + QLatin1String("/settings"));
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -15,6 +15,11 @@ QByteArray readFile(const QString &path);
 // Writes bytes to a file, replacing it; returns false when that fails.
 bool writeFile(const QString &path, const QByteArray &bytes);
 
+// Points the program's data folder (LINOVEX_DATA_DIR) at `folder`/data and its window settings
+// at INI files under `folder`/settings, so a test's main windows share nothing with the user's
+// or another test's files.
+void useScratchProgramFolders(const QString &folder);
+
 // Switches the C locale (and Qt's default locale) to one whose decimal separator is a comma
 // for the lifetime of the object, so tests can prove that numbers still use a point.
 // active() is false when no such locale is installed on the machine.
