@@ -37,6 +37,8 @@ TDibRec decodeWithQt(const QByteArray &data)
 {
     if (data.startsWith("BM") && !structureIntact(CheckedFormat::Bmp, data))
         return {};
+    if (data.startsWith("\x89PNG\r\n\x1a\n") && !structureIntact(CheckedFormat::Png, data))
+        return {};
     EndWatchingBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly))
         return {};

@@ -277,6 +277,14 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putLe16(b, 12, 20000);
                 putLe16(b, 14, 20000);
             } },
+        // A text chunk behind the pixels that claims two gigabytes in a file of a few hundred
+        // bytes: libpng would allocate and clear all of it.
+        { "rgb.png", "long-chunk.png",
+            [](QByteArray &b) {
+                QByteArray chunk("\x76\x00\x00\x00tEXtComment", 15);
+                chunk.append('\0');
+                b.insert(b.indexOf("IEND") - 4, chunk);
+            } },
     };
     for (const Forgery &f : forgeries) {
         QByteArray bytes = sample(f.sample);
