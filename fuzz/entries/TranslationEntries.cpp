@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 
 namespace linovex::fuzz {
 
@@ -42,19 +43,31 @@ std::string checkBlanks(const QString &text, const QString &result)
     return {};
 }
 
-// Looks a text up twice. In a table that may be written, the first lookup of an unknown text
-// adds its record and the second must find it instead of adding another; the table must stay
-// a table that opens again.
-std::string lookUpTwice(Translator &t, const QString &text)
+// Looks a text up three times. In a table that may be written, the first lookup of an unknown
+// text adds its record and shows the text as it is; later lookups find that record and show its
+// field trimmed of control characters like every found text, so only the first may differ from
+// the second, and only when it added the record. No lookup adds a second record, no lookup
+// makes a text with content vanish, and the table must stay a table that opens again.
+std::string lookUpRepeatedly(Translator &t, const QString &text)
 {
+    const auto recordCount = [&t] { return t.table().isOpen() ? t.table().recordCount() : 0; };
+    const int before = recordCount();
     const QString first = t.translateText(text);
     if (std::string problem = checkBlanks(text, first); !problem.empty())
         return problem;
-    const int records = t.table().isOpen() ? t.table().recordCount() : 0;
+    const int records = recordCount();
     const QString second = t.translateText(text);
-    if (second != first)
+    const QString third = t.translateText(text);
+    if (third != second || (records == before && second != first))
         return "the same text was translated differently the second time";
-    if (t.table().isOpen() && t.table().recordCount() != records)
+    if (std::string problem = checkBlanks(text, second); !problem.empty())
+        return problem;
+    const auto onlyBlanks = [](const QString &s) {
+        return std::all_of(s.begin(), s.end(), [](QChar c) { return c == u' '; });
+    };
+    if (onlyBlanks(second) && !onlyBlanks(text))
+        return "a text vanished in its translation";
+    if (recordCount() != records)
         return "a text that was just added was added again";
     return {};
 }
@@ -121,7 +134,7 @@ std::string translationTable(std::span<const std::uint8_t> data)
     for (int r = 1; r <= records; ++r)
         texts.push_back(cp1252::decode(t.table().field(r, 0)));
     for (const QString &text : texts) {
-        if (std::string problem = lookUpTwice(t, text); !problem.empty())
+        if (std::string problem = lookUpRepeatedly(t, text); !problem.empty())
             return problem;
     }
     if (options & 0x40)
@@ -158,7 +171,7 @@ std::string translateTextLookup(std::span<const std::uint8_t> data)
     Translator::setInstance(nullptr);
     if (std::string problem = checkBlanks(text, viaInstance); !problem.empty())
         return problem;
-    if (std::string problem = lookUpTwice(t, text); !problem.empty())
+    if (std::string problem = lookUpRepeatedly(t, text); !problem.empty())
         return problem;
     return checkStillUsable(t);
 }

@@ -152,10 +152,12 @@ QString Translator::translateText(const QString &text)
         // A long text's own record holds only its shortened key, which is no text to show.
         if (field == 0 && key.size() != source.size())
             return text;
-        const QByteArray value = m_table.field(recNo, field);
+        // A field of nothing but control characters counts as empty: a caption whose record
+        // holds only a stray tab or line break must not vanish from the screen.
+        const QByteArray value = trimControls(m_table.field(recNo, field));
         if (value.isEmpty())
             return text;
-        return QString(lead, u' ') + cp1252::decode(trimControls(value)) + QString(trail, u' ');
+        return QString(lead, u' ') + cp1252::decode(value) + QString(trail, u' ');
     }
     if (m_table.isReadOnly())
         return text;

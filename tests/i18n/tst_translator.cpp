@@ -36,6 +36,18 @@ TEST_F(TranslatorTest, blanksAroundTheKeyArePutBackAroundTheTrimmedTranslation)
     EXPECT_EQ(records(), 3);
 }
 
+TEST_F(TranslatorTest, aFieldOfControlCharactersOnlyCountsAsEmpty)
+{
+    // Whether the translator left a stray line break or the text itself is a control
+    // character: the caption shows its own text rather than vanishing.
+    setTranslation("Linie", 1, "\r\n");
+    EXPECT_EQ(tr().translateText(" Linie"), " Linie");
+    tr().setLanguageIndex(0);
+    EXPECT_EQ(tr().translateText("  \x1e"), "  \x1e");
+    EXPECT_EQ(tr().translateText("  \x1e"), "  \x1e");
+    EXPECT_EQ(records(), 4);
+}
+
 TEST_F(TranslatorTest, emptyAndBlankTextsAreNeitherLookedUpNorStored)
 {
     EXPECT_EQ(tr().translateText(""), "");
