@@ -100,6 +100,9 @@ def build(times, counters):
     tab.ratio(3, "slowest / fastest picture zoom",
               max(known) / min(known) if len(known) == len(zooms) else None, "<= 1.5",
               lambda v: v <= 1.5)
+    for z in zooms:
+        tab.info(3, "  first paint after a view change, zoom %d (median)" % z,
+                 "BM_ScalePicture/zoom:%d" % z)
     tab.time(3, "repaint 10,000 elements, zoom 100 (median)", "BM_RepaintDrawing/elements:10000", 16)
     tab.info(3, "repaint 100,000 elements, zoom 100 (median)", "BM_RepaintDrawing/elements:100000")
 

@@ -4,13 +4,13 @@
 #include "document/Chain.h"
 #include "i18n/Translator.h"
 #include "raster/DibRec.h"
-#include "view/ViewTransform.h"
-
 #include "tools/LeftCtrlTracker.h"
 #include "tools/ToolController.h"
 #include "tools/ToolHost.h"
+#include "view/CanvasPainter.h"
 #include "view/HelperLines.h"
 #include "view/ViewNavigation.h"
+#include "view/ViewTransform.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -134,7 +134,6 @@ private:
     TPrintForm *m_printForm = nullptr;
 
 public:
-
     // Handlers of the components, named after the component and its event.
     void Neu1Click();
     void Bildffnen1Click();
@@ -278,6 +277,7 @@ private:
     QString ExeDir;
     Dib m_picture;
     QImage m_backBuffer;
+    TPictureLayer m_pictureLayer; // the ground with the picture, reused while it holds
     TDrawElement *CurElement = nullptr;
     std::unique_ptr<TElementList> m_elements;
 

@@ -194,6 +194,8 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
 {
     TPaintScene scene;
     scene.picture = &m_picture.rec();
+    scene.pictureSerial = m_picture.serial();
+    scene.pictureLayer = &m_pictureLayer;
     scene.elements = m_elements.get();
     scene.penColor = penColor();
     scene.lineWidth = lineWidth();

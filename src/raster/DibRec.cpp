@@ -3,6 +3,7 @@
 #include "raster/DibLimits.h"
 
 #include <QFile>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -301,5 +302,12 @@ void Dib::reset(TDibRec rec)
 {
     const TDibRec old = m_rec;
     m_rec = rec;
+    m_serial = serialFor(rec);
     deldib(old);
+}
+
+std::uint64_t Dib::serialFor(const TDibRec &rec)
+{
+    static std::atomic<std::uint64_t> last { 0 };
+    return rec.Bits ? ++last : 0;
 }

@@ -94,17 +94,22 @@ public:
     Dib() = default;
     explicit Dib(TDibRec rec)
         : m_rec(rec)
+        , m_serial(serialFor(rec))
     {
     }
     ~Dib() { reset(); }
     Dib(Dib &&other) noexcept
-        : m_rec(other.release())
+        : m_serial(other.m_serial)
     {
+        m_rec = other.release();
     }
     Dib &operator=(Dib &&other) noexcept
     {
-        if (this != &other)
+        if (this != &other) {
+            const std::uint64_t serial = other.m_serial;
             reset(other.release());
+            m_serial = serial;
+        }
         return *this;
     }
     Dib(const Dib &) = delete;
@@ -115,6 +120,11 @@ public:
     static Dib open(const QString &fileName);
 
     bool isNull() const { return m_rec.Bits == nullptr; }
+    // A number that no other picture of this process has had, kept through moves; 0 while
+    // there are no pixels. Whoever keeps something made from the pixels can tell by it whether
+    // the picture is still the same one, which a pointer cannot: a new picture may be given
+    // the memory of one just freed.
+    std::uint64_t serial() const { return m_serial; }
     const TDibRec &rec() const { return m_rec; }
     int width() const { return m_rec.BitmapInfo ? m_rec.BitmapInfo->bmiHeader.biWidth : 0; }
     int height() const { return m_rec.BitmapInfo ? m_rec.BitmapInfo->bmiHeader.biHeight : 0; }
@@ -127,9 +137,13 @@ public:
     {
         TDibRec r = m_rec;
         m_rec = {};
+        m_serial = 0;
         return r;
     }
 
 private:
+    static std::uint64_t serialFor(const TDibRec &rec);
+
     TDibRec m_rec;
+    std::uint64_t m_serial = 0;
 };

@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -311,6 +312,13 @@ void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
     }
 }
 
+// Copies all pixels of one buffer into another of the same size and format.
+void copyPixels(QImage &to, const QImage &from)
+{
+    const qsizetype bytes = std::min(to.sizeInBytes(), from.sizeInBytes());
+    std::memcpy(to.bits(), from.constBits(), static_cast<std::size_t>(bytes));
+}
+
 } // namespace
 
 void endpunkt(QPainter &canvas, int x, int y, const QColor &colour, bool HandBtnDown)
@@ -354,40 +362,65 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
     // draws over the buffer or shows it works in logical pixels.
     backBuffer.setDevicePixelRatio(1);
 
-    {
+    const TViewTransform &v = scene.view;
+    const TDibRec *shown =
+        scene.ShowPicCheck && scene.picture && scene.picture->Bits && scene.picture->BitmapInfo
+        ? scene.picture
+        : nullptr;
+    TPictureLayer *layer = shown && scene.pictureSerial != 0 ? scene.pictureLayer : nullptr;
+    const TPictureLayer::Key key { scene.pictureSerial, deviceSize, ratio, v.zoom, v.scrollX,
+        v.scrollY, std::clamp(scene.fadePercent, 0, 90), scene.device.isPrinter,
+        scene.device.canDibToDevice, scene.device.acceptsStretch, scene.device.screenColorDepth };
+
+    if (layer && layer->valid && layer->key == key) {
+        copyPixels(backBuffer, layer->image);
+        result.picture = layer->picture;
+        ++layer->reuses;
+    } else {
         QPainter p(&backBuffer);
         p.setRenderHint(QPainter::Antialiasing, false);
         p.fillRect(backBuffer.rect(), Qt::white);
-
-        const TViewTransform &v = scene.view;
-        if (scene.ShowPicCheck && scene.picture && scene.picture->Bits
-            && scene.picture->BitmapInfo) {
-            const int w = scene.picture->BitmapInfo->bmiHeader.biWidth;
-            const int h = scene.picture->BitmapInfo->bmiHeader.biHeight;
+        if (shown) {
+            const int w = shown->BitmapInfo->bmiHeader.biWidth;
+            const int h = shown->BitmapInfo->bmiHeader.biHeight;
             const auto dev = [ratio](long long logical) {
                 return RoundEven(static_cast<long double>(logical) * ratio);
             };
             const QRect picture(dev(-static_cast<long long>(v.scrollX)),
                 dev(-static_cast<long long>(v.scrollY)), dev(v.lengthToScreen(w)),
                 dev(v.lengthToScreen(h)));
-            result.picture =
-                DrawDibScaled(p, picture.x(), picture.y(), picture.width(), picture.height(),
-                    *scene.picture, 0, 0, w, h, false, SRCCOPY, false, nullptr, scene.device);
+            result.picture = DrawDibScaled(p, picture.x(), picture.y(), picture.width(),
+                picture.height(), *shown, 0, 0, w, h, false, SRCCOPY, false, nullptr, scene.device);
+            p.end();
             if (scene.fadePercent > 0 && result.picture.path != TScaledPath::None)
-                fadePicture(backBuffer, picture, std::min(scene.fadePercent, 90));
+                fadePicture(backBuffer, picture, key.fadePercent);
         }
+        if (layer) {
+            layer->valid = false;
+            if (layer->image.size() != backBuffer.size()
+                || layer->image.format() != backBuffer.format())
+                layer->image = QImage(backBuffer.size(), backBuffer.format());
+            if (!layer->image.isNull()) {
+                copyPixels(layer->image, backBuffer);
+                layer->picture = result.picture;
+                layer->key = key;
+                layer->valid = true;
+            }
+        }
+    }
 
-        if (scene.elements) {
-            p.setBrush(Qt::NoBrush);
-            // Logical pixels become blocks of device pixels with strokes through their
-            // centres, as in ElementPainter::dev.
-            const double half = (ratio - 1) / 2;
-            p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
-            ElementPainter painter(p, backBuffer, areaSize, ratio, scene);
-            const auto count = static_cast<std::int32_t>(scene.elements->Count());
-            for (std::int32_t i = 0; i < count; ++i)
-                painter.paint(*scene.elements, i);
-        }
+    if (scene.elements) {
+        QPainter p(&backBuffer);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrush(Qt::NoBrush);
+        // Logical pixels become blocks of device pixels with strokes through their
+        // centres, as in ElementPainter::dev.
+        const double half = (ratio - 1) / 2;
+        p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
+        ElementPainter painter(p, backBuffer, areaSize, ratio, scene);
+        const auto count = static_cast<std::int32_t>(scene.elements->Count());
+        for (std::int32_t i = 0; i < count; ++i)
+            painter.paint(*scene.elements, i);
     }
     backBuffer.setDevicePixelRatio(ratio);
     return result;

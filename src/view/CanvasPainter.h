@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QSize>
 
+struct TPictureLayer;
+
 // Everything the drawing area shows, as the main window holds it at the moment of a paint.
 struct TPaintScene
 {
@@ -30,6 +32,39 @@ struct TPaintScene
     // "Bild aufhellen", 0 to 90: the picture is painted over with white at this opacity, on
     // screen only, so the traced lines stand out. 0 leaves the picture as it is.
     int fadePercent = 0;
+    // Where the white ground with the picture is kept from one paint to the next, and the
+    // picture's Dib::serial() that tells whether it is still the same picture. Without either
+    // (a serial of 0), every paint scales the picture afresh.
+    TPictureLayer *pictureLayer = nullptr;
+    std::uint64_t pictureSerial = 0;
+};
+
+// The white ground with the picture on it, as the last paint left it, and what that paint was
+// made of. While the picture, its place and size on the screen, the fading and the display stay
+// the same, a paint copies this instead of scaling the picture again: the many repaints while a
+// line follows the mouse then cost one copy, whatever the zoom.
+struct TPictureLayer
+{
+    struct Key
+    {
+        std::uint64_t serial = 0;
+        QSize size;
+        double ratio = 0;
+        double zoom = 0;
+        int scrollX = 0;
+        int scrollY = 0;
+        int fadePercent = 0;
+        bool isPrinter = false;
+        bool canDibToDevice = false;
+        bool acceptsStretch = false;
+        int screenColorDepth = 0;
+        bool operator==(const Key &) const = default;
+    };
+    QImage image;
+    TScaledDrawResult picture;
+    Key key;
+    bool valid = false;
+    int reuses = 0; // paints that copied the layer, for tests
 };
 
 struct TPaintResult

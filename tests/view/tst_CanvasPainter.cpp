@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
 
@@ -261,6 +262,80 @@ TEST(CanvasPainter, FadeLightensOnlyThePictureAndNothingAtZero)
     f.scene.fadePercent = 0;
     f.paint(QSize(60, 40));
     EXPECT_EQ(f.buffer, plain);
+}
+
+// The kept ground with the picture must give exactly what a fresh paint gives, must never keep
+// the drawing of an earlier paint, and must be made again whenever anything it shows changed.
+TEST(CanvasPainter, KeptPictureLayerPaintsWhatAFreshPaintPaints)
+{
+    Dib pic = Dib::create(50, 40, 24);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 150; ++x)
+            pic.rec().Bits[y * pic.rec().BytesPerLine + x] =
+                static_cast<std::uint8_t>(x * 5 + y * 3);
+    Dib other = Dib::create(50, 40, 24);
+    ASSERT_NE(pic.serial(), other.serial());
+    ASSERT_NE(pic.serial(), 0u);
+
+    Fixture kept { element(KindLine, 0, { 5, 20 }, { 35, 20 }) };
+    Fixture fresh { element(KindLine, 0, { 5, 20 }, { 35, 20 }) };
+    TPictureLayer layer;
+    for (Fixture *f : { &kept, &fresh }) {
+        f->scene.picture = &pic.rec();
+        f->scene.ShowPicCheck = true;
+    }
+    kept.scene.pictureLayer = &layer;
+    kept.scene.pictureSerial = pic.serial();
+    auto same = [&](QSize size = QSize(70, 50)) {
+        kept.paint(size);
+        fresh.paint(size);
+        return kept.buffer == fresh.buffer;
+    };
+
+    EXPECT_TRUE(same());
+    EXPECT_EQ(layer.reuses, 0);
+    // A new line on top, the node tool: the ground is reused and the old drawing is gone.
+    kept.list.Get(0)->Start = fresh.list.Get(0)->Start = { 5, 5 };
+    kept.scene.Zeiger1Down = fresh.scene.Zeiger1Down = true;
+    EXPECT_TRUE(same());
+    EXPECT_EQ(layer.reuses, 1);
+
+    // Each change of what the ground shows makes it again.
+    const auto changes = std::initializer_list<std::function<void(TPaintScene &)>> {
+        [](TPaintScene &s) { s.view.zoom = 250; },
+        [](TPaintScene &s) { s.view.scrollX = 7; },
+        [](TPaintScene &s) { s.view.scrollY = -3; },
+        [](TPaintScene &s) { s.fadePercent = 40; },
+        [](TPaintScene &s) { s.device.screenColorDepth = 8; },
+        [](TPaintScene &s) { s.devicePixelRatio = 2; },
+        [&](TPaintScene &s) { s.picture = &other.rec(); },
+    };
+    for (const auto &change : changes) {
+        change(kept.scene);
+        change(fresh.scene);
+        kept.scene.pictureSerial =
+            kept.scene.picture == &other.rec() ? other.serial() : pic.serial();
+        EXPECT_TRUE(same());
+        EXPECT_EQ(layer.reuses, 1);
+    }
+    EXPECT_TRUE(same(QSize(71, 50)));
+    EXPECT_EQ(layer.reuses, 1);
+    EXPECT_TRUE(same(QSize(71, 50)));
+    EXPECT_EQ(layer.reuses, 2);
+
+    // Hiding the picture paints white, and showing it again may reuse the ground.
+    kept.scene.ShowPicCheck = fresh.scene.ShowPicCheck = false;
+    EXPECT_TRUE(same(QSize(71, 50)));
+    kept.scene.ShowPicCheck = fresh.scene.ShowPicCheck = true;
+    EXPECT_TRUE(same(QSize(71, 50)));
+    EXPECT_EQ(layer.reuses, 3);
+
+    // A picture that moved into another Dib keeps its serial; a replaced one does not.
+    Dib moved = std::move(other);
+    EXPECT_EQ(moved.serial(), kept.scene.pictureSerial);
+    EXPECT_EQ(other.serial(), 0u);
+    moved.reset(Dib::create(50, 40, 24).release());
+    EXPECT_NE(moved.serial(), kept.scene.pictureSerial);
 }
 
 TEST(CanvasPainter, HighDensityBufferIsSharpAndKeepsLogicalPositions)
