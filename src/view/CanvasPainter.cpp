@@ -83,6 +83,20 @@ QRect spanning(QPoint a, QPoint b)
 // pixel ratio, where each logical pixel of the ring becomes a block of device pixels.
 void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
 {
+    if (buffer.ratio == 1 && x - d >= 0 && y - d >= 0 && x + d < buffer.width
+        && y + d < buffer.height) {
+        // Wholly inside: the two rows and the two columns without any cutting.
+        QRgb *top = buffer.line(y - d) + x - d;
+        QRgb *bottom = buffer.line(y + d) + x - d;
+        std::fill(top, top + 2 * d + 1, colour);
+        std::fill(bottom, bottom + 2 * d + 1, colour);
+        for (int row = y - d + 1; row < y + d; ++row) {
+            QRgb *line = buffer.line(row);
+            line[x - d] = colour;
+            line[x + d] = colour;
+        }
+        return;
+    }
     buffer.fill(QRect(x - d, y - d, 2 * d + 1, 1), colour);
     buffer.fill(QRect(x - d, y + d, 2 * d + 1, 1), colour);
     buffer.fill(QRect(x - d, y - d + 1, 1, 2 * d - 1), colour);

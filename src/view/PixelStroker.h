@@ -14,8 +14,8 @@
 // where drawing-area point (x, y) stands for the centre of pixel (x, y). That is how the
 // raster painter fills an aliased round-capped stroke, so a straight segment comes out
 // pixel for pixel as QPainter draws it, apart from single pixels whose centre lies on the
-// stroke's very edge. Curves are flattened first, within a fifth of a pixel, which moves no
-// pixel a user could see.
+// stroke's very edge. Curves are flattened first, within a quarter of a pixel as the
+// painter flattens them, which moves no pixel a user could see.
 class PixelStroker
 {
 public:
