@@ -70,15 +70,13 @@ void BM_RepaintPicture(benchmark::State &state)
         benchmark::DoNotOptimize(buffer.constBits());
     }
 }
-BENCHMARK(BM_RepaintPicture)
-    ->ArgName("zoom")
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(30000)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+// The zooms a user reaches, from a whole page on the screen to single pixels as blocks.
+void atEveryZoom(benchmark::internal::Benchmark *b)
+{
+    b->ArgName("zoom")->Arg(10)->Arg(100)->Arg(1000)->Arg(30000);
+    b->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+}
+BENCHMARK(BM_RepaintPicture)->Apply(atEveryZoom);
 
 // The first paint after the view changed (a zoom, a scroll): the picture is scaled afresh.
 void BM_ScalePicture(benchmark::State &state)
@@ -92,15 +90,7 @@ void BM_ScalePicture(benchmark::State &state)
         benchmark::DoNotOptimize(buffer.constBits());
     }
 }
-BENCHMARK(BM_ScalePicture)
-    ->ArgName("zoom")
-    ->Arg(10)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(30000)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ScalePicture)->Apply(atEveryZoom);
 
 void BM_RepaintDrawing(benchmark::State &state)
 {
@@ -128,4 +118,3 @@ BENCHMARK(BM_RepaintDrawing)
     ->ReportAggregatesOnly(true);
 
 } // namespace
-
