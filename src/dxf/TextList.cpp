@@ -1,10 +1,16 @@
 #include "dxf/TextList.h"
 
+#include <algorithm>
+
 std::string &TextList::current(std::size_t needed)
 {
     if (m_blocks.empty() || m_blocks.back().size() + needed > m_blocks.back().capacity()) {
+        // Blocks start small and double up to BlockSize, so that a short list (a table, the
+        // end of the file, a small drawing) does not take a megabyte.
+        const std::size_t next =
+            m_blocks.empty() ? FirstBlockSize : std::min(2 * m_blocks.back().capacity(), BlockSize);
         m_blocks.emplace_back();
-        m_blocks.back().reserve(needed > BlockSize ? needed : BlockSize);
+        m_blocks.back().reserve(std::max(needed, next));
     }
     return m_blocks.back();
 }
@@ -33,8 +39,11 @@ void TextList::endLine(std::size_t lines)
 void TextList::clear()
 {
     if (!m_blocks.empty()) {
-        m_blocks.resize(1);
-        m_blocks.front().clear();
+        // The last block is the largest; it takes the lines to come.
+        std::string kept = std::move(m_blocks.back());
+        kept.clear();
+        m_blocks.clear();
+        m_blocks.push_back(std::move(kept));
     }
     m_lineCount = 0;
 }

@@ -7,12 +7,13 @@
 #include <vector>
 
 // A list of text lines that becomes part of a DXF file. The lines are kept as file bytes,
-// each already followed by carriage return and line feed, in blocks of about a megabyte, so
-// a large drawing is never copied when the list grows and takes little more memory than the
-// file it produces.
+// each already followed by carriage return and line feed, in blocks of up to about a megabyte,
+// so a large drawing is never copied when the list grows and takes little more memory than
+// the file it produces.
 class TextList
 {
 public:
+    static constexpr std::size_t FirstBlockSize = 1 << 12;
     static constexpr std::size_t BlockSize = 1 << 20;
 
     void add(std::string_view line);
@@ -23,7 +24,7 @@ public:
     std::string &beginLine(std::size_t length = 0);
     void endLine(std::size_t lines = 1);
 
-    // Empties the list but keeps its first block, so a list that is filled and written out
+    // Empties the list but keeps its largest block, so a list that is filled and written out
     // over and over reuses the same memory.
     void clear();
     bool empty() const { return m_lineCount == 0; }

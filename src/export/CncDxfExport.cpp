@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QSaveFile>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -26,8 +27,10 @@ static_assert(std::size(FixedOpening) == 50);
 
 constexpr const char *FixedClosing[] = { "  0", "ENDSEC", "  0", "EOF" };
 
-// The text is handed to the device in blocks of at most this size.
+// The text is handed to the device in blocks of at most this size. The buffer starts small and
+// doubles up to it, so a small drawing does not clear a megabyte it never uses.
 constexpr std::size_t FlushSize = 1 << 20;
+constexpr std::size_t FirstBufferSize = 1 << 14;
 
 constexpr std::string_view PolylineHead = "0\r\nPOLYLINE\r\n8\r\n0\r\n66\r\n1\r\n";
 constexpr std::string_view SeqEnd = "0\r\nSEQEND\r\n";
@@ -88,7 +91,7 @@ CncDxfExport::CncDxfExport(const DxfExportParams &params, QIODevice &device)
     , m_q(params.scaleDivisor())
     , m_pieces(params.effectivePieces())
 {
-    m_text.resize(FlushSize);
+    m_text.resize(FirstBufferSize);
 }
 
 bool CncDxfExport::write(TElementList &list)
@@ -331,7 +334,11 @@ void CncDxfExport::writeFixedOpening()
 
 void CncDxfExport::makeRoom(std::size_t length)
 {
-    if (m_used + length > m_text.size())
+    if (m_used + length <= m_text.size())
+        return;
+    if (m_text.size() < FlushSize)
+        m_text.resize(std::max(std::min(2 * m_text.size(), FlushSize), m_used + length));
+    else
         flush();
     if (length > m_text.size())
         m_text.resize(length);

@@ -1,4 +1,5 @@
 #include "dxf/DXFExport.h"
+#include "dxf/TextList.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -291,4 +292,37 @@ TEST(DxfDocument, LargeDocumentStreamsEveryEntityOnceInOrder)
                   + std::to_string(count - 1) + "\r\n 20\r\n4\r\n"),
         std::string::npos);
     EXPECT_TRUE(text.ends_with("  0\r\nEOF\r\n"));
+}
+
+// The list grows in blocks of rising size; neither the growth nor a clear between two rounds of
+// writing may lose, reorder or repeat a byte, and a line longer than a whole block still fits.
+TEST(TextList, KeepsEveryLineInOrderAcrossBlocksAndRounds)
+{
+    TextList list;
+    std::string expected;
+    for (int round = 0; round < 2; ++round) {
+        list.clear();
+        expected.clear();
+        for (int i = 0; i < 60000; ++i) {
+            const std::string line = std::to_string(i * 7919 + round);
+            list.add(line);
+            expected += line + "\r\n";
+        }
+        std::string &open = list.beginLine();
+        open += "10\r\n3.5";
+        list.endLine(2);
+        expected += "10\r\n3.5\r\n";
+        const std::string huge(TextList::BlockSize + 3, 'x');
+        list.add(huge);
+        expected += huge + "\r\n";
+        EXPECT_EQ(list.lineCount(), 60003u);
+        EXPECT_EQ(list.byteCount(), expected.size());
+        EXPECT_EQ(list.text(), expected);
+        std::ostringstream out;
+        list.writeTo(out);
+        EXPECT_EQ(out.str(), expected);
+    }
+    list.clear();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.text(), "");
 }
