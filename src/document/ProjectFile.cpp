@@ -138,10 +138,13 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
     ProjectReadResult result;
     ProjectContents &c = result.contents;
     // A sequential device cannot tell how much is left, so the list grows only as records
-    // really arrive: a forged count then costs one piece of memory, not gigabytes.
-    constexpr std::int32_t kPiece = 1 << 16;
+    // really arrive, in pieces that start small and double: a forged count then costs about
+    // as much memory as the records that did arrive, not gigabytes.
+    std::int32_t piece = 1 << 10;
+    constexpr std::int32_t kLargestPiece = 1 << 16;
     for (std::int32_t done = 0; done < count;) {
-        const std::int32_t n = sized ? count : std::min(kPiece, count - done);
+        const std::int32_t n = sized ? count : std::min(piece, count - done);
+        piece = std::min(2 * piece, kLargestPiece);
         c.elements.resize(static_cast<std::size_t>(done) + static_cast<std::size_t>(n));
         if (!readAll(in, c.elements.data() + done, n * kElementBytes))
             return refuse(QStringLiteral("the file holds fewer elements than it announces"));

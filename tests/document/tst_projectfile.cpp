@@ -67,6 +67,32 @@ template <typename T> T valueAt(const QByteArray &bytes, qsizetype offset)
     return v;
 }
 
+// A device that reads front to back only, like a pipe: its size is unknown to the reader.
+class PipeDevice : public QIODevice
+{
+public:
+    explicit PipeDevice(const QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min<qint64>(maxSize, m_bytes.size() - m_pos);
+        std::memcpy(data, m_bytes.constData() + m_pos, static_cast<std::size_t>(n));
+        m_pos += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_pos = 0;
+};
+
 } // namespace
 
 TEST(ProjectFile, StartUpDocumentLayout)
@@ -234,6 +260,40 @@ TEST(ProjectFile, DamagedCountsAndHeadersAreRefusedBeforeAllocating)
     const double nan = std::nan("");
     std::memcpy(nanWidth.data() + nanWidth.size() - 8, &nan, 8);
     EXPECT_FALSE(load(nanWidth).ok);
+}
+
+// Read from a pipe, the elements arrive in pieces of growing size; every record must come
+// through whole and in order across the pieces, and a count the pipe does not deliver is
+// refused like a short file.
+TEST(ProjectFile, PipeReadsElementsAcrossPiecesAndRefusesAForgedCount)
+{
+    TDrawElement *cur = nullptr;
+    TElementList list(&cur);
+    for (int i = 0; i < 5000; ++i)
+        *list.Append() = element(i % 10, i % 4, i * 0.5);
+    Dib pic = whitePicture(3, 2);
+    QByteArray bytes = save(list, pic.rec(), 0x00123456, 2.5);
+
+    PipeDevice pipe(bytes);
+    const ProjectReadResult read = readProject(pipe);
+    ASSERT_TRUE(read.ok) << read.reason.toStdString();
+    ASSERT_EQ(read.contents.elements.size(), 5000u);
+    for (int i = 0; i < 5000; i += 509) {
+        const TDrawElement expected = element(i % 10, i % 4, i * 0.5);
+        EXPECT_EQ(std::memcmp(&read.contents.elements[static_cast<std::size_t>(i)], &expected,
+                      sizeof expected),
+            0)
+            << i;
+    }
+    EXPECT_EQ(read.contents.penColor, 0x00123456u);
+
+    const std::int32_t forged = 100'000'000;
+    std::memcpy(bytes.data(), &forged, sizeof forged);
+    PipeDevice forgedPipe(bytes);
+    const ProjectReadResult refused = readProject(forgedPipe);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.reason.contains(QLatin1String("fewer elements")))
+        << refused.reason.toStdString();
 }
 
 TEST(ProjectFile, ElementsWithCoordinatesThatAreNotNumbersAreRefused)
