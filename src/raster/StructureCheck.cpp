@@ -74,13 +74,21 @@ bool pcxIntact(const Bytes &b)
 {
     if (b.size() < 128 || b.at(0) != 0x0A)
         return false;
+    const qint64 width = qint64(b.le16(8)) - qint64(b.le16(4)) + 1;
     const qint64 height = qint64(b.le16(10)) - qint64(b.le16(6)) + 1;
+    const qint64 bits = b.at(3);
     const qint64 planes = b.at(65);
     const qint64 lineBytes = b.le16(66);
-    if (height <= 0 || planes == 0 || lineBytes == 0)
+    if (width <= 0 || height <= 0 || planes == 0 || lineBytes == 0)
+        return false;
+    // Each plane's line must hold the picture's width: FreeImage sizes its line buffer by the
+    // header's line length but fills it for the whole width.
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8)
+        return false;
+    if (lineBytes * 8 < width * bits)
         return false;
     qint64 end = b.size();
-    if (b.at(3) == 8 && planes == 1) {
+    if (bits == 8 && planes == 1) {
         // 256-colour pictures keep their palette in the last 769 bytes, after a 12.
         if (b.size() < 128 + 769 || b.at(b.size() - 769) != 0x0C)
             return false;

@@ -277,6 +277,10 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putLe16(b, 12, 20000);
                 putLe16(b, 14, 20000);
             } },
+        // A line length far shorter than the width: the decoder's line buffer is sized by the
+        // one and filled for the other.
+        { "rgb24.pcx", "short-line.pcx", [](QByteArray &b) { putLe16(b, 66, 2); } },
+        { "pal8.pcx", "short-line8.pcx", [](QByteArray &b) { putLe16(b, 66, 1); } },
         // A text chunk behind the pixels that claims two gigabytes in a file of a few hundred
         // bytes: libpng would allocate and clear all of it.
         { "rgb.png", "long-chunk.png",
