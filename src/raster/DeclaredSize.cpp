@@ -1,5 +1,7 @@
 #include "raster/DeclaredSize.h"
 
+#include <algorithm>
+
 namespace {
 
 // Bounds-checked big- and little-endian reads; out-of-range reads give 0 and clear `ok`.
@@ -56,8 +58,15 @@ DeclaredSize gifSize(const Reader &r)
     for (int guard = 0; guard < 10000 && r.has(pos, 1); ++guard) {
         const std::uint32_t kind = r.u8(pos);
         if (kind == 0x2C) {
-            if (r.has(pos, 10))
-                size = larger(size, r.le16(pos + 5), r.le16(pos + 7));
+            // Decoders may grow their canvas to hold a frame that reaches past the logical
+            // screen (Qt does so for a screen without height), so the frame counts with its
+            // position.
+            if (r.has(pos, 10)) {
+                const std::int64_t right = std::int64_t(r.le16(pos + 1)) + r.le16(pos + 5);
+                const std::int64_t bottom = std::int64_t(r.le16(pos + 3)) + r.le16(pos + 7);
+                size = { true, std::max<std::int64_t>(size.width, right),
+                    std::max<std::int64_t>(size.height, bottom) };
+            }
             break;
         }
         if (kind != 0x21)

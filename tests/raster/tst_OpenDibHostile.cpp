@@ -277,6 +277,15 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putLe16(b, 12, 20000);
                 putLe16(b, 14, 20000);
             } },
+        // A screen without height and a frame placed far below it: a decoder that grows its
+        // canvas to hold the frame fills 2000 x 30000 pixels for a file of a few hundred bytes.
+        { "gif.gif", "frame-far-below.gif",
+            [](QByteArray &b) {
+                putLe16(b, 6, 2000);
+                putLe16(b, 8, 0);
+                const int descriptor = b.indexOf(',');
+                putLe16(b, descriptor + 3, 30000);
+            } },
         // A line length far shorter than the width: the decoder's line buffer is sized by the
         // one and filled for the other.
         { "rgb24.pcx", "short-line.pcx", [](QByteArray &b) { putLe16(b, 66, 2); } },
