@@ -46,6 +46,11 @@ constexpr std::size_t MaxSegmentText = SeqEnd.size() + PolylineHead.size()
 // points of a piece count as one straight line.
 constexpr double CollinearLimit = 1E-8;
 
+// The largest coordinate whose 15-digit text still reads back as a number: from
+// 1.797693134862315E308 on, the text rounds up to 1.79769313486232E308, which lies beyond the
+// largest double, and a reader takes it for infinity.
+constexpr double LargestWritable = 1.79769313486231E308;
+
 // sin and cos of j x 22.5 degrees. At the quarter turns they are exactly 0 and +-1, so the outline
 // passes exactly through the middles of the rectangle's sides and ends exactly where it began;
 // the library functions give values like 1.2E-16 there, which would leave the contour a hair open.
@@ -82,6 +87,12 @@ double ellipseCos(int j)
 bool finite(TPointD p)
 {
     return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+// False for not-a-number and infinity too.
+bool writable(double v)
+{
+    return std::fabs(v) <= LargestWritable;
 }
 
 } // namespace
@@ -179,11 +190,10 @@ double CncDxfExport::bezierPoint(double p0, double p1, double p2, double p3, dou
 void CncDxfExport::writeSegment(
     double startX, double startY, double endX, double endY, double bulge)
 {
-    // A point that is not a finite number (a damaged project, coordinates beyond the range of a
-    // double after scaling) cannot be cut; the segment is left out rather than written as text a
-    // machine would misread.
-    if (!std::isfinite(startX) || !std::isfinite(startY) || !std::isfinite(endX)
-        || !std::isfinite(endY))
+    // A point that is not a finite number, or whose text would not read back as one (a damaged
+    // project, coordinates at the edge of the range of a double after scaling), cannot be cut;
+    // the segment is left out rather than written as text a machine would misread.
+    if (!writable(startX) || !writable(startY) || !writable(endX) || !writable(endY))
         return;
     if (!std::isfinite(bulge))
         bulge = 0;

@@ -344,6 +344,28 @@ TEST(CncDxf, DegenerateAndHugeInputNeverWritesNonNumbers)
     EXPECT_TRUE(lineFound);
 }
 
+// Near the largest double, the 15-digit text of a coordinate can round beyond it, and a reader
+// takes 1.79769313486232E308 for infinity. Such segments are left out like non-numbers; the
+// largest coordinate that reads back is still written.
+TEST(CncDxf, CoordinatesWhoseTextWouldOverflowAreLeftOut)
+{
+    const double top = std::numeric_limits<double>::max();
+    const double firstOverflowing = 1.797693134862315e308;
+    const double largestKept = 1.79769313486231e308;
+    TElementList list;
+    append(list, element(KindLine, 0, { top, 0 }, { 1, 0 }));
+    append(list, element(KindLine, 0, { 2, 0 }, { 3, -firstOverflowing }));
+    append(list, element(KindLine, 0, { 4, 0 }, { -largestKept, 5 }));
+    DxfExportParams p;
+    p.dpi = 1; // inches at one pixel per inch: the coordinates pass unscaled
+    p.millimetres = false;
+    const QList<Vertex> v = vertices(cncDxfBytes(list, p));
+    ASSERT_EQ(v.size(), 2);
+    EXPECT_EQ(v[0].x, "4");
+    EXPECT_EQ(v[1].x, "-1.79769313486231E308");
+    EXPECT_EQ(v[1].y, "-5");
+}
+
 TEST(CncDxf, ExportMovesTheCursorToTheLastElementOnly)
 {
     TDrawElement *cursor = nullptr;
