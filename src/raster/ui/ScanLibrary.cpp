@@ -1,5 +1,6 @@
 #include "raster/ui/ScanLibrary.h"
 
+#include "i18n/Translator.h"
 #include "raster/scan/SaneScanner.h"
 #include "raster/scan/ScanDelivery.h"
 #include "raster/ui/ScannerSelectDialog.h"
@@ -44,8 +45,8 @@ bool TWAIN_SelectScanner(QWidget *owner)
 
 void TWAIN_ScanImage(QWidget *receiver)
 {
-    QProgressDialog progress(
-        QStringLiteral("Scannen..."), QStringLiteral("Abbrechen"), 0, 100, receiver);
+    QProgressDialog progress(translateText(QStringLiteral("Scannen...")),
+        translateText(QStringLiteral("Abbrechen")), 0, 100, receiver);
     progress.setObjectName(QStringLiteral("ScanProgress"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(0);

@@ -1,5 +1,7 @@
 #include "raster/ui/ScannerSelectDialog.h"
 
+#include "i18n/Translator.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
@@ -11,15 +13,19 @@ ScannerSelectDialog::ScannerSelectDialog(
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("ScannerSelectDialog"));
-    setWindowTitle(QStringLiteral("Scanner wählen"));
+    setWindowTitle(translateText(QStringLiteral("Scanner wählen")));
     auto *layout = new QVBoxLayout(this);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    // Qt's own button captions are English; these go through the table like every other text.
+    buttons->button(QDialogButtonBox::Ok)->setText(translateText(QStringLiteral("OK")));
+    buttons->button(QDialogButtonBox::Cancel)->setText(translateText(QStringLiteral("Abbrechen")));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     if (scanners.devices.empty()) {
-        QString text = QStringLiteral("Es wurde kein Scanner gefunden. Bitte schließen Sie einen "
-                                      "Scanner an und schalten Sie ihn ein.");
+        QString text = translateText(QStringLiteral("Es wurde kein Scanner gefunden. Bitte "
+                                                    "schließen Sie einen Scanner an und schalten "
+                                                    "Sie ihn ein."));
         if (!scanners.error.isEmpty())
             text += QLatin1Char('\n') + scanners.error;
         auto *label = new QLabel(text, this);

@@ -1,3 +1,4 @@
+#include "TableFixture.h"
 #include "raster/scan/ScanDelivery.h"
 #include "raster/ui/ScanLibrary.h"
 #include "raster/ui/ScannerSelectDialog.h"
@@ -69,6 +70,36 @@ TEST_F(ScanUi, SelectionDialogSaysSoWhenThereIsNoScanner)
     auto *box = dialog.findChild<QDialogButtonBox *>();
     EXPECT_FALSE(box->button(QDialogButtonBox::Ok)->isEnabled());
     EXPECT_TRUE(dialog.selectedDevice().isEmpty());
+}
+
+// The dialog is made when the menu item is chosen, after the start-up walk has translated the
+// windows, so its texts are looked up when it is built.
+class ScanUiTranslated : public TableFixture
+{
+};
+
+TEST_F(ScanUiTranslated, SelectionDialogShowsTheCurrentLanguage)
+{
+    const QString noScanner = QStringLiteral(
+        "Es wurde kein Scanner gefunden. Bitte schließen Sie einen Scanner an und schalten Sie "
+        "ihn ein.");
+    start(1);
+    {
+        // The first showing adds the records, still in German.
+        ScannerSelectDialog first(ScannerList {}, QString(), nullptr);
+        EXPECT_EQ(first.windowTitle(), QStringLiteral("Scanner wählen"));
+    }
+    setTranslation(QStringLiteral("Scanner wählen"), 1, "Select Scanner");
+    setTranslation(noScanner, 1, "No scanner was found.");
+    setTranslation(QStringLiteral("Abbrechen"), 1, "Cancel");
+    start(1);
+    ScannerSelectDialog dialog(ScannerList {}, QString(), nullptr);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select Scanner"));
+    EXPECT_EQ(dialog.findChild<QLabel *>(QStringLiteral("NoScannerLabel"))->text(),
+        QStringLiteral("No scanner was found."));
+    auto *box = dialog.findChild<QDialogButtonBox *>();
+    EXPECT_EQ(box->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Cancel"));
+    Translator::setInstance(nullptr);
 }
 
 TEST_F(ScanUi, SelectionDialogPreselectsTheRememberedScanner)
