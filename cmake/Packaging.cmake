@@ -24,6 +24,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # readers as plugins, which dpkg-shlibdeps cannot see, since the linker drops a library whose
 # symbols the program never calls.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-image-formats-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 
 include(CPack)
