@@ -1,12 +1,13 @@
+#include "PromptRecorder.h"
 #include "app/AppWindows.h"
 #include "app/FileDialogComponent.h"
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
-#include "print/ui/TPrintForm.h"
-#include "export/ui/TDXFExportForm.h"
-#include "i18n/ui/TTranslateForm.h"
-#include "i18n/MessageTable.h"
 #include "document/ProjectFile.h"
+#include "export/ui/TDXFExportForm.h"
+#include "i18n/MessageTable.h"
+#include "i18n/ui/TTranslateForm.h"
+#include "print/ui/TPrintForm.h"
 #include "raster/DibRec.h"
 #include "support/TestSupport.h"
 
@@ -21,38 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Answers the window's questions without a display and remembers what was asked.
-struct PromptRecorder
-{
-    bool yesNoAnswer = false;
-    std::optional<QColor> colorAnswer;
-    QString fileAnswer;
-    QStringList questions; // "caption|text"
-    QStringList messages;
-    QList<QColor> colorsOffered;
-    QStringList fileDialogs;
-    QList<QDialog *> modals;
-
-    void install(TMainForm &form)
-    {
-        Prompts &p = form.prompts();
-        p.askYesNo = [this](QWidget *, const QString &text, const QString &caption) {
-            questions << caption + QLatin1Char('|') + text;
-            return yesNoAnswer;
-        };
-        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
-        p.chooseColor = [this](QWidget *, const QColor &initial) {
-            colorsOffered << initial;
-            return colorAnswer;
-        };
-        p.chooseFile = [this](QWidget *, const FileDialogComponent &dialog) {
-            fileDialogs << dialog.objectName();
-            return fileAnswer;
-        };
-        p.runModal = [this](QDialog *dialog) { modals << dialog; };
-    }
-};
 
 // Counts the paints the drawing area receives, that is the repaints of the drawing.
 class PaintCounter : public QObject

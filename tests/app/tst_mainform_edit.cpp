@@ -1,3 +1,4 @@
+#include "PromptRecorder.h"
 #include "app/EditPrompts.h"
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
@@ -5,9 +6,8 @@
 #include "export/ui/TDXFExportForm.h"
 #include "i18n/Cp1252.h"
 #include "i18n/DbfTable.h"
-#include "view/CanvasPainter.h"
-
 #include "support/TestSupport.h"
+#include "view/CanvasPainter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,12 +36,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         linovex::test::useScratchProgramFolders(dir.path());
         form = std::make_unique<TMainForm>();
-        Prompts &p = form->prompts();
-        p.askYesNo = [](QWidget *, const QString &, const QString &) { return true; };
-        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
-        p.chooseColor = [](QWidget *, const QColor &) { return std::optional<QColor>(Qt::blue); };
-        p.chooseFile = [this](QWidget *, const FileDialogComponent &) { return fileAnswer; };
-        p.runModal = [](QDialog *) {};
+        prompts.yesNoAnswer = true;
+        prompts.colorAnswer = QColor(Qt::blue);
+        prompts.install(*form);
         form->editPrompts().askDistance = [this](QWidget *, const QString &, const QString &) {
             return distanceAnswer;
         };
@@ -87,10 +84,9 @@ protected:
     }
 
     QTemporaryDir dir;
+    PromptRecorder prompts;
     std::unique_ptr<TMainForm> form;
     QWidget *box = nullptr;
-    QStringList messages;
-    QString fileAnswer;
     std::optional<double> distanceAnswer;
 };
 
@@ -213,7 +209,8 @@ TEST_F(MainFormEdit, AreaDeleteLinienNeuPictureColourWidthAndProjectAreSteps)
     undo();
     undo(); // the opening
     EXPECT_EQ(count(), 0);
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(prompts.messages.isEmpty())
+        << prompts.messages.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(MainFormEdit, TitleCarriesAnAsteriskWhileTheDocumentDiffersFromTheSavedOne)
@@ -384,7 +381,7 @@ TEST_F(MainFormEdit, RecentFilesListTheLastEightNewestFirstAndOpenAgain)
     QFile::remove(projects.last());
     QMetaObject::invokeMethod(menu, "aboutToShow");
     menu->actions().first()->trigger();
-    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(prompts.messages.size(), 1);
     QMetaObject::invokeMethod(menu, "aboutToShow");
     EXPECT_EQ(menu->actions().size(), 7);
 }

@@ -1,5 +1,6 @@
 // The main window's metafile, SVG and picture menu items.
 
+#include "PromptRecorder.h"
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
 #include "emf/EmfReader.h"
@@ -26,13 +27,7 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         linovex::test::useScratchProgramFolders(m_dir.path());
         form = std::make_unique<TMainForm>();
-        Prompts &p = form->prompts();
-        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
-        p.showError = [this](QWidget *, const QString &text) { messages << text; };
-        p.chooseFile = [this](QWidget *, const FileDialogComponent &d) {
-            dialogs << d.objectName();
-            return fileAnswer;
-        };
+        prompts.install(*form);
         TDrawElement *e = form->elements().Append();
         *e = {};
         e->Kind = KindLine;
@@ -51,10 +46,8 @@ protected:
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
     QTemporaryDir m_dir;
+    PromptRecorder prompts;
     std::unique_ptr<TMainForm> form;
-    QStringList messages;
-    QStringList dialogs;
-    QString fileAnswer;
 };
 
 } // namespace
@@ -62,11 +55,11 @@ protected:
 TEST_F(ExportMenuTest, MetafileIsRecordedAtTheCurrentZoomAgainstTheScreen)
 {
     form->findChild<QSpinBox *>(QStringLiteral("zoomed"))->setValue(200);
-    fileAnswer = path("lines.emf");
+    prompts.fileAnswer = path("lines.emf");
     trigger("LinienalsDXFexportieren1");
-    EXPECT_EQ(dialogs, QStringList { QStringLiteral("SaveDialog4") });
-    EXPECT_TRUE(messages.isEmpty());
-    const QByteArray bytes = readFile(fileAnswer);
+    EXPECT_EQ(prompts.fileDialogs, QStringList { QStringLiteral("SaveDialog4") });
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    const QByteArray bytes = readFile(prompts.fileAnswer);
     const emf::ReadResult r =
         emf::read(reinterpret_cast<const std::uint8_t *>(bytes.constData()), bytes.size());
     ASSERT_TRUE(r.ok) << r.error;
@@ -86,23 +79,24 @@ TEST_F(ExportMenuTest, MetafileIsRecordedAtTheCurrentZoomAgainstTheScreen)
 
 TEST_F(ExportMenuTest, CancelledDialogsWriteNothingAndFailuresNameTheFile)
 {
-    fileAnswer.clear();
+    prompts.fileAnswer.clear();
     for (const char *item : { "LinienalsDXFexportieren1", "LinienalsSVGspeichern1",
              "AlsBildspeichern1", "AlsBildspeichernnurLinien1" })
         trigger(item);
-    EXPECT_EQ(dialogs,
+    EXPECT_EQ(prompts.fileDialogs,
         (QStringList { QStringLiteral("SaveDialog4"), QStringLiteral("SaveDialog2"),
             QStringLiteral("SaveDialog1"), QStringLiteral("SaveDialog1") }));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 
-    fileAnswer = path("missing/out.x");
+    prompts.fileAnswer = path("missing/out.x");
     for (const char *item : { "LinienalsDXFexportieren1", "LinienalsSVGspeichern1",
              "AlsBildspeichern1", "AlsBildspeichernnurLinien1" })
         trigger(item);
-    ASSERT_EQ(messages.size(), 4);
-    for (const QString &m : messages)
-        EXPECT_TRUE(m.contains(fileAnswer)) << m.toStdString();
-    EXPECT_EQ(messages[0], QStringLiteral("Datei %1 kann nicht erstellt werden").arg(fileAnswer));
+    ASSERT_EQ(prompts.messages.size(), 4);
+    for (const QString &m : prompts.messages)
+        EXPECT_TRUE(m.contains(prompts.fileAnswer)) << m.toStdString();
+    EXPECT_EQ(prompts.messages[0],
+        QStringLiteral("Datei %1 kann nicht erstellt werden").arg(prompts.fileAnswer));
 }
 
 TEST_F(ExportMenuTest, PicturesAndSvgUseThePictureSize)
@@ -112,13 +106,13 @@ TEST_F(ExportMenuTest, PicturesAndSvgUseThePictureSize)
     ASSERT_TRUE(blue.save(path("blue.png")));
     ASSERT_TRUE(form->LadeBild(path("blue.png")));
 
-    fileAnswer = path("with.png");
+    prompts.fileAnswer = path("with.png");
     trigger("AlsBildspeichern1");
-    fileAnswer = path("without.bmp");
+    prompts.fileAnswer = path("without.bmp");
     trigger("AlsBildspeichernnurLinien1");
-    fileAnswer = path("lines.svg");
+    prompts.fileAnswer = path("lines.svg");
     trigger("LinienalsSVGspeichern1");
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 
     const QImage with(path("with.png"));
     const QImage without(path("without.bmp"));

@@ -1,3 +1,4 @@
+#include "PromptRecorder.h"
 #include "app/AppWindows.h"
 #include "app/FileDialogComponent.h"
 #include "app/ProgressEvent.h"
@@ -42,21 +43,13 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         linovex::test::useScratchProgramFolders(m_dir.path());
+        prompts.yesNoAnswer = true;
     }
 
     std::unique_ptr<TMainForm> makeForm()
     {
         auto form = std::make_unique<TMainForm>();
-        Prompts &p = form->prompts();
-        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
-        p.showError = [this](QWidget *, const QString &text) { messages << text; };
-        p.showInfo = [this](QWidget *, const QString &, const QString &text) { messages << text; };
-        p.chooseFile = [this](QWidget *, const FileDialogComponent &d) {
-            dialogs << d.objectName();
-            return fileAnswer;
-        };
-        p.askYesNo = [](QWidget *, const QString &, const QString &) { return true; };
-        p.runModal = [](QDialog *) {};
+        prompts.install(*form);
         return form;
     }
 
@@ -73,9 +66,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QStringList messages;
-    QStringList dialogs;
-    QString fileAnswer;
+    PromptRecorder prompts;
 };
 
 } // namespace
@@ -88,11 +79,12 @@ TEST_F(FilesTest, ProjectRoundTripThroughTheMenus)
     form->elements().Get(1)->ClosesChain = 1;
     form->elements().Get(1)->SelEnd = 1;
 
-    fileAnswer = path("a.lvx");
+    prompts.fileAnswer = path("a.lvx");
     form->findChild<QAction *>(QStringLiteral("Projektspeichern1"))->trigger();
-    EXPECT_EQ(dialogs, QStringList { QStringLiteral("SaveDialog3") });
-    ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-    const QByteArray saved = readFile(fileAnswer);
+    EXPECT_EQ(prompts.fileDialogs, QStringList { QStringLiteral("SaveDialog3") });
+    ASSERT_TRUE(prompts.messages.isEmpty())
+        << prompts.messages.join(QLatin1Char('\n')).toStdString();
+    const QByteArray saved = readFile(prompts.fileAnswer);
     // Start-up picture, two elements, the red pen and width 3.
     ASSERT_EQ(saved.size(), 4 + 2 * 144 + 4 + 4 + 40 + 320 * 960 + 4 + 8);
     std::uint32_t pen;
@@ -101,7 +93,7 @@ TEST_F(FilesTest, ProjectRoundTripThroughTheMenus)
 
     auto other = makeForm();
     other->findChild<QAction *>(QStringLiteral("Projektffnen1"))->trigger();
-    EXPECT_EQ(dialogs.last(), QStringLiteral("OpenDialog2"));
+    EXPECT_EQ(prompts.fileDialogs.last(), QStringLiteral("OpenDialog2"));
     ASSERT_EQ(other->elements().Count(), 2u);
     EXPECT_EQ(std::memcmp(&other->elements().at(1), &form->elements().at(1), 144), 0);
     EXPECT_EQ(other->penColor(), QColor(Qt::red));
@@ -116,7 +108,7 @@ TEST_F(FilesTest, LineWidthAndColourComeBackExactly)
     // A width finer than the field shows, and a colour as the file stores it.
     ASSERT_TRUE(saveProjectFile(path("w.lvx"), none, pic.rec(), 0x00336699, 2.3456789));
     form->openprojekt(path("w.lvx"));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_EQ(form->lineWidth(), 2.3456789);
     EXPECT_EQ(form->penColorRef(), 0x00336699u);
     EXPECT_EQ(form->penColor(), QColor(0x99, 0x66, 0x33));
@@ -139,7 +131,7 @@ TEST_F(FilesTest, DamagedOrMissingProjectKeepsTheDocument)
     damaged.close();
     form->openprojekt(path("damaged.lvx"));
 
-    EXPECT_EQ(messages, QStringList({ messageText(11), messageText(11) }));
+    EXPECT_EQ(prompts.messages, QStringList({ messageText(11), messageText(11) }));
     ASSERT_EQ(form->elements().Count(), 1u);
     EXPECT_EQ(form->elements().at(0).End.x, 5);
     EXPECT_EQ(form->picture().rec().Bits, pictureBits);
@@ -152,7 +144,7 @@ TEST_F(FilesTest, FailedSaveSaysSoAndKeepsTheOldFile)
     const QByteArray before = readFile(path("keep.lvx"));
     ASSERT_FALSE(before.isEmpty());
     form->saveprojekt(path("no-such-folder/keep.lvx"));
-    EXPECT_EQ(messages, QStringList { messageText(10) });
+    EXPECT_EQ(prompts.messages, QStringList { messageText(10) });
     EXPECT_EQ(readFile(path("keep.lvx")), before);
 }
 
@@ -219,7 +211,7 @@ TEST_F(FilesTest, SaveIntoReadOnlyFolderSaysSoAndKeepsTheOldFile)
             GTEST_SKIP() << "this file system lets the test write into any folder";
         form->saveprojekt(target);
     }
-    EXPECT_EQ(messages, QStringList { messageText(10) });
+    EXPECT_EQ(prompts.messages, QStringList { messageText(10) });
     EXPECT_EQ(readFile(target), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList { QStringLiteral("p.lvx") });
 }
@@ -257,11 +249,12 @@ TEST_F(FilesTest, IndexedPicturesSurviveSaveAndOpenInAFreshWindow)
         form->ChooseColorBtnClick();
         form->findChild<QDoubleSpinBox *>(QStringLiteral("WidthEd"))->setValue(1.5);
 
-        fileAnswer = path(bits == 1 ? "mono.lvx" : "nibble.lvx");
+        prompts.fileAnswer = path(bits == 1 ? "mono.lvx" : "nibble.lvx");
         form->findChild<QAction *>(QStringLiteral("Projektspeichern1"))->trigger();
         auto fresh = makeForm();
         fresh->findChild<QAction *>(QStringLiteral("Projektffnen1"))->trigger();
-        ASSERT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(prompts.messages.isEmpty())
+            << prompts.messages.join(QLatin1Char('\n')).toStdString();
 
         const TDibRec &back = fresh->picture().rec();
         ASSERT_EQ(fresh->picture().bitCount(), bits);
@@ -309,7 +302,7 @@ TEST_F(FilesTest, OpeningAProjectKeepsTheChainBeingDrawn)
     ASSERT_TRUE(before.Drawing);
 
     form->openprojekt(path("other.lvx"));
-    ASSERT_TRUE(messages.isEmpty());
+    ASSERT_TRUE(prompts.messages.isEmpty());
     ASSERT_EQ(form->elements().Count(), 2u);
     const DrawingTool &after = form->tools().drawing();
     EXPECT_TRUE(after.Drawing);
@@ -507,23 +500,24 @@ TEST_F(FilesTest, HostilePicturesAreRefusedQuicklyAndTheEditorGoesOn)
     addLine(*form, 1, 1, 5, 5, 0);
     const std::uint8_t *bits = form->picture().rec().Bits;
     for (const char *name : { "memory.bmp", "bomb.png", "cut.jpg" }) {
-        messages.clear();
+        prompts.messages.clear();
         QElapsedTimer timer;
         timer.start();
         EXPECT_FALSE(form->LadeBild(path(name))) << name;
         EXPECT_LT(timer.elapsed(), 1000) << name;
-        EXPECT_EQ(messages, QStringList { QStringLiteral("Konnte das Bild nicht laden.") }) << name;
+        EXPECT_EQ(prompts.messages, QStringList { QStringLiteral("Konnte das Bild nicht laden.") })
+            << name;
         EXPECT_EQ(form->picture().rec().Bits, bits) << name;
         EXPECT_EQ(form->picture().width(), 320) << name;
     }
     ASSERT_EQ(form->elements().Count(), 1u);
 
     // The editor still loads a sound picture and saves the drawing over it.
-    messages.clear();
+    prompts.messages.clear();
     EXPECT_TRUE(form->LadeBild(path("whole.jpg")));
     EXPECT_EQ(form->picture().width(), 640);
     form->saveprojekt(path("after.lvx"));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(loadProjectFile(path("after.lvx")).result.ok);
 }
 
@@ -590,7 +584,7 @@ TEST_F(FilesTest, ProgressOfTheRowsReachesTheWindowAndItsDialog)
     ProgressWatch watch(form.get());
     form->saveprojekt(path("one.lvx"));
     EXPECT_EQ(watch.percents, (std::vector<int> { 0, 0, 0 }));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(FilesTest, ScannedPicturesReplaceThePictureEachTime)
@@ -608,32 +602,32 @@ TEST_F(FilesTest, ScannedPicturesReplaceThePictureEachTime)
     // A scan that delivered nothing leaves the picture as it is, silently.
     form->WMUser2(424242);
     EXPECT_EQ(form->picture().width(), 9);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(FilesTest, DxfExportsWriteFilesAndReportTheOnesTheyCannot)
 {
     auto form = makeForm();
     addLine(*form, 0, 0, 72, 72, 0);
-    fileAnswer = path("lines.dxf");
+    prompts.fileAnswer = path("lines.dxf");
     form->findChild<QAction *>(QStringLiteral("LinienalsDXFexportieren2"))->trigger();
-    EXPECT_TRUE(
-        readFile(fileAnswer).contains("SPLINE") || readFile(fileAnswer).contains("POLYLINE"));
-    fileAnswer = path("cnc.dxf");
+    EXPECT_TRUE(readFile(prompts.fileAnswer).contains("SPLINE")
+        || readFile(prompts.fileAnswer).contains("POLYLINE"));
+    prompts.fileAnswer = path("cnc.dxf");
     form->findChild<QAction *>(QStringLiteral("LinienDXFfrCNCexportierenKreisbgenkeineSplines1"))
         ->trigger();
-    EXPECT_TRUE(readFile(fileAnswer).contains("VERTEX"));
-    EXPECT_EQ(
-        dialogs, QStringList({ QStringLiteral("SaveDialog5"), QStringLiteral("SaveDialog5") }));
-    ASSERT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(readFile(prompts.fileAnswer).contains("VERTEX"));
+    EXPECT_EQ(prompts.fileDialogs,
+        QStringList({ QStringLiteral("SaveDialog5"), QStringLiteral("SaveDialog5") }));
+    ASSERT_TRUE(prompts.messages.isEmpty());
 
     const QString unwritable = path("no-such-folder/cnc.dxf");
     form->savedxfArc(unwritable);
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0], messageText(12) + QLatin1Char(' ') + unwritable);
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0], messageText(12) + QLatin1Char(' ') + unwritable);
     form->savedxf(unwritable);
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].contains(unwritable));
+    ASSERT_EQ(prompts.messages.size(), 2);
+    EXPECT_TRUE(prompts.messages[1].contains(unwritable));
     EXPECT_FALSE(QFile::exists(unwritable));
 }
 
@@ -668,7 +662,7 @@ TEST_F(FilesTest, EnglishFromOptionsTranslatesTheWindowAtFirstShowing)
     // Texts without a translation stay German.
     EXPECT_EQ(
         form->findChild<QAction *>(QStringLiteral("Neu1"))->text(), QStringLiteral("Linien Neu"));
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(FilesTest, DxfSettingsItemShowsTheDialogForThisPicture)
@@ -702,11 +696,11 @@ TEST_F(FilesTest, LanguageOneGathersTheTextsOfAllFiveWindowsIntoTheTable)
     {
         AppWindows windows({});
         windows.mainForm().prompts().showMessage = [this](QWidget *, const QString &t) {
-            messages << t;
+            prompts.messages << t;
         };
         windows.mainForm().show();
     }
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(prompts.messages.isEmpty());
 
     DbfTable table;
     QString reason;
@@ -740,7 +734,7 @@ TEST_F(FilesTest, UnusableTableIsReportedOnceAndLeftAsItWas)
     form->show();
     form->hide();
     form->show();
-    ASSERT_EQ(messages.size(), 1);
+    ASSERT_EQ(prompts.messages.size(), 1);
     // Lookups give their German text, and the table is not touched.
     EXPECT_EQ(form->findChild<QMenu *>(QStringLiteral("Datei1"))->title(), QStringLiteral("Datei"));
     EXPECT_EQ(messageText(6), QStringLiteral("Wollen Sie wirklich neu anfangen?"));

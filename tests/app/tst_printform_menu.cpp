@@ -1,8 +1,8 @@
+#include "PromptRecorder.h"
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
 #include "print/PdfPages.h"
 #include "print/ui/TPrintForm.h"
-
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -39,13 +39,8 @@ protected:
         printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
             QMarginsF(0, 0, 0, 0), QPageLayout::Point));
 
+        prompts.install(*form);
         Prompts &p = form->prompts();
-        p.showMessage = [this](QWidget *, const QString &text) { messages << text; };
-        p.showError = [this](QWidget *, const QString &text) { messages << text; };
-        p.chooseFile = [this](QWidget *, const FileDialogComponent &d) {
-            dialogs << d.objectName();
-            return fileAnswer;
-        };
         // The dialog is shown and answered at once; the test notes the size of the picture it saw.
         p.runModal = [this](QDialog *d) {
             auto *dialog = static_cast<TPrintForm *>(d);
@@ -79,11 +74,12 @@ protected:
 
     QImage printedPage(const char *item)
     {
-        fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
-        QFile::remove(fileAnswer);
+        prompts.fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
+        QFile::remove(prompts.fileAnswer);
         form->findChild<QAction *>(QLatin1String(item))->trigger();
-        EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-        const auto pages = renderPdfPages(fileAnswer, m_dir.path());
+        EXPECT_TRUE(prompts.messages.isEmpty())
+            << prompts.messages.join(QLatin1Char('\n')).toStdString();
+        const auto pages = renderPdfPages(prompts.fileAnswer, m_dir.path());
         if (!pages)
             return {};
         EXPECT_EQ(pages->size(), 1);
@@ -91,12 +87,10 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    PromptRecorder prompts;
     std::unique_ptr<TMainForm> form;
     TPrintForm *printForm = nullptr;
-    QStringList messages;
-    QStringList dialogs;
     QList<QSize> previewSizes;
-    QString fileAnswer;
     bool answerOk = true;
 };
 
@@ -124,7 +118,7 @@ TEST_F(PrintMenuTest, TheThreeItemsAreEnabled)
     };
     form->findChild<QAction *>(QStringLiteral("Druckereinrichten1"))->trigger();
     EXPECT_EQ(setups, 1);
-    EXPECT_TRUE(dialogs.isEmpty());
+    EXPECT_TRUE(prompts.fileDialogs.isEmpty());
 }
 
 TEST_F(PrintMenuTest, WithPictureThePictureAndTheDrawingGoToTheComputedRectangle)
@@ -132,7 +126,7 @@ TEST_F(PrintMenuTest, WithPictureThePictureAndTheDrawingGoToTheComputedRectangle
     blueWithRedLine();
     const QImage page = printedPage("Drucken1");
     EXPECT_EQ(previewSizes, QList<QSize> { QSize(100, 50) });
-    EXPECT_EQ(dialogs, QStringList { QStringLiteral("PrintToFileDialog") });
+    EXPECT_EQ(prompts.fileDialogs, QStringList { QStringLiteral("PrintToFileDialog") });
     // The dialog never keeps a picture that its caller frees.
     EXPECT_EQ(printForm->PreviewDib.Bits, nullptr);
     if (page.isNull())
@@ -176,24 +170,24 @@ TEST_F(PrintMenuTest, CancelPrintsNothingAndANamelessFileIsNoPrint)
 {
     blueWithRedLine();
     answerOk = false;
-    fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
+    prompts.fileAnswer = m_dir.filePath(QStringLiteral("print.pdf"));
     form->findChild<QAction *>(QStringLiteral("Drucken1"))->trigger();
-    EXPECT_TRUE(dialogs.isEmpty());
-    EXPECT_FALSE(QFile::exists(fileAnswer));
+    EXPECT_TRUE(prompts.fileDialogs.isEmpty());
+    EXPECT_FALSE(QFile::exists(prompts.fileAnswer));
 
     answerOk = true;
-    fileAnswer.clear();
+    prompts.fileAnswer.clear();
     form->findChild<QAction *>(QStringLiteral("Drucken1"))->trigger();
-    EXPECT_EQ(dialogs.size(), 1);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(prompts.fileDialogs.size(), 1);
+    EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
 TEST_F(PrintMenuTest, AFileThatCannotBeWrittenIsReportedWithItsName)
 {
-    fileAnswer = m_dir.filePath(QStringLiteral("missing/print.pdf"));
+    prompts.fileAnswer = m_dir.filePath(QStringLiteral("missing/print.pdf"));
     form->findChild<QAction *>(QStringLiteral("DruckenohneBild1"))->trigger();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(
-        messages.first(), QStringLiteral("Konnte diese Datei nicht erstellen: ") + fileAnswer);
-    EXPECT_FALSE(QFile::exists(fileAnswer));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages.first(),
+        QStringLiteral("Konnte diese Datei nicht erstellen: ") + prompts.fileAnswer);
+    EXPECT_FALSE(QFile::exists(prompts.fileAnswer));
 }
