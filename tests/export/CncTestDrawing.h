@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Chain.h"
+#include "support/TestDrawing.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,20 +9,6 @@
 
 // Small helpers to build element lists and to read back the entities of a CNC DXF file.
 namespace cnctest {
-
-inline TDrawElement element(std::int32_t kind, std::int32_t chainPos, TPointD start, TPointD end,
-    TPointD ctrl1 = { 0, 0 }, TPointD ctrl2 = { 0, 0 })
-{
-    TDrawElement e;
-    std::memset(&e, 0, sizeof e);
-    e.Kind = kind;
-    e.ChainPos = chainPos;
-    e.Start = start;
-    e.End = end;
-    e.Ctrl1 = ctrl1;
-    e.Ctrl2 = ctrl2;
-    return e;
-}
 
 inline void append(TElementList &list, const TDrawElement &e)
 {

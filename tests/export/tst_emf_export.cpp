@@ -87,7 +87,7 @@ TEST(EmfExport, EmptyDrawingIsAValidMetafileWithTheScreenFrame)
 
 TEST(EmfExport, PointsAndPenScaleWithTheZoomAndRoundHalvesToEven)
 {
-    Drawing d { element(0, KindLine, { 10.5, 20.5 }, { 30, 40 }) };
+    Drawing d { element(KindLine, 0, { 10.5, 20.5 }, { 30, 40 }) };
     EXPECT_EQ(operations(exportAndRead(d, 100)), (Ops { "pen 3", "move 10,20", "line 30,40" }));
     EXPECT_EQ(operations(exportAndRead(d, 200)), (Ops { "pen 6", "move 21,41", "line 60,80" }));
     // A hairline is still one unit wide.
@@ -97,11 +97,11 @@ TEST(EmfExport, PointsAndPenScaleWithTheZoomAndRoundHalvesToEven)
 TEST(EmfExport, CurvesAreRecordedAsCubicBeziersFromTheCurrentPosition)
 {
     Drawing d {
-        element(0, KindQuadBezier, { 0, 0 }, { 30, 30 }, { 30, 0 }),
-        element(1, KindCubicBezier, { 30, 30 }, { 7, 8 }, { 3, 4 }, { 5, 6 }),
+        element(KindQuadBezier, 0, { 0, 0 }, { 30, 30 }, { 30, 0 }),
+        element(KindCubicBezier, 1, { 30, 30 }, { 7, 8 }, { 3, 4 }, { 5, 6 }),
         // Raised first, rounded after: C1 = 0.5 -> 0, C2 = 1 and End 1.5 -> 2. Rounding the
         // control point first would give C1 = 2/3 -> 1.
-        element(0, KindQuadBezier, { 0, 0 }, { 1.5, 0 }, { 0.75, 0 }),
+        element(KindQuadBezier, 0, { 0, 0 }, { 1.5, 0 }, { 0.75, 0 }),
     };
     EXPECT_EQ(operations(exportAndRead(d)),
         (Ops { "pen 3", "move 0,0", "bezier 20,0 30,10 30,30", "pen 3", "move 30,30",
@@ -111,9 +111,9 @@ TEST(EmfExport, CurvesAreRecordedAsCubicBeziersFromTheCurrentPosition)
 TEST(EmfExport, EllipsesUseOneHollowBrushAndTheirCornerBox)
 {
     Drawing d {
-        element(0, KindEllipse, { 50, 40 }, { 10, 20 }),
-        element(0, KindEllipse, { 0, 0 }, { 5, 5 }),
-        element(0, 17, { 1, 1 }, { 2, 2 }),
+        element(KindEllipse, 0, { 50, 40 }, { 10, 20 }),
+        element(KindEllipse, 0, { 0, 0 }, { 5, 5 }),
+        element(17, 0, { 1, 1 }, { 2, 2 }),
     };
     EXPECT_EQ(operations(exportAndRead(d, 200)),
         (Ops { "pen 6", "move 100,80", "hollow brush", "ellipse 20,40 100,80", "pen 6", "move 0,0",
@@ -123,9 +123,9 @@ TEST(EmfExport, EllipsesUseOneHollowBrushAndTheirCornerBox)
 TEST(EmfExport, ClosingLinesGoBackToTheChainStart)
 {
     Drawing closed {
-        element(0, KindLine, { 0, 0 }, { 10, 0 }),
-        element(1, KindLine, { 10, 0 }, { 10, 10 }),
-        element(2, KindLine, { 10, 10 }, { 0, 10 }, {}, {}, true),
+        element(KindLine, 0, { 0, 0 }, { 10, 0 }),
+        element(KindLine, 1, { 10, 0 }, { 10, 10 }),
+        element(KindLine, 2, { 10, 10 }, { 0, 10 }, {}, {}, true),
     };
     EXPECT_EQ(operations(exportAndRead(closed)),
         (Ops { "pen 3", "move 0,0", "line 10,0", "pen 3", "move 10,0", "line 10,10", "pen 3",
@@ -133,7 +133,7 @@ TEST(EmfExport, ClosingLinesGoBackToTheChainStart)
     EXPECT_EQ(closed.cursor, closed.list.Get(0)) << "the walk back ends on the chain start";
 
     // Without a chain start at or before the element the closing flag draws nothing.
-    Drawing orphan { element(1, KindLine, { 0, 0 }, { 10, 0 }, {}, {}, true) };
+    Drawing orphan { element(KindLine, 1, { 0, 0 }, { 10, 0 }, {}, {}, true) };
     EXPECT_EQ(
         operations(exportAndRead(orphan)), (Ops { "pen 3", "move 0,0", "line 10,0", "move 10,0" }));
 }
@@ -141,9 +141,9 @@ TEST(EmfExport, ClosingLinesGoBackToTheChainStart)
 TEST(EmfExport, PenObjectsAreSelectedBeforeTheOldOnesAreDeleted)
 {
     Drawing d {
-        element(0, KindLine, { 0, 0 }, { 10, 0 }),
-        element(0, KindEllipse, { 0, 0 }, { 10, 10 }, {}, {}, true),
-        element(1, KindLine, { 0, 0 }, { 10, 0 }),
+        element(KindLine, 0, { 0, 0 }, { 10, 0 }),
+        element(KindEllipse, 0, { 0, 0 }, { 10, 10 }, {}, {}, true),
+        element(KindLine, 1, { 0, 0 }, { 10, 0 }),
     };
     const ReadResult r = exportAndRead(d);
     std::vector<bool> live(r.header.handles, false);
@@ -176,7 +176,7 @@ TEST(EmfExport, PenObjectsAreSelectedBeforeTheOldOnesAreDeleted)
 
 TEST(EmfExport, ZoomScalesTheDrawingButNotTheFrameWhileItFitsTheScreen)
 {
-    Drawing d { element(0, KindCubicBezier, { 10, 10 }, { 400, 300 }, { 100, 0 }, { 300, 400 }) };
+    Drawing d { element(KindCubicBezier, 0, { 10, 10 }, { 400, 300 }, { 100, 0 }, { 300, 400 }) };
     const ReadResult at100 = exportAndRead(d, 100);
     const ReadResult at200 = exportAndRead(d, 200);
     EXPECT_EQ(at100.header.frame.right, 50800);
@@ -195,7 +195,7 @@ TEST(EmfExport, ZoomScalesTheDrawingButNotTheFrameWhileItFitsTheScreen)
 TEST(EmfExport, DrawingBeyondTheScreenWidensTheFrameAndUsesWidePoints)
 {
     // At 1000 % the curve reaches x = 40000: past the screen and past 16-bit coordinates.
-    Drawing d { element(0, KindCubicBezier, { 0, 0 }, { 4000, 100 }, { 1000, 0 }, { 3000, 100 }) };
+    Drawing d { element(KindCubicBezier, 0, { 0, 0 }, { 4000, 100 }, { 1000, 0 }, { 3000, 100 }) };
     const ReadResult r = exportAndRead(d, 1000);
     EXPECT_EQ(operations(r)[2], "bezier32 10000,0 30000,1000 40000,1000");
     // The pen is 30 units: the bounds reach 15 beyond the last point.
@@ -224,7 +224,7 @@ TEST(EmfExport, SaveWritesTheRecordedBytesOrNamesTheFileItCouldNotWrite)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    Drawing d { element(0, KindLine, { 1, 2 }, { 3, 4 }) };
+    Drawing d { element(KindLine, 0, { 1, 2 }, { 3, 4 }) };
     EmfExportSettings s;
     const QString name = dir.filePath(QStringLiteral("lines.emf"));
     ASSERT_TRUE(saveasemf(d.list, s, name).ok);

@@ -46,8 +46,8 @@ TEST(PictureExport, DrawingIsPaintedAt100PercentWithoutEditingAids)
 {
     const Dib picture = solidPicture(60, 40, 0x0000FF);
     ExportTestDrawing d {
-        element(0, KindLine, { 10, 10 }, { 50, 10 }),
-        element(0, KindCubicBezier, { 10, 30 }, { 50, 30 }, { 20, 20 }, { 40, 20 }),
+        element(KindLine, 0, { 10, 10 }, { 50, 10 }),
+        element(KindCubicBezier, 0, { 10, 30 }, { 50, 30 }, { 20, 20 }, { 40, 20 }),
     };
     for (bool withPicture : { true, false }) {
         SCOPED_TRACE(withPicture ? "over the picture" : "over white");
@@ -67,7 +67,7 @@ TEST(PictureExport, TheExtensionChoosesTheFormat)
 {
     QTemporaryDir dir;
     const Dib picture = solidPicture(30, 20, 0x00FF00);
-    ExportTestDrawing d { element(0, KindLine, { 0, 5 }, { 29, 5 }) };
+    ExportTestDrawing d { element(KindLine, 0, { 0, 5 }, { 29, 5 }) };
     struct Case
     {
         const char *name;

@@ -1,5 +1,6 @@
 #include "dxf/DXFExport.h"
 #include "export/SplineDxfExport.h"
+#include "support/TestDrawing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -36,19 +37,6 @@ print(json.dumps({
     'splines': splines,
 }))
 )";
-
-TDrawElement element(std::int32_t kind, std::int32_t chainPos, TPointD start, TPointD end,
-    TPointD ctrl1 = {}, TPointD ctrl2 = {})
-{
-    TDrawElement e {};
-    e.Kind = kind;
-    e.ChainPos = chainPos;
-    e.Start = start;
-    e.End = end;
-    e.Ctrl1 = ctrl1;
-    e.Ctrl2 = ctrl2;
-    return e;
-}
 
 // Runs the reader script on a file; an empty object when ezdxf is not there (`skipped` says so).
 QJsonObject readWithEzdxf(const QString &path, bool &skipped)

@@ -81,13 +81,13 @@ TEST(SvgExport, DocumentIsSizedInMillimetresWithPicturePixelsAsUserUnits)
 TEST(SvgExport, EveryElementIsOnePathWithItsClosingLine)
 {
     ExportTestDrawing d {
-        element(0, KindLine, { 10.5, 20.25 }, { 30, 40 }),
-        element(1, KindQuadBezier, { 30, 40 }, { 60, 40 }, { 45, 10 }),
-        element(2, KindCubicBezier, { 60, 40 }, { 70, 80 }, { 65, 45 }, { 75, 70 }, true),
-        element(0, KindEllipse, { 150, 90 }, { 100, 40 }),
-        element(3, 17, { 1, 1 }, { 2, 2 }),
+        element(KindLine, 0, { 10.5, 20.25 }, { 30, 40 }),
+        element(KindQuadBezier, 1, { 30, 40 }, { 60, 40 }, { 45, 10 }),
+        element(KindCubicBezier, 2, { 60, 40 }, { 70, 80 }, { 65, 45 }, { 75, 70 }, true),
+        element(KindEllipse, 0, { 150, 90 }, { 100, 40 }),
+        element(17, 3, { 1, 1 }, { 2, 2 }),
         // A flat ellipse is a line, not an empty arc.
-        element(0, KindEllipse, { 5, 9 }, { 5, 1 }),
+        element(KindEllipse, 0, { 5, 9 }, { 5, 1 }),
     };
     // The unknown kind closes the ellipse's chain: only its closing line is drawn.
     d.list.Get(4)->ClosesChain = 1;
@@ -103,7 +103,7 @@ TEST(SvgExport, EveryElementIsOnePathWithItsClosingLine)
 
 TEST(SvgExport, StrokeHasThePenColourAndTheWidthShownAt100Percent)
 {
-    ExportTestDrawing d { element(0, KindLine, { 0, 0 }, { 1, 1 }) };
+    ExportTestDrawing d { element(KindLine, 0, { 0, 0 }, { 1, 1 }) };
     SvgExportSettings s = settings240x120();
     s.penColor = QColor(0x12, 0xAB, 0x05);
     struct Case

@@ -1,3 +1,4 @@
+#include "support/TestDrawing.h"
 #include "view/CanvasPainter.h"
 
 #include <QImage>
@@ -11,21 +12,6 @@ namespace {
 constexpr QRgb White = 0xFFFFFFFF;
 constexpr QRgb Black = 0xFF000000;
 constexpr QRgb Red = 0xFFFF0000;
-
-TDrawElement element(int kind, int chainPos, TPointD start, TPointD end, TPointD c1 = {},
-    TPointD c2 = {}, bool closes = false)
-{
-    TDrawElement e;
-    std::memset(&e, 0, sizeof e);
-    e.Kind = kind;
-    e.ChainPos = chainPos;
-    e.Start = start;
-    e.End = end;
-    e.Ctrl1 = c1;
-    e.Ctrl2 = c2;
-    e.ClosesChain = closes ? 1 : 0;
-    return e;
-}
 
 struct Fixture
 {
