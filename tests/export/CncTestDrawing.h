@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <cstring>
 
 // Small helpers to build element lists and to read back the entities of a CNC DXF file.
 namespace cnctest {
