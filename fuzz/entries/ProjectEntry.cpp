@@ -1,5 +1,6 @@
 #include "FuzzEntries.h"
 #include "document/ProjectFile.h"
+#include "support/SequentialBytes.h"
 
 #include <QBuffer>
 #include <cstring>
@@ -7,33 +8,6 @@
 namespace linovex::fuzz {
 
 namespace {
-
-// A device that can only be read front to back, like a pipe, so the reader cannot learn the
-// size in advance and must cope with the bytes running out instead.
-class SequentialBytes : public QIODevice
-{
-public:
-    explicit SequentialBytes(QByteArray bytes)
-        : m_bytes(std::move(bytes))
-    {
-        open(QIODevice::ReadOnly);
-    }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min<qint64>(maxSize, m_bytes.size() - m_pos);
-        std::memcpy(data, m_bytes.constData() + m_pos, static_cast<std::size_t>(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_pos = 0;
-};
 
 bool samePicture(const TDibRec &a, const TDibRec &b)
 {

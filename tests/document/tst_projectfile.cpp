@@ -1,4 +1,5 @@
 #include "document/ProjectFile.h"
+#include "support/SequentialBytes.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -66,32 +67,6 @@ template <typename T> T valueAt(const QByteArray &bytes, qsizetype offset)
     std::memcpy(&v, bytes.constData() + offset, sizeof v);
     return v;
 }
-
-// A device that reads front to back only, like a pipe: its size is unknown to the reader.
-class PipeDevice : public QIODevice
-{
-public:
-    explicit PipeDevice(const QByteArray &bytes)
-        : m_bytes(bytes)
-    {
-        open(QIODevice::ReadOnly);
-    }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min<qint64>(maxSize, m_bytes.size() - m_pos);
-        std::memcpy(data, m_bytes.constData() + m_pos, static_cast<std::size_t>(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_pos = 0;
-};
 
 } // namespace
 
@@ -274,7 +249,7 @@ TEST(ProjectFile, PipeReadsElementsAcrossPiecesAndRefusesAForgedCount)
     Dib pic = whitePicture(3, 2);
     QByteArray bytes = save(list, pic.rec(), 0x00123456, 2.5);
 
-    PipeDevice pipe(bytes);
+    SequentialBytes pipe(bytes);
     const ProjectReadResult read = readProject(pipe);
     ASSERT_TRUE(read.ok) << read.reason.toStdString();
     ASSERT_EQ(read.contents.elements.size(), 5000u);
@@ -289,7 +264,7 @@ TEST(ProjectFile, PipeReadsElementsAcrossPiecesAndRefusesAForgedCount)
 
     const std::int32_t forged = 100'000'000;
     std::memcpy(bytes.data(), &forged, sizeof forged);
-    PipeDevice forgedPipe(bytes);
+    SequentialBytes forgedPipe(bytes);
     const ProjectReadResult refused = readProject(forgedPipe);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.reason.contains(QLatin1String("fewer elements")))
