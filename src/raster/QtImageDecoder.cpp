@@ -35,23 +35,17 @@ private:
 
 TDibRec decodeWithQt(const QByteArray &data)
 {
-    // Qt only sees what FreeImage did not decode, so the same checks of the structure come
-    // first here: a GIF frame placed far outside a tiny file's screen, for example, would
-    // otherwise make Qt fill a canvas of hundreds of megabytes.
-    if (data.startsWith("BM") && !structureIntact(CheckedFormat::Bmp, data))
-        return {};
-    if (data.startsWith("\x89PNG\r\n\x1a\n") && !structureIntact(CheckedFormat::Png, data))
-        return {};
-    if ((data.startsWith("GIF87a") || data.startsWith("GIF89a"))
-        && !structureIntact(CheckedFormat::Gif, data))
-        return {};
-    if (data.startsWith("\xFF\xD8") && !structureIntact(CheckedFormat::Jpeg, data))
-        return {};
     EndWatchingBuffer buffer(&data);
     if (!buffer.open(QIODevice::ReadOnly))
         return {};
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
+    // Qt only sees what FreeImage did not decode, so the format Qt recognises gets the same
+    // check of its structure first: a GIF frame placed far outside a tiny file's screen, for
+    // example, would otherwise make Qt fill a canvas of hundreds of megabytes.
+    const std::optional<CheckedFormat> checked = checkedFormatForQt(reader.format());
+    if (checked && !structureIntact(*checked, data))
+        return {};
     const QSize size = reader.size();
     if (size.isValid() && !dibSizeAcceptable(size.width(), size.height(), 24))
         return {};

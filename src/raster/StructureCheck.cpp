@@ -290,3 +290,18 @@ bool structureIntact(CheckedFormat format, const QByteArray &data)
     }
     return false;
 }
+
+std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
+{
+    if (qtFormat == "bmp" || qtFormat == "dib")
+        return CheckedFormat::Bmp;
+    if (qtFormat == "png")
+        return CheckedFormat::Png;
+    if (qtFormat == "gif")
+        return CheckedFormat::Gif;
+    if (qtFormat == "jpeg" || qtFormat == "jpg")
+        return CheckedFormat::Jpeg;
+    if (qtFormat == "tga")
+        return CheckedFormat::Targa;
+    return std::nullopt;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <optional>
 
 // Checks of a file's structure made before a decoder sees it. Some FreeImage decoders trust
 // their input: a truncated run-length Targa file corrupts the heap, a truncated IFF file makes
@@ -22,3 +23,7 @@ enum class CheckedFormat {
 };
 
 bool structureIntact(CheckedFormat format, const QByteArray &data);
+
+// The check that belongs to a format as Qt's image reader names it ("bmp", "png", "jpeg", ...),
+// so that Qt's decoders get the same checks as FreeImage's; none for formats without a check.
+std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat);
