@@ -61,6 +61,24 @@ const CncFrame &cncFrame()
     return frame;
 }
 
+// How many pieces the CNC export cuts the curves and ellipses of a list into.
+std::int64_t arcPieces(TElementList &list, const DxfExportParams &params)
+{
+    const std::int64_t n = params.effectivePieces();
+    std::int64_t pieces = 0;
+    const auto count = static_cast<std::int32_t>(list.Count());
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t kind = list.Get(i)->Kind;
+        if (kind == KindQuadBezier || kind == KindCubicBezier)
+            pieces += n;
+        else if (kind == KindEllipse)
+            pieces += 16 * n;
+    }
+    return pieces;
+}
+
+constexpr std::int64_t MaxComparedPieces = 256;
+
 } // namespace
 
 std::string splineDxf(std::span<const std::uint8_t> data)
@@ -91,12 +109,16 @@ std::string cncDxf(std::span<const std::uint8_t> data)
 {
     ByteReader in(data);
     const DxfExportParams params = decodeParams(in.byte());
-    const auto search =
-        (in.byte() & 1) ? CncDxfExport::ArcSearch::Literal : CncDxfExport::ArcSearch::ClosedForm;
+    const bool compareWithWalk = (in.byte() & 1) != 0;
     TElementList list;
     decodeElements(in, list);
 
-    const QByteArray bytes = cncDxfBytes(list, params, search);
+    const QByteArray bytes = cncDxfBytes(list, params);
+    // The closed-form arc choice must write exactly the file the walk over all 1999 candidates
+    // writes. The walk is slow, so only drawings of a few hundred pieces are compared.
+    if (compareWithWalk && arcPieces(list, params) <= MaxComparedPieces
+        && cncDxfBytes(list, params, CncDxfExport::ArcSearch::Literal) != bytes)
+        return "the closed-form arc choice wrote another file than the walk over all candidates";
     const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     if (std::string problem = nonNumberText(text); !problem.empty())
         return problem;
