@@ -6,11 +6,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QProgressDialog>
-#include <QTest>
-#include <cstring>
 
 using linovex::test::readFile;
 
