@@ -175,6 +175,17 @@ bool iffIntact(const Bytes &b)
     return false;
 }
 
+// Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
+// stands for at most 4096 pixels. PNG: zlib expands at most 1032 times, 8 pixels per byte for
+// 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs at least one bit.
+bool densityPlausible(
+    std::int64_t width, std::int64_t height, qint64 fileSize, std::int64_t pixelsPerByte)
+{
+    // Divided rather than multiplied: a forged header's 32-bit width times its height does not
+    // fit in 64 bits.
+    return width > 0 && height > 0 && width <= fileSize * pixelsPerByte / height;
+}
+
 bool bmpIntact(const Bytes &b)
 {
     if (b.size() < 26 || b.at(0) != 'B' || b.at(1) != 'M')
@@ -195,8 +206,13 @@ bool bmpIntact(const Bytes &b)
     }
     if (height < 0)
         height = -height;
-    // Uncompressed rows (plain or with colour masks) have a known size; run-length data may
-    // legitimately end early with an end-of-picture code.
+    // Run-length data may legitimately end early with an end-of-picture code, leaving the rest
+    // of the picture blank, so its rows need not all be in the file. But a few bytes standing
+    // for hundreds of millions of pixels is a bomb, not a picture: the same bound as for GIF,
+    // 4096 pixels per byte, far beyond what any encoder writes for a real picture.
+    if (compression == 1 || compression == 2)
+        return densityPlausible(width, height, b.size(), 4096);
+    // Uncompressed rows (plain or with colour masks) have a known size.
     if (compression != 0 && compression != 3 && compression != 6)
         return true;
     const qint64 stride = (width * bitCount + 31) / 32 * 4;
@@ -204,17 +220,6 @@ bool bmpIntact(const Bytes &b)
         return false;
     // Divided rather than multiplied: a forged stride times height does not fit in 64 bits.
     return height == 0 || stride <= (b.size() - offset) / height;
-}
-
-// Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
-// stands for at most 4096 pixels. PNG: zlib expands at most 1032 times, 8 pixels per byte for
-// 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs at least one bit.
-bool densityPlausible(
-    std::int64_t width, std::int64_t height, qint64 fileSize, std::int64_t pixelsPerByte)
-{
-    // Divided rather than multiplied: a forged header's 32-bit width times its height does not
-    // fit in 64 bits.
-    return width > 0 && height > 0 && width <= fileSize * pixelsPerByte / height;
 }
 
 bool gifIntact(const Bytes &b, const QByteArray &data)

@@ -277,6 +277,19 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putLe16(b, 12, 20000);
                 putLe16(b, 14, 20000);
             } },
+        // Run-length pictures may end early with an end-of-picture code, so their rows need
+        // not all be in the file; still, a few bytes cannot stand for hundreds of millions of
+        // pixels.
+        { "rle8.bmp", "big-rle8.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 20000);
+                putLe32(b, 22, 20000);
+            } },
+        { "rle4.bmp", "tall-rle4.bmp",
+            [](QByteArray &b) {
+                putLe32(b, 18, 5);
+                putLe32(b, 22, 134152195);
+            } },
         // A screen without height and a frame placed far below it: a decoder that grows its
         // canvas to hold the frame fills 2000 x 30000 pixels for a file of a few hundred bytes.
         { "gif.gif", "frame-far-below.gif",
