@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -213,25 +214,27 @@ bool streamRanOut(const MemoryStream &stream, TruncationSign sign)
     return true;
 }
 
-bool structureSound(FREE_IMAGE_FORMAT fif, const QByteArray &data)
+// The check of its structure that a format gets before it is decoded; none for the others,
+// which get the plausibility of their size for the file's length instead.
+std::optional<CheckedFormat> checkedFormatFor(FREE_IMAGE_FORMAT fif)
 {
     switch (fif) {
     case FIF_TARGA:
-        return structureIntact(CheckedFormat::Targa, data);
+        return CheckedFormat::Targa;
     case FIF_IFF:
-        return structureIntact(CheckedFormat::Iff, data);
+        return CheckedFormat::Iff;
     case FIF_PCX:
-        return structureIntact(CheckedFormat::Pcx, data);
+        return CheckedFormat::Pcx;
     case FIF_BMP:
-        return structureIntact(CheckedFormat::Bmp, data);
+        return CheckedFormat::Bmp;
     case FIF_GIF:
-        return structureIntact(CheckedFormat::Gif, data);
+        return CheckedFormat::Gif;
     case FIF_JPEG:
-        return structureIntact(CheckedFormat::Jpeg, data);
+        return CheckedFormat::Jpeg;
     case FIF_PNG:
-        return structureIntact(CheckedFormat::Png, data);
+        return CheckedFormat::Png;
     default:
-        return true;
+        return std::nullopt;
     }
 }
 
@@ -346,7 +349,8 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
     if (fif == FIF_UNKNOWN || !acceptedFormat(fif) || !FreeImage_FIFSupportsReading(fif))
         return {};
 
-    if (!structureSound(fif, data))
+    const std::optional<CheckedFormat> checked = checkedFormatFor(fif);
+    if (checked && !structureIntact(*checked, data))
         return { {}, DecodeStatus::Rejected };
 
     // The size first, from the header alone, so that a forged size costs nothing.
@@ -356,11 +360,15 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
         stream.rewind();
         if (!header)
             return {};
-        if (!sizeAcceptable(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get())))
+        const std::int64_t width = FreeImage_GetWidth(header.get());
+        const std::int64_t height = FreeImage_GetHeight(header.get());
+        if (!sizeAcceptable(width, height)
+            || (!checked && !sizePlausibleForFile(width, height, data.size())))
             return { {}, DecodeStatus::Rejected };
     } else {
         const DeclaredSize declared = declaredPictureSize(data);
-        if (!declared.known || !sizeAcceptable(declared.width, declared.height))
+        if (!declared.known || !sizeAcceptable(declared.width, declared.height)
+            || (!checked && !sizePlausibleForFile(declared.width, declared.height, data.size())))
             return { {}, DecodeStatus::Rejected };
     }
 

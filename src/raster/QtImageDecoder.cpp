@@ -47,7 +47,9 @@ TDibRec decodeWithQt(const QByteArray &data)
     if (checked && !structureIntact(*checked, data))
         return {};
     const QSize size = reader.size();
-    if (size.isValid() && !dibSizeAcceptable(size.width(), size.height(), 24))
+    if (size.isValid()
+        && (!dibSizeAcceptable(size.width(), size.height(), 24)
+            || (!checked && !sizePlausibleForFile(size.width(), size.height(), data.size()))))
         return {};
     // The size is known and within our limits, so Qt's own allocation limit must not refuse
     // large scans; when the size is unknown its limit stays as a guard.

@@ -310,3 +310,8 @@ std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
         return CheckedFormat::Targa;
     return std::nullopt;
 }
+
+bool sizePlausibleForFile(std::int64_t width, std::int64_t height, qint64 fileSize)
+{
+    return densityPlausible(width, height, fileSize, 65536);
+}

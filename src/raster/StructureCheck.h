@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstdint>
 #include <optional>
 
 // Checks of a file's structure made before a decoder sees it. Some FreeImage decoders trust
@@ -27,3 +28,9 @@ bool structureIntact(CheckedFormat format, const QByteArray &data);
 // The check that belongs to a format as Qt's image reader names it ("bmp", "png", "jpeg", ...),
 // so that Qt's decoders get the same checks as FreeImage's; none for formats without a check.
 std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat);
+
+// For formats without a check of their own (TIFF, PSD, WebP and the like): whether a file of
+// `fileSize` bytes can plausibly hold a picture of this size. 65,536 pixels per byte is far
+// beyond what a real picture compresses to, even a blank fax page, but it refuses a few hundred
+// bytes that announce hundreds of millions of pixels before a decoder allocates them.
+bool sizePlausibleForFile(std::int64_t width, std::int64_t height, qint64 fileSize);

@@ -77,6 +77,21 @@ void putBe32(QByteArray &b, int pos, quint32 v)
     putBe16(b, pos + 2, quint16(v & 0xFFFF));
 }
 
+// Sets width and height in the first directory of a little-endian TIFF file whose two tags
+// are stored as 16-bit values.
+void putTiffSize(QByteArray &b, quint16 width, quint16 height)
+{
+    const auto le16 = [&b](int pos) { return quint16(quint8(b[pos]) | (quint8(b[pos + 1]) << 8)); };
+    const int ifd = int(quint8(b[4]) | (quint8(b[5]) << 8) | (quint8(b[6]) << 16));
+    for (int i = 0; i < le16(ifd); ++i) {
+        const int entry = ifd + 2 + 12 * i;
+        if (le16(entry) == 256 && le16(entry + 2) == 3)
+            putLe16(b, entry + 8, width);
+        if (le16(entry) == 257 && le16(entry + 2) == 3)
+            putLe16(b, entry + 8, height);
+    }
+}
+
 quint32 crc32(const char *data, int size)
 {
     quint32 crc = 0xFFFFFFFFu;
@@ -290,6 +305,10 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putLe32(b, 18, 5);
                 putLe32(b, 22, 134152195);
             } },
+        // Formats without a check of their own still cannot announce hundreds of millions of
+        // pixels in a few hundred bytes.
+        { "rgb.tif", "big.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
+        { "pal.tif", "big-pal.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
         // A screen without height and a frame placed far below it: a decoder that grows its
         // canvas to hold the frame fills 2000 x 30000 pixels for a file of a few hundred bytes.
         { "gif.gif", "frame-far-below.gif",
