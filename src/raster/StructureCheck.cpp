@@ -252,7 +252,8 @@ bool pngIntact(const Bytes &b)
 
 bool jpegIntact(const Bytes &b)
 {
-    // Walk the markers to the frame header; arithmetic-coded frames have no lower bound.
+    // Walk the markers to the frame header. Arithmetic coding can spend far less than a bit on a
+    // block, so its frames get the bound of the formats without a check of their own.
     for (qint64 pos = 2; pos + 9 < b.size();) {
         if (b.at(pos) != 0xFF)
             return true;
@@ -265,7 +266,8 @@ bool jpegIntact(const Bytes &b)
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             const bool arithmetic = marker >= 0xC9;
-            return arithmetic || densityPlausible(b.be16(pos + 7), b.be16(pos + 5), b.size(), 1024);
+            return densityPlausible(
+                b.be16(pos + 7), b.be16(pos + 5), b.size(), arithmetic ? 65536 : 1024);
         }
         pos += 2 + b.be16(pos + 2);
     }

@@ -282,6 +282,13 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
                 putBe16(b, sof + 5, 20000);
                 putBe16(b, sof + 7, 20000);
             } },
+        { "jpg.jpg", "big-arithmetic.jpg",
+            [](QByteArray &b) {
+                const int sof = b.indexOf("\xFF\xC0");
+                b[sof + 1] = char(0xC9); // arithmetic coding
+                putBe16(b, sof + 5, 20000);
+                putBe16(b, sof + 7, 20000);
+            } },
         { "pal8.pcx", "big.pcx",
             [](QByteArray &b) {
                 putLe16(b, 8, 19999);
