@@ -176,8 +176,11 @@ bool iffIntact(const Bytes &b)
 }
 
 // Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
-// stands for at most 4096 pixels. PNG: zlib expands at most 1032 times, 8 pixels per byte for
-// 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs at least one bit.
+// stands for at most 4096 pixels; run-length BMP gets the same bound. PNG: zlib expands at most
+// 1032 times, 8 pixels per byte for 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs
+// at least one bit. Everything else, arithmetic-coded JPEG included: `LoosePixelsPerByte`.
+constexpr std::int64_t LoosePixelsPerByte = 65536;
+
 bool densityPlausible(
     std::int64_t width, std::int64_t height, qint64 fileSize, std::int64_t pixelsPerByte)
 {
@@ -267,7 +270,7 @@ bool jpegIntact(const Bytes &b)
         if (frame) {
             const bool arithmetic = marker >= 0xC9;
             return densityPlausible(
-                b.be16(pos + 7), b.be16(pos + 5), b.size(), arithmetic ? 65536 : 1024);
+                b.be16(pos + 7), b.be16(pos + 5), b.size(), arithmetic ? LoosePixelsPerByte : 1024);
         }
         pos += 2 + b.be16(pos + 2);
     }
@@ -315,5 +318,5 @@ std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
 
 bool sizePlausibleForFile(std::int64_t width, std::int64_t height, qint64 fileSize)
 {
-    return densityPlausible(width, height, fileSize, 65536);
+    return densityPlausible(width, height, fileSize, LoosePixelsPerByte);
 }
