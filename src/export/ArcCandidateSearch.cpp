@@ -39,6 +39,16 @@ double tableDistance(const ArcCandidateProblem &p, int k)
     return std::sqrt(dx * dx + dy * dy);
 }
 
+// std::nearbyint in the default rounding mode, without a library call: adding and taking away
+// 2^52 (with the value's sign) rounds a smaller magnitude to a whole number, halves to even.
+double nearestWhole(double x)
+{
+    if (!(std::fabs(x) < 0x1p52))
+        return x; // already whole, or not a number
+    const double shift = std::copysign(0x1p52, x);
+    return (x + shift) - shift;
+}
+
 } // namespace
 
 TPointD candidatePoint(const ArcCandidateProblem &p, int k)
@@ -88,7 +98,7 @@ int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
         return fallBack();
 
     const double nearest = std::clamp(
-        std::nearbyint(projection * 1000.0), double(-MaxArcCandidate), double(MaxArcCandidate));
+        nearestWhole(projection * 1000.0), double(-MaxArcCandidate), double(MaxArcCandidate));
     const int centre = static_cast<int>(nearest);
     const int lo = std::max(-MaxArcCandidate, centre - Window);
     const int hi = std::min(MaxArcCandidate, centre + Window);

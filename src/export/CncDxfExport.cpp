@@ -206,12 +206,6 @@ void CncDxfExport::writeClosingLine(TElementList &list, std::int32_t index)
     writeSegment(from.x, from.y, to.x, to.y, 0);
 }
 
-double CncDxfExport::bezierPoint(double p0, double p1, double p2, double p3, double t)
-{
-    const double mt = 1 - t;
-    return mt * mt * mt * p0 + 3 * t * mt * mt * p1 + 3 * t * t * mt * p2 + t * t * t * p3;
-}
-
 void CncDxfExport::writeSegment(
     double startX, double startY, double endX, double endY, double bulge)
 {
@@ -378,12 +372,6 @@ void CncDxfExport::makeRoom(std::size_t length)
         flush();
     if (length > m_text.size())
         m_text.resize(length);
-}
-
-void CncDxfExport::put(std::string_view text)
-{
-    std::memcpy(m_text.data() + m_used, text.data(), text.size());
-    m_used += text.size();
 }
 
 void CncDxfExport::putPoint(double x, double y)

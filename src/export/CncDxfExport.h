@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,7 +44,11 @@ public:
 
     // The steps of the export, in output coordinates (DXF units, y upwards). Public so the tests
     // can drive each one on its own.
-    static double bezierPoint(double p0, double p1, double p2, double p3, double t);
+    static double bezierPoint(double p0, double p1, double p2, double p3, double t)
+    {
+        const double mt = 1 - t;
+        return mt * mt * mt * p0 + 3 * t * mt * mt * p1 + 3 * t * t * mt * p2 + t * t * t * p3;
+    }
     void writeSegment(double startX, double startY, double endX, double endY, double bulge);
     void bezierToArcs(
         double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
@@ -63,7 +68,12 @@ private:
     void writeClosingLine(TElementList &list, std::int32_t index);
     // Text goes into a block that is handed to the device when the next piece would not fit.
     void makeRoom(std::size_t length);
-    void put(std::string_view text);
+    // Inline, since it is called for every piece of every vertex.
+    void put(std::string_view text)
+    {
+        std::memcpy(m_text.data() + m_used, text.data(), text.size());
+        m_used += text.size();
+    }
     void putPoint(double x, double y);
     void line(const char *text);
     bool flush();
