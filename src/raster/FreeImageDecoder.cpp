@@ -354,23 +354,20 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
         return { {}, DecodeStatus::Rejected };
 
     // The size first, from the header alone, so that a forged size costs nothing.
+    DeclaredSize declared;
     if (FreeImage_FIFSupportsNoPixels(fif)) {
         g_dataEndedEarly = false;
         Bitmap header(FreeImage_LoadFromHandle(fif, &io, &stream, FIF_LOAD_NOPIXELS));
         stream.rewind();
         if (!header)
             return {};
-        const std::int64_t width = FreeImage_GetWidth(header.get());
-        const std::int64_t height = FreeImage_GetHeight(header.get());
-        if (!sizeAcceptable(width, height)
-            || (!checked && !sizePlausibleForFile(width, height, data.size())))
-            return { {}, DecodeStatus::Rejected };
+        declared = { true, FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()) };
     } else {
-        const DeclaredSize declared = declaredPictureSize(data);
-        if (!declared.known || !sizeAcceptable(declared.width, declared.height)
-            || (!checked && !sizePlausibleForFile(declared.width, declared.height, data.size())))
-            return { {}, DecodeStatus::Rejected };
+        declared = declaredPictureSize(data);
     }
+    if (!declared.known || !sizeAcceptable(declared.width, declared.height)
+        || (!checked && !sizePlausibleForFile(declared.width, declared.height, data.size())))
+        return { {}, DecodeStatus::Rejected };
 
     g_dataEndedEarly = false;
     Bitmap dib(FreeImage_LoadFromHandle(fif, &io, &stream, loadFlags(fif)));

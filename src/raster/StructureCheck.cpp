@@ -179,6 +179,9 @@ bool iffIntact(const Bytes &b)
 // stands for at most 4096 pixels; run-length BMP gets the same bound. PNG: zlib expands at most
 // 1032 times, 8 pixels per byte for 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs
 // at least one bit. Everything else, arithmetic-coded JPEG included: `LoosePixelsPerByte`.
+constexpr std::int64_t LzwPixelsPerByte = 4096;
+constexpr std::int64_t PngPixelsPerByte = 16384;
+constexpr std::int64_t HuffmanJpegPixelsPerByte = 1024;
 constexpr std::int64_t LoosePixelsPerByte = 65536;
 
 bool densityPlausible(
@@ -214,7 +217,7 @@ bool bmpIntact(const Bytes &b)
     // for hundreds of millions of pixels is a bomb, not a picture: the same bound as for GIF,
     // 4096 pixels per byte, far beyond what any encoder writes for a real picture.
     if (compression == 1 || compression == 2)
-        return densityPlausible(width, height, b.size(), 4096);
+        return densityPlausible(width, height, b.size(), LzwPixelsPerByte);
     // Uncompressed rows (plain or with colour masks) have a known size.
     if (compression != 0 && compression != 3 && compression != 6)
         return true;
@@ -228,7 +231,7 @@ bool bmpIntact(const Bytes &b)
 bool gifIntact(const Bytes &b, const QByteArray &data)
 {
     const DeclaredSize size = declaredPictureSize(data);
-    return size.known && densityPlausible(size.width, size.height, b.size(), 4096);
+    return size.known && densityPlausible(size.width, size.height, b.size(), LzwPixelsPerByte);
 }
 
 // Every chunk must lie within the file. libpng allocates a chunk's declared length before it
@@ -250,7 +253,8 @@ bool pngChunksWithinFile(const Bytes &b)
 
 bool pngIntact(const Bytes &b)
 {
-    return densityPlausible(b.be32(16), b.be32(20), b.size(), 16384) && pngChunksWithinFile(b);
+    return densityPlausible(b.be32(16), b.be32(20), b.size(), PngPixelsPerByte)
+        && pngChunksWithinFile(b);
 }
 
 bool jpegIntact(const Bytes &b)
@@ -269,8 +273,8 @@ bool jpegIntact(const Bytes &b)
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             const bool arithmetic = marker >= 0xC9;
-            return densityPlausible(
-                b.be16(pos + 7), b.be16(pos + 5), b.size(), arithmetic ? LoosePixelsPerByte : 1024);
+            return densityPlausible(b.be16(pos + 7), b.be16(pos + 5), b.size(),
+                arithmetic ? LoosePixelsPerByte : HuffmanJpegPixelsPerByte);
         }
         pos += 2 + b.be16(pos + 2);
     }
