@@ -137,6 +137,8 @@ def build(times, counters):
     tab.time(7, "CNC export, 100,000 elements, n = 4", "BM_CncExportClosedForm", 500)
     tab.ratio(7, "CNC literal search / closed form", ratio(literal, closed), ">= 50",
               lambda v: v >= 50)
+    tab.info(7, "  CNC export on one thread (geometry and text one after the other)",
+             "BM_CncExportClosedFormOneThread")
     tab.time(7, "spline export to a file, 100,000 elements", "BM_SplineDxfExport", 500)
     tab.info(7, "spline export to memory, 100,000 elements", "BM_SplineDxfToMemory")
     c = counters.get("BM_SplineDxfExport", {})

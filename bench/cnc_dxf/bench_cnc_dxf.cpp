@@ -75,7 +75,8 @@ TElementList &drawing()
     return list;
 }
 
-void exportDrawing(benchmark::State &state, CncDxfExport::ArcSearch search)
+void exportDrawing(benchmark::State &state, CncDxfExport::ArcSearch search,
+    CncDxfExport::Threading threading = CncDxfExport::Threading::Automatic)
 {
     TElementList &list = drawing();
     DxfExportParams params;
@@ -85,6 +86,7 @@ void exportDrawing(benchmark::State &state, CncDxfExport::ArcSearch search)
         NullDevice device;
         CncDxfExport exporter(params, device);
         exporter.setArcSearch(search);
+        exporter.setThreading(threading);
         benchmark::DoNotOptimize(exporter.write(list));
         bytes = device.written;
     }
@@ -94,6 +96,12 @@ void exportDrawing(benchmark::State &state, CncDxfExport::ArcSearch search)
 void BM_CncExportClosedForm(benchmark::State &state)
 {
     exportDrawing(state, CncDxfExport::ArcSearch::ClosedForm);
+}
+
+// The same on one thread: the geometry and the text one after the other.
+void BM_CncExportClosedFormOneThread(benchmark::State &state)
+{
+    exportDrawing(state, CncDxfExport::ArcSearch::ClosedForm, CncDxfExport::Threading::Single);
 }
 
 void BM_CncExportLiteralSearch(benchmark::State &state)
@@ -124,6 +132,7 @@ void BM_DxfNumber(benchmark::State &state)
 
 BENCHMARK(BM_DxfNumber)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CncExportClosedForm)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CncExportClosedFormOneThread)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CncExportLiteralSearch)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -109,15 +109,23 @@ std::string cncDxf(std::span<const std::uint8_t> data)
 {
     ByteReader in(data);
     const DxfExportParams params = decodeParams(in.byte());
-    const bool compareWithWalk = (in.byte() & 1) != 0;
+    const std::uint8_t flags = in.byte();
+    const bool compareWithWalk = (flags & 1) != 0;
+    // Starting a thread costs some milliseconds under the sanitizers, so only one input in
+    // sixteen has its segments computed on a second thread.
+    const bool twoThreads = (flags & 0xf0) == 0xf0;
     TElementList list;
     decodeElements(in, list);
 
-    const QByteArray bytes = cncDxfBytes(list, params);
+    const QByteArray bytes = cncDxfBytes(list, params, CncDxfExport::ArcSearch::ClosedForm,
+        twoThreads ? CncDxfExport::Threading::Overlapped : CncDxfExport::Threading::Single);
     // The closed-form arc choice must write exactly the file the walk over all 1999 candidates
-    // writes. The walk is slow, so only drawings of a few hundred pieces are compared.
+    // writes, whether on one thread or two. The walk is slow, so only drawings of a few hundred
+    // pieces are compared.
     if (compareWithWalk && arcPieces(list, params) <= MaxComparedPieces
-        && cncDxfBytes(list, params, CncDxfExport::ArcSearch::Literal) != bytes)
+        && cncDxfBytes(
+               list, params, CncDxfExport::ArcSearch::Literal, CncDxfExport::Threading::Single)
+            != bytes)
         return "the closed-form arc choice wrote another file than the walk over all candidates";
     const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     if (std::string problem = nonNumberText(text); !problem.empty())

@@ -100,6 +100,22 @@ int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
     const double nearest = std::clamp(
         nearestWhole(projection * 1000.0), double(-MaxArcCandidate), double(MaxArcCandidate));
     const int centre = static_cast<int>(nearest);
+    const double axisError = 8 * Unit * scale;
+    auto margin = [&](double edgeDistance) { return axisError + 8 * Unit * edgeDistance + 1e-150; };
+
+    // The usual case, with a candidate on each side of the projection and more beyond them: the
+    // window's choice can only stand when it is the middle one and both neighbours are farther
+    // beyond doubt (the proof is explained below), so that is all there is to test, without a
+    // branch on which distance is smaller.
+    if (centre > -MaxArcCandidate + 1 && centre < MaxArcCandidate - 1) {
+        const double below = tableDistance(p, centre - 1);
+        const double middle = tableDistance(p, centre);
+        const double above = tableDistance(p, centre + 1);
+        const bool aboveFarther = above - middle > margin(above);
+        const bool belowFarther = below - middle > margin(below);
+        return aboveFarther && belowFarther ? centre : fallBack();
+    }
+
     const int lo = std::max(-MaxArcCandidate, centre - Window);
     const int hi = std::min(MaxArcCandidate, centre + Window);
 
@@ -119,11 +135,10 @@ int closedFormCandidate(const ArcCandidateProblem &p, bool *fellBack)
     // candidate lies beyond doubt farther than the best one. The true distance is convex along the
     // bisector, so once it grows it keeps growing; `margin` covers the rounding of both values
     // compared and of any candidate farther out.
-    const double axisError = 8 * Unit * scale;
     auto provenMinimum = [&](int edge, int inner) {
         const double dEdge = distance[edge - lo];
-        const double margin = axisError + 8 * Unit * dEdge + 1e-150;
-        return dEdge - distance[inner - lo] > margin && dEdge - distance[best - lo] > margin;
+        return dEdge - distance[inner - lo] > margin(dEdge)
+            && dEdge - distance[best - lo] > margin(dEdge);
     };
     if (hi < MaxArcCandidate && (best == hi || !provenMinimum(hi, hi - 1)))
         return fallBack();

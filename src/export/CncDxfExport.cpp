@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <thread>
 
 namespace {
 
@@ -45,6 +46,10 @@ constexpr std::size_t MaxSegmentText = SeqEnd.size() + PolylineHead.size()
 // Below this absolute value of twice the triangle's area (in output units squared) the three
 // points of a piece count as one straight line.
 constexpr double CollinearLimit = 1E-8;
+
+// From this many elements on, the segments are computed on a second thread (where there is a
+// second core) while the first writes their text; for fewer, starting the thread is not worth it.
+constexpr std::int32_t OverlapFromElements = 1000;
 
 // The largest coordinate whose 15-digit text still reads back as a number: from
 // 1.797693134862315E308 on, the text rounds up to 1.79769313486232E308, which lies beyond the
@@ -133,26 +138,33 @@ CncDxfExport::CncDxfExport(const DxfExportParams &params, QIODevice &device)
 bool CncDxfExport::write(TElementList &list)
 {
     writeFixedOpening();
+    const bool overlap = m_threading == Threading::Overlapped
+        || (m_threading == Threading::Automatic && list.Count() >= OverlapFromElements
+            && std::thread::hardware_concurrency() > 1);
+    if (overlap)
+        writeElementsOverlapped(list);
+    else
+        writeElements(list);
+    return finish();
+}
+
+void CncDxfExport::writeElements(TElementList &list)
+{
     const auto count = static_cast<std::int32_t>(list.Count());
     // First pass: lines and curves in list order. Second pass: the ellipses. The polyline state
     // runs on from one pass into the other.
-    for (std::int32_t i = 0; i < count; ++i) {
-        const TDrawElement &e = *list.Get(i);
-        if (e.Kind == KindEllipse)
-            continue;
-        writeElement(e);
-        if (e.ClosesChain)
-            writeClosingLine(list, i);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (m_pipe && m_pipe->cancelled())
+                return;
+            const TDrawElement &e = *list.Get(i);
+            if ((e.Kind == KindEllipse) != (pass == 1))
+                continue;
+            writeElement(e);
+            if (e.ClosesChain)
+                writeClosingLine(list, i);
+        }
     }
-    for (std::int32_t i = 0; i < count; ++i) {
-        const TDrawElement &e = *list.Get(i);
-        if (e.Kind != KindEllipse)
-            continue;
-        writeElement(e);
-        if (e.ClosesChain)
-            writeClosingLine(list, i);
-    }
-    return finish();
 }
 
 void CncDxfExport::writeElement(const TDrawElement &e)
@@ -161,7 +173,7 @@ void CncDxfExport::writeElement(const TDrawElement &e)
     case KindLine: {
         const TPointD a = toOutput(e.Start);
         const TPointD b = toOutput(e.End);
-        writeSegment(a.x, a.y, b.x, b.y, 0);
+        emitSegment(a.x, a.y, b.x, b.y, 0);
         break;
     }
     case KindQuadBezier: {
@@ -203,7 +215,7 @@ void CncDxfExport::writeClosingLine(TElementList &list, std::int32_t index)
         return;
     const TPointD from = toOutput(list.at(index).End);
     const TPointD to = toOutput(list.at(first).Start);
-    writeSegment(from.x, from.y, to.x, to.y, 0);
+    emitSegment(from.x, from.y, to.x, to.y, 0);
 }
 
 void CncDxfExport::writeSegment(
@@ -257,31 +269,60 @@ void CncDxfExport::bezierToArcs(
     double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3)
 {
     const double n = m_pieces;
-    // The end of one piece is computed exactly as the start of the next would be, so it is
-    // computed once.
-    TPointD a { bezierPoint(x0, x1, x2, x3, 0 / n), bezierPoint(y0, y1, y2, y3, 0 / n) };
+    // The points of all pieces first: the start, then the middle and the end of each piece. The
+    // end of one piece is computed exactly as the start of the next would be, so it is computed
+    // once.
+    TPointD points[2 * DxfExportParams::MaxPieces + 1];
+    points[0] = { bezierPoint(x0, x1, x2, x3, 0 / n), bezierPoint(y0, y1, y2, y3, 0 / n) };
     for (int i = 1; i <= m_pieces; ++i) {
         const double tm = (i - 0.5) / n;
         const double t1 = i / n;
-        const TPointD m { bezierPoint(x0, x1, x2, x3, tm), bezierPoint(y0, y1, y2, y3, tm) };
-        const TPointD e { bezierPoint(x0, x1, x2, x3, t1), bezierPoint(y0, y1, y2, y3, t1) };
-        if (m_straightOnly || !fitArc(a, m, e))
-            writeSegment(a.x, a.y, e.x, e.y, 0);
-        a = e;
+        points[2 * i - 1] = { bezierPoint(x0, x1, x2, x3, tm), bezierPoint(y0, y1, y2, y3, tm) };
+        points[2 * i] = { bezierPoint(x0, x1, x2, x3, t1), bezierPoint(y0, y1, y2, y3, t1) };
     }
+    if (m_straightOnly) {
+        for (int i = 1; i <= m_pieces; ++i)
+            emitSegment(
+                points[2 * i - 2].x, points[2 * i - 2].y, points[2 * i].x, points[2 * i].y, 0);
+        return;
+    }
+    // Then the arc choice of every piece, which do not depend on each other and so overlap in
+    // the processor, and then the arcs in order.
+    ArcCandidateProblem problems[DxfExportParams::MaxPieces];
+    int chosen[DxfExportParams::MaxPieces];
+    for (int i = 0; i < m_pieces; ++i) {
+        problems[i] = arcProblem(points[2 * i], points[2 * i + 1], points[2 * i + 2]);
+        chosen[i] = chooseCandidate(problems[i]);
+    }
+    for (int i = 0; i < m_pieces; ++i) {
+        const TPointD &a = points[2 * i];
+        const TPointD &e = points[2 * i + 2];
+        const TPointD q = candidatePoint(problems[i], chosen[i]);
+        if (!writeArc(a, q, e))
+            emitSegment(a.x, a.y, e.x, e.y, 0);
+    }
+}
+
+ArcCandidateProblem CncDxfExport::arcProblem(const TPointD &a, const TPointD &m, const TPointD &e)
+{
+    const TPointD c { (a.x + e.x) / 2, (a.y + e.y) / 2 };
+    const TPointD h { (e.x - a.x) / 2, (e.y - a.y) / 2 };
+    return { c, { h.y, -h.x }, m };
+}
+
+int CncDxfExport::chooseCandidate(const ArcCandidateProblem &problem) const
+{
+    return m_search == ArcSearch::Literal ? literalCandidate(problem)
+                                          : closedFormCandidate(problem);
 }
 
 bool CncDxfExport::fitArc(TPointD a, TPointD m, TPointD e)
 {
-    const TPointD c { (a.x + e.x) / 2, (a.y + e.y) / 2 };
-    const TPointD h { (e.x - a.x) / 2, (e.y - a.y) / 2 };
-    const ArcCandidateProblem problem { c, { h.y, -h.x }, m };
-    const int k =
-        m_search == ArcSearch::Literal ? literalCandidate(problem) : closedFormCandidate(problem);
-    return writeArc(a, candidatePoint(problem, k), e);
+    const ArcCandidateProblem problem = arcProblem(a, m, e);
+    return writeArc(a, candidatePoint(problem, chooseCandidate(problem)), e);
 }
 
-bool CncDxfExport::writeArc(TPointD a, TPointD q, TPointD e)
+bool CncDxfExport::writeArc(const TPointD &a, const TPointD &q, const TPointD &e)
 {
     const double d = a.x * q.y + q.x * e.y + e.x * a.y - a.x * e.y - q.x * a.y - e.x * q.y;
     // A D that is not a number (overflowing products) says nothing about the points either; such
@@ -313,7 +354,7 @@ bool CncDxfExport::writeArc(TPointD a, TPointD q, TPointD e)
     if (!std::isfinite(bulge))
         return false;
 
-    writeSegment(a.x, a.y, e.x, e.y, bulge);
+    emitSegment(a.x, a.y, e.x, e.y, bulge);
     return true;
 }
 
@@ -426,14 +467,15 @@ ExportResult savedxfArc(TElementList &list, const DxfExportParams &params, const
     return ExportResult::success();
 }
 
-QByteArray cncDxfBytes(
-    TElementList &list, const DxfExportParams &params, CncDxfExport::ArcSearch search)
+QByteArray cncDxfBytes(TElementList &list, const DxfExportParams &params,
+    CncDxfExport::ArcSearch search, CncDxfExport::Threading threading)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     CncDxfExport exporter(params, buffer);
     exporter.setArcSearch(search);
+    exporter.setThreading(threading);
     exporter.write(list);
     return bytes;
 }

@@ -5,6 +5,7 @@
 #include "export/ArcCandidateSearch.h"
 #include "export/DxfExportParams.h"
 #include "export/ExportResult.h"
+#include "export/SegmentPipe.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,6 +38,12 @@ public:
 
     void setArcSearch(ArcSearch search) { m_search = search; }
 
+    // Whether the segments are computed on a second thread while this one writes their text.
+    // Both ways give the same bytes; Automatic overlaps them for large drawings on machines with
+    // more than one core.
+    enum class Threading { Automatic, Single, Overlapped };
+    void setThreading(Threading threading) { m_threading = threading; }
+
     // Writes the whole file: the fixed opening lines, the segments of all elements (curves first,
     // ellipses in a second pass), and the closing lines. Walks the list by index, so the list's
     // cursor is left on the last element. Returns false when the device refused to take the text.
@@ -53,7 +60,7 @@ public:
     void bezierToArcs(
         double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
     bool fitArc(TPointD a, TPointD m, TPointD e);
-    bool writeArc(TPointD a, TPointD q, TPointD e);
+    bool writeArc(const TPointD &a, const TPointD &q, const TPointD &e);
     void ellipseToArcs(double x1, double y1, double x2, double y2);
 
     // Ends the open polyline and the file, and hands the rest of the text to the device.
@@ -63,8 +70,26 @@ public:
     TPointD toOutput(TPointD p) const { return { p.x / m_q, -(p.y / m_q) }; }
 
 private:
+    // The side that computes the segments of a drawing on a second thread and hands them to
+    // `pipe` instead of writing them.
+    CncDxfExport(const CncDxfExport &writer, SegmentPipe &pipe);
+
     void writeFixedOpening();
+    // Both passes over the list.
+    void writeElements(TElementList &list);
+    void writeElementsOverlapped(TElementList &list);
     void writeElement(const TDrawElement &e);
+    // The candidates of the arc through A and E that replaces the piece with middle point M.
+    static ArcCandidateProblem arcProblem(const TPointD &a, const TPointD &m, const TPointD &e);
+    int chooseCandidate(const ArcCandidateProblem &problem) const;
+    // Writes a segment, or hands it on when this object only computes them.
+    void emitSegment(double startX, double startY, double endX, double endY, double bulge)
+    {
+        if (m_pipe)
+            m_pipe->add({ startX, startY, endX, endY, bulge });
+        else
+            writeSegment(startX, startY, endX, endY, bulge);
+    }
     void writeClosingLine(TElementList &list, std::int32_t index);
     // Text goes into a block that is handed to the device when the next piece would not fit.
     void makeRoom(std::size_t length);
@@ -88,6 +113,8 @@ private:
     double m_q;
     int m_pieces;
     ArcSearch m_search = ArcSearch::ClosedForm;
+    Threading m_threading = Threading::Automatic;
+    SegmentPipe *m_pipe = nullptr;
     bool m_polylineOpen = false;
     TPointD m_lastVertex { 0, 0 };
     bool m_straightOnly = false;
@@ -102,4 +129,5 @@ ExportResult savedxfArc(TElementList &list, const DxfExportParams &params, const
 
 // The same export into memory.
 QByteArray cncDxfBytes(TElementList &list, const DxfExportParams &params,
-    CncDxfExport::ArcSearch search = CncDxfExport::ArcSearch::ClosedForm);
+    CncDxfExport::ArcSearch search = CncDxfExport::ArcSearch::ClosedForm,
+    CncDxfExport::Threading threading = CncDxfExport::Threading::Automatic);
