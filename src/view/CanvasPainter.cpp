@@ -1,11 +1,16 @@
 #include "view/CanvasPainter.h"
 
+#include "view/BufferRows.h"
 #include "view/PixelStroker.h"
 
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -16,59 +21,6 @@ int elementMargin(int penWidth)
     return std::max(penWidth / 2 + 2, 7);
 }
 
-// The scan lines of the back buffer, taken once: QImage::scanLine() checks for sharing on
-// every call, which adds up over the tens of thousands of marker rows of a large drawing.
-// It also maps logical rectangles to the device pixels they cover at the buffer's pixel ratio.
-struct BufferBits
-{
-    BufferBits(QImage &image, double ratio)
-        : bits(image.bits())
-        , stride(image.bytesPerLine())
-        , width(image.width())
-        , height(image.height())
-        , ratio(ratio)
-    {
-    }
-    QRgb *line(int y) const { return reinterpret_cast<QRgb *>(bits + y * stride); }
-
-    // The device pixels of a logical rectangle, cut to the buffer.
-    QRect device(const QRect &logical) const
-    {
-        if (ratio == 1)
-            return logical.intersected(QRect(0, 0, width, height));
-        const auto at = [this](int v) { return static_cast<int>(std::floor(v * ratio)); };
-        return QRect(QPoint(at(logical.left()), at(logical.top())),
-            QPoint(at(logical.right() + 1) - 1, at(logical.bottom() + 1) - 1))
-            .intersected(QRect(0, 0, width, height));
-    }
-
-    void fill(const QRect &logical, QRgb colour) const
-    {
-        if (ratio == 1) {
-            // The common case, without building rectangles: a marker is four of these.
-            const int left = std::max(logical.left(), 0);
-            const int right = std::min(logical.right(), width - 1);
-            const int top = std::max(logical.top(), 0);
-            const int bottom = std::min(logical.bottom(), height - 1);
-            for (int y = top; y <= bottom; ++y) {
-                QRgb *row = line(y);
-                for (int x = left; x <= right; ++x)
-                    row[x] = colour;
-            }
-            return;
-        }
-        const QRect r = device(logical);
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            std::fill(line(y) + r.left(), line(y) + r.right() + 1, colour);
-    }
-
-    uchar *bits;
-    qsizetype stride;
-    int width;
-    int height;
-    double ratio;
-};
-
 // The rectangle with two opposite corners, in either order. QRect::normalized() would move
 // swapped corners inwards by a pixel.
 QRect spanning(QPoint a, QPoint b)
@@ -77,45 +29,29 @@ QRect spanning(QPoint a, QPoint b)
         QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
 }
 
-// One square ring of a marker, d pixels from the centre, written straight into the buffer.
-// Markers are the most frequent thing drawn; writing their pixels costs a fraction of two
-// outlined rectangles and gives the same pixels as endpunkt, also on a buffer of a higher
-// pixel ratio, where each logical pixel of the ring becomes a block of device pixels.
-void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
-{
-    if (buffer.ratio == 1 && x - d >= 0 && y - d >= 0 && x + d < buffer.width
-        && y + d < buffer.height) {
-        // Wholly inside: the two rows and the two columns without any cutting.
-        QRgb *top = buffer.line(y - d) + x - d;
-        QRgb *bottom = buffer.line(y + d) + x - d;
-        std::fill(top, top + 2 * d + 1, colour);
-        std::fill(bottom, bottom + 2 * d + 1, colour);
-        for (int row = y - d + 1; row < y + d; ++row) {
-            QRgb *line = buffer.line(row);
-            line[x - d] = colour;
-            line[x + d] = colour;
-        }
-        return;
-    }
-    buffer.fill(QRect(x - d, y - d, 2 * d + 1, 1), colour);
-    buffer.fill(QRect(x - d, y + d, 2 * d + 1, 1), colour);
-    buffer.fill(QRect(x - d, y - d + 1, 1, 2 * d - 1), colour);
-    buffer.fill(QRect(x + d, y - d + 1, 1, 2 * d - 1), colour);
-}
-
 // An element's points on the drawing area, each converted once.
 struct ScreenPoints
 {
     QPoint start, end, ctrl1, ctrl2;
 };
 
+// Whether an element's strokes go through the stroker of our own: strokes two or more device
+// pixels wide of an opaque colour. One-pixel strokes and translucent colours stay with the
+// painter, whose stepping of thin lines is cheap already.
+bool ownStrokes(const TPaintScene &scene, double ratio)
+{
+    return scene.view.penWidth(scene.lineWidth) * ratio >= 2 && scene.penColor.alpha() == 255;
+}
+
 class ElementPainter
 {
 public:
     // The painter draws in logical coordinates; the buffer's scan lines are device pixels,
-    // `ratio` of them to a logical pixel.
-    ElementPainter(
-        QPainter &painter, QImage &buffer, QSize area, double ratio, const TPaintScene &scene)
+    // `ratio` of them to a logical pixel. Without a painter, the element painter draws only what
+    // goes straight into the buffer's rows (own strokes, no handles), and only into the rows
+    // from `firstRow` up to `endRow`, so that several can draw one drawing at once.
+    ElementPainter(QPainter *painter, QImage &buffer, QSize area, double ratio,
+        const TPaintScene &scene, int firstRow = 0, int endRow = -1)
         : m_p(painter)
         , m_bits(buffer, ratio)
         , m_scene(scene)
@@ -127,10 +63,16 @@ public:
         , m_ratio(ratio)
         , m_stroker(buffer, scene.penColor.rgb(), m_pen.width() * ratio)
     {
-        // Strokes two or more device pixels wide of an opaque colour go through the stroker of
-        // our own; one-pixel strokes and translucent colours stay with the painter, whose
-        // stepping of thin lines is cheap already.
-        m_fast = m_pen.width() * ratio >= 2 && scene.penColor.alpha() == 255 && m_stroker.isValid();
+        m_fast = ownStrokes(scene, ratio) && m_stroker.isValid();
+        if (endRow >= 0) {
+            m_bits.firstRow = std::clamp(firstRow, 0, m_bits.height);
+            m_bits.endRow = std::clamp(endRow, m_bits.firstRow, m_bits.height);
+            m_stroker.setRows(m_bits.firstRow, m_bits.endRow);
+            // Elements that cannot reach the band are left out as those outside the area are.
+            const int top = static_cast<int>(std::floor(m_bits.firstRow / ratio));
+            const int bottom = static_cast<int>(std::ceil(m_bits.endRow / ratio));
+            m_area = m_area.intersected(QRect(0, top, area.width(), bottom - top));
+        }
     }
 
     void paint(const TElementList &list, std::int32_t i)
@@ -201,7 +143,7 @@ private:
     void usePen()
     {
         if (!m_penSet) {
-            m_p.setPen(m_pen);
+            m_p->setPen(m_pen);
             m_penSet = true;
         }
     }
@@ -213,19 +155,19 @@ private:
             return;
         }
         usePen();
-        m_p.drawLine(from, to);
+        m_p->drawLine(from, to);
     }
 
     void handles(const QPolygon &first, const QPolygon &second = {})
     {
-        m_p.setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        m_p.drawPolyline(first);
+        m_p->setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        m_p->drawPolyline(first);
         if (!second.isEmpty())
-            m_p.drawPolyline(second);
-        m_p.setPen(QPen(Qt::white, 1));
-        m_p.drawPolyline(first);
+            m_p->drawPolyline(second);
+        m_p->setPen(QPen(Qt::white, 1));
+        m_p->drawPolyline(first);
         if (!second.isEmpty())
-            m_p.drawPolyline(second);
+            m_p->drawPolyline(second);
         m_penSet = false;
     }
 
@@ -238,7 +180,7 @@ private:
         QPainterPath path(start);
         path.cubicTo(c1, c2, end);
         usePen();
-        m_p.drawPath(path);
+        m_p->drawPath(path);
     }
 
     void ellipse(const TDrawElement &e, const ScreenPoints &s)
@@ -253,7 +195,7 @@ private:
             return;
         }
         usePen();
-        m_p.drawEllipse(inscribed);
+        m_p->drawEllipse(inscribed);
     }
 
     void quadratic(const TDrawElement &e, const ScreenPoints &s)
@@ -289,7 +231,7 @@ private:
         stroke(s.start, s.end);
     }
 
-    QPainter &m_p;
+    QPainter *m_p;
     BufferBits m_bits;
     const TPaintScene &m_scene;
     const TViewTransform &m_view;
@@ -324,6 +266,56 @@ void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
             line[x] = qRgb(table[qRed(v)], table[qGreen(v)], table[qBlue(v)]);
         }
     }
+}
+
+// From this many elements on, a drawing whose strokes all go straight into the buffer is painted
+// by several threads, each into its own band of rows; below it, starting them is not worth it.
+constexpr std::int32_t BandsFromElements = 1000;
+constexpr int MostBands = 4;
+
+int bandCount(QImage &buffer, double ratio, const TPaintScene &scene)
+{
+    if (scene.Zeiger1Down || !ownStrokes(scene, ratio)
+        || scene.elements->Count() < static_cast<std::size_t>(BandsFromElements))
+        return 1;
+    const int threads = scene.paintThreads > 0
+        ? scene.paintThreads
+        : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(std::min(threads, buffer.height() / 64), 1, MostBands);
+}
+
+// Paints every element once per band, each band on its own thread and clipped to its rows. Each
+// band sees the elements in the same order as a single paint does, and what lands in a row does
+// not depend on other rows, so the buffer ends up the same pixel for pixel.
+void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &scene, int bands)
+{
+    const TElementList &list = *scene.elements;
+    const auto count = static_cast<std::int32_t>(list.Count());
+    // Made here, one after the other: taking the buffer's bits is not safe from several
+    // threads at once.
+    std::vector<std::unique_ptr<ElementPainter>> painters;
+    for (int b = 0; b < bands; ++b) {
+        const int first = static_cast<int>(static_cast<long long>(buffer.height()) * b / bands);
+        const int end = static_cast<int>(static_cast<long long>(buffer.height()) * (b + 1) / bands);
+        painters.push_back(
+            std::make_unique<ElementPainter>(nullptr, buffer, area, ratio, scene, first, end));
+    }
+    const auto paintBand = [&list, count](ElementPainter *painter) {
+        for (std::int32_t i = 0; i < count; ++i)
+            painter->paint(list, i);
+    };
+    std::vector<std::thread> workers;
+    for (int b = 1; b < bands; ++b) {
+        try {
+            workers.emplace_back(paintBand, painters[static_cast<std::size_t>(b)].get());
+        } catch (const std::system_error &) {
+            // No thread to be had: this one paints that band as well.
+            paintBand(painters[static_cast<std::size_t>(b)].get());
+        }
+    }
+    paintBand(painters.front().get());
+    for (std::thread &worker : workers)
+        worker.join();
 }
 
 // Copies all pixels of one buffer into another of the same size and format.
@@ -424,6 +416,11 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
     }
 
     if (scene.elements) {
+        if (const int bands = bandCount(backBuffer, ratio, scene); bands > 1) {
+            paintInBands(backBuffer, areaSize, ratio, scene, bands);
+            backBuffer.setDevicePixelRatio(ratio);
+            return result;
+        }
         QPainter p(&backBuffer);
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setBrush(Qt::NoBrush);
@@ -431,7 +428,7 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
         // centres, as in ElementPainter::dev.
         const double half = (ratio - 1) / 2;
         p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
-        ElementPainter painter(p, backBuffer, areaSize, ratio, scene);
+        ElementPainter painter(&p, backBuffer, areaSize, ratio, scene);
         const auto count = static_cast<std::int32_t>(scene.elements->Count());
         for (std::int32_t i = 0; i < count; ++i)
             painter.paint(*scene.elements, i);

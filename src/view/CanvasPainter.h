@@ -37,6 +37,10 @@ struct TPaintScene
     // (a serial of 0), every paint scales the picture afresh.
     TPictureLayer *pictureLayer = nullptr;
     std::uint64_t pictureSerial = 0;
+    // How many threads may paint a large drawing, each into its own band of rows: 0 for as many
+    // as the machine has cores (at most four), 1 for the calling thread alone. The pixels are
+    // the same either way.
+    int paintThreads = 0;
 };
 
 // The white ground with the picture on it, as the last paint left it, and what that paint was

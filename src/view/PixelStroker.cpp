@@ -44,6 +44,13 @@ PixelStroker::PixelStroker(QImage &image, QRgb colour, double width)
     m_stride = image.bytesPerLine();
     m_width = image.width();
     m_height = image.height();
+    m_endRow = m_height;
+}
+
+void PixelStroker::setRows(int first, int end)
+{
+    m_firstRow = std::clamp(first, 0, m_height);
+    m_endRow = std::clamp(end, m_firstRow, m_height);
 }
 
 void PixelStroker::line(QPointF from, QPointF to)
@@ -63,7 +70,7 @@ void PixelStroker::cubic(QPointF p0, QPointF c1, QPointF c2, QPointF p3)
     const double right = std::max({ p0.x(), c1.x(), c2.x(), p3.x() }) + m;
     const double top = std::min({ p0.y(), c1.y(), c2.y(), p3.y() }) - m;
     const double bottom = std::max({ p0.y(), c1.y(), c2.y(), p3.y() }) + m;
-    if (right < 0 || bottom < 0 || left > m_width || top > m_height)
+    if (right < 0 || bottom < m_firstRow || left > m_width || top > m_endRow)
         return;
     const int n = chordCount(p0, c1, c2, p3);
     QPointF previous = p0;
@@ -95,10 +102,8 @@ void PixelStroker::ellipse(const QRectF &rect)
     cubic(bottom, QPointF(c.x() + kx, bottom.y()), QPointF(right.x(), c.y() + ky), right);
 }
 
-void PixelStroker::span(int y, double lo, double hi)
+inline void PixelStroker::fillRow(QRgb *row, double lo, double hi) const
 {
-    if (y < 0 || y >= m_height || !(hi >= lo))
-        return;
     // Pixel x is covered when its sample point x + Eps lies in [lo, hi]. The bounds are cut
     // to the row before they become integers, so an edge far outside cannot overflow.
     const double left = std::max(lo - Eps, -1.0);
@@ -109,9 +114,11 @@ void PixelStroker::span(int y, double lo, double hi)
     last -= last > right;
     first = std::max(first, 0);
     last = std::min(last, m_width - 1);
-    auto *row = reinterpret_cast<QRgb *>(m_bits + y * m_stride);
+    // The colour in a local: the row could alias the member, which would stop the compiler from
+    // filling several pixels at once.
+    const QRgb colour = m_colour;
     for (int x = first; x <= last; ++x)
-        row[x] = m_colour;
+        row[x] = colour;
 }
 
 void PixelStroker::segment(QPointF a, QPointF b, bool startCap)
@@ -121,59 +128,67 @@ void PixelStroker::segment(QPointF a, QPointF b, bool startCap)
     // sample at whole numbers.
     a -= QPointF(0.5, 0.5);
     b -= QPointF(0.5, 0.5);
+    const double ax = a.x(), ay = a.y(), bx = b.x(), by = b.y();
     const double r = m_radius;
-    const int top = static_cast<int>(std::max(std::ceil(std::min(a.y(), b.y()) - r), 0.0));
+    const int top = static_cast<int>(
+        std::max(std::ceil(std::min(ay, by) - r), static_cast<double>(m_firstRow)));
     const int bottom = static_cast<int>(
-        std::min(std::floor(std::max(a.y(), b.y()) + r), static_cast<double>(m_height - 1)));
-    if (bottom < top || std::max(a.x(), b.x()) + r < 0 || std::min(a.x(), b.x()) - r >= m_width)
+        std::min(std::floor(std::max(ay, by) + r), static_cast<double>(m_endRow - 1)));
+    if (bottom < top || std::max(ax, bx) + r < 0 || std::min(ax, bx) - r >= m_width)
         return;
-    const double dx = b.x() - a.x();
-    const double dy = b.y() - a.y();
+    const double dx = bx - ax;
+    const double dy = by - ay;
     const double length2 = dx * dx + dy * dy;
     const double rl = r * std::sqrt(length2);
     const double r2 = r * r;
     const double idx = dx != 0 ? 1 / dx : 0;
     const double idy = dy != 0 ? 1 / dy : 0;
-    for (int y = top; y <= bottom; ++y) {
+    uchar *rowBits = m_bits + top * m_stride;
+    for (int y = top; y <= bottom; ++y, rowBits += m_stride) {
         double lo = INFINITY, hi = -INFINITY;
         // The round caps: discs about both ends.
-        for (int k = startCap ? 0 : 1; k < 2; ++k) {
-            const QPointF end = k == 0 ? a : b;
-            const double h = y + Eps - end.y();
-            if (h * h <= r2) {
-                const double w = std::sqrt(r2 - h * h);
-                lo = std::min(lo, end.x() - w);
-                hi = std::max(hi, end.x() + w);
-            }
+        const double ha = y + Eps - ay;
+        if (startCap && ha * ha <= r2) {
+            const double w = std::sqrt(r2 - ha * ha);
+            lo = ax - w;
+            hi = ax + w;
+        }
+        const double hb = y + Eps - by;
+        if (hb * hb <= r2) {
+            const double w = std::sqrt(r2 - hb * hb);
+            lo = std::min(lo, bx - w);
+            hi = std::max(hi, bx + w);
         }
         // The band between them: points whose projection onto the segment lies between its
         // ends, (x - ax) dx + h dy in [0, length^2], and whose distance from the segment's
-        // line is at most r, (x - ax) dy - h dx in [-r length, r length].
+        // line is at most r, (x - ax) dy - h dx in [-r length, r length]. Which bound of each
+        // pair is the lower one follows from the signs of dx and dy alone (rounding keeps the
+        // order of the exact values), so it is chosen without comparing them.
         if (length2 > 0) {
-            const double h = y + Eps - a.y();
             double blo = -INFINITY, bhi = INFINITY;
             bool empty = false;
             if (dx != 0) {
-                const double u = -h * dy * idx;
-                const double v = (length2 - h * dy) * idx;
-                blo = std::min(u, v);
-                bhi = std::max(u, v);
+                const double u = -ha * dy * idx;
+                const double v = (length2 - ha * dy) * idx;
+                blo = dx > 0 ? u : v;
+                bhi = dx > 0 ? v : u;
             } else {
-                empty = h * dy < 0 || h * dy > length2;
+                empty = ha * dy < 0 || ha * dy > length2;
             }
             if (dy != 0) {
-                const double u = (h * dx - rl) * idy;
-                const double v = (h * dx + rl) * idy;
-                blo = std::max(blo, std::min(u, v));
-                bhi = std::min(bhi, std::max(u, v));
+                const double u = (ha * dx - rl) * idy;
+                const double v = (ha * dx + rl) * idy;
+                blo = std::max(blo, dy > 0 ? u : v);
+                bhi = std::min(bhi, dy > 0 ? v : u);
             } else {
-                empty = empty || std::abs(h * dx) > rl;
+                empty = empty || std::abs(ha * dx) > rl;
             }
             if (!empty && blo <= bhi) {
-                lo = std::min(lo, a.x() + blo);
-                hi = std::max(hi, a.x() + bhi);
+                lo = std::min(lo, ax + blo);
+                hi = std::max(hi, ax + bhi);
             }
         }
-        span(y, lo, hi);
+        if (hi >= lo)
+            fillRow(reinterpret_cast<QRgb *>(rowBits), lo, hi);
     }
 }

@@ -26,6 +26,10 @@ public:
 
     bool isValid() const { return m_bits != nullptr; }
 
+    // Draws only into the rows from `first` up to but not including `end` (cut to the image),
+    // so that several strokers can draw into separate bands of one image at the same time.
+    void setRows(int first, int end);
+
     void line(QPointF from, QPointF to);
     // A cubic Bezier curve from p0 through the control points c1 and c2 to p3.
     void cubic(QPointF p0, QPointF c1, QPointF c2, QPointF p3);
@@ -35,12 +39,15 @@ public:
 private:
     // A straight piece with the disc about its end, and about its start when startCap is set.
     void segment(QPointF a, QPointF b, bool startCap);
-    void span(int y, double lo, double hi);
+    // Fills the pixels of one row whose sample points lie in [lo, hi].
+    void fillRow(QRgb *row, double lo, double hi) const;
 
     uchar *m_bits = nullptr;
     qsizetype m_stride = 0;
     int m_width = 0;
     int m_height = 0;
+    int m_firstRow = 0;
+    int m_endRow = 0; // the row after the last one drawn into
     QRgb m_colour;
     double m_radius;
 };

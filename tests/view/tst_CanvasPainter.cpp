@@ -6,6 +6,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <initializer_list>
+#include <random>
 
 namespace {
 
@@ -371,4 +372,45 @@ TEST(CanvasPainter, HighDensityBufferIsSharpAndKeepsLogicalPositions)
     }
     // Ratio 1 stays exactly as before: its buffer carries no ratio.
     EXPECT_EQ(one.buffer.devicePixelRatio(), 1);
+}
+
+TEST(CanvasPainter, SeveralThreadsPaintTheSamePixelsAsOne)
+{
+    // A large drawing is painted by several threads, each into its own band of rows. Strokes,
+    // markers and closing lines that cross from one band into the next must come out exactly
+    // as a single thread paints them, at any pixel ratio and pen width.
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> x(-40, 440), y(-40, 340), step(-60, 60);
+    TElementList list;
+    TPointD at {};
+    for (int i = 0; i < 2500; ++i) {
+        const int chainPos = i % 6;
+        if (chainPos == 0)
+            at = { x(random), y(random) };
+        const TPointD end { at.x + step(random), at.y + step(random) };
+        const TPointD c1 { at.x + step(random), at.y + step(random) };
+        const TPointD c2 { end.x + step(random), end.y + step(random) };
+        const std::int32_t kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindEllipse };
+        *list.Append() = element(kinds[i % 4], chainPos, at, end, c1, c2, chainPos == 5 && i % 4);
+        at = end;
+    }
+    for (const double ratio : { 1.0, 1.5, 2.0 }) {
+        for (const double width : { 3.0, 6.0 }) {
+            TPaintScene scene;
+            scene.elements = &list;
+            scene.ShowPicCheck = false;
+            scene.lineWidth = width;
+            scene.devicePixelRatio = ratio;
+            scene.paintThreads = 1;
+            QImage single;
+            PaintBox1Paint(single, QSize(400, 300), scene);
+            for (const int threads : { 2, 3, 4 }) {
+                scene.paintThreads = threads;
+                QImage banded;
+                PaintBox1Paint(banded, QSize(400, 300), scene);
+                EXPECT_EQ(banded, single)
+                    << "ratio " << ratio << ", width " << width << ", " << threads << " threads";
+            }
+        }
+    }
 }
