@@ -132,6 +132,17 @@ void TsgDXFExport::WriteReal(int code, long double value)
     Output->endLine(2);
 }
 
+void TsgDXFExport::WriteReal(int code, double value)
+{
+    if (m_measuring)
+        return;
+    std::string &line = Output->beginLine();
+    appendCode(line, code);
+    line.append("\r\n", 2);
+    appendDxfDouble(line, value);
+    Output->endLine(2);
+}
+
 void TsgDXFExport::WritePoint(int code, const TFPoint &point)
 {
     WriteReal(code, point.x);

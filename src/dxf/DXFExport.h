@@ -55,6 +55,9 @@ public:
     void WriteInt(int code, std::int64_t value);
     void WriteString(int code, std::string_view value);
     void WriteReal(int code, long double value);
+    // The same for a value that is a double (or a float) already, without the extended detour:
+    // the text is the same.
+    void WriteReal(int code, double value);
     // Groups code and code + 10; extends the limits when Output is Entities.
     void WritePoint(int code, const TFPoint &point);
     // WritePoint, then group code + 20 with z.

@@ -34,7 +34,7 @@ void TsgExpDXFPolyBezier::WriteTo(TsgDXFExport &document) const
         t += step;
     }
     for (int repeat = 0; repeat < 4; ++repeat)
-        document.WriteReal(40, 1);
+        document.WriteReal(40, 1.0);
 
     // A point shared by two segments is written twice, which with the fourfold knots makes
     // each span exactly one Bezier segment.
