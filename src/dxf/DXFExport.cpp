@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -73,74 +74,85 @@ void TsgDXFExport::AddPolyBezier(const TdxfExportData &data, int index)
 namespace {
 
 // The code line: the group code right-aligned in three characters.
-void appendCode(std::string &line, int code)
+char *writeCode(char *out, int code)
 {
     if (code >= 0 && code < 1000) {
-        const char text[3] = { code >= 100 ? static_cast<char>('0' + code / 100) : ' ',
-            code >= 10 ? static_cast<char>('0' + code / 10 % 10) : ' ',
-            static_cast<char>('0' + code % 10) };
-        line.append(text, 3);
-        return;
+        out[0] = code >= 100 ? static_cast<char>('0' + code / 100) : ' ';
+        out[1] = code >= 10 ? static_cast<char>('0' + code / 10 % 10) : ' ';
+        out[2] = static_cast<char>('0' + code % 10);
+        return out + 3;
     }
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, code);
-    line.append(digits, result.ptr);
+    return std::to_chars(out, out + 16, code).ptr;
+}
+
+// A code line, its line end and the start of the value line.
+constexpr std::size_t MaxCodeText = 16 + 2;
+
+char *writeCodeLine(char *out, int code)
+{
+    out = writeCode(out, code);
+    std::memcpy(out, "\r\n", 2);
+    return out + 2;
 }
 
 } // namespace
+
+// Each primitive puts its lines together in a small buffer and hands them over in one piece.
 
 void TsgDXFExport::WriteCode(int code)
 {
     if (m_measuring)
         return;
-    appendCode(Output->beginLine(), code);
-    Output->endLine();
+    char text[MaxCodeText];
+    char *end = writeCode(text, code);
+    Output->add(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 void TsgDXFExport::WriteInt(int code, std::int64_t value)
 {
     if (m_measuring)
         return;
-    std::string &line = Output->beginLine();
-    appendCode(line, code);
-    line.append("\r\n", 2);
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    line.append(digits, result.ptr);
-    Output->endLine(2);
+    char text[MaxCodeText + 24];
+    char *at = writeCodeLine(text, code);
+    at = std::to_chars(at, at + 24, value).ptr;
+    Output->add(std::string_view(text, static_cast<std::size_t>(at - text)), 2);
 }
 
 void TsgDXFExport::WriteString(int code, std::string_view value)
 {
     if (m_measuring)
         return;
-    std::string &line = Output->beginLine(value.size());
-    appendCode(line, code);
-    line.append("\r\n", 2);
-    line.append(value);
-    Output->endLine(2);
+    char text[MaxCodeText + 64];
+    if (value.size() > 64) {
+        std::string line(text, writeCodeLine(text, code));
+        line.append(value);
+        Output->add(line, 2);
+        return;
+    }
+    char *at = writeCodeLine(text, code);
+    if (!value.empty())
+        std::memcpy(at, value.data(), value.size());
+    Output->add(std::string_view(text, static_cast<std::size_t>(at + value.size() - text)), 2);
 }
 
 void TsgDXFExport::WriteReal(int code, long double value)
 {
     if (m_measuring)
         return;
-    std::string &line = Output->beginLine();
-    appendCode(line, code);
-    line.append("\r\n", 2);
+    std::string line(MaxCodeText, '\0');
+    line.resize(static_cast<std::size_t>(writeCodeLine(line.data(), code) - line.data()));
     appendDxfReal(line, value);
-    Output->endLine(2);
+    Output->add(line, 2);
 }
 
 void TsgDXFExport::WriteReal(int code, double value)
 {
     if (m_measuring)
         return;
-    std::string &line = Output->beginLine();
-    appendCode(line, code);
-    line.append("\r\n", 2);
-    appendDxfDouble(line, value);
-    Output->endLine(2);
+    char text[MaxCodeText + MaxDxfRealLength];
+    char *at = writeCodeLine(text, code);
+    at = writeDxfDouble(at, value);
+    Output->add(std::string_view(text, static_cast<std::size_t>(at - text)), 2);
 }
 
 void TsgDXFExport::WritePoint(int code, const TFPoint &point)

@@ -2,38 +2,15 @@
 
 #include <algorithm>
 
-std::string &TextList::current(std::size_t needed)
+std::string &TextList::grow(std::size_t needed)
 {
-    if (m_blocks.empty() || m_blocks.back().size() + needed > m_blocks.back().capacity()) {
-        // Blocks start small and double up to BlockSize, so that a short list (a table, the
-        // end of the file, a small drawing) does not take a megabyte.
-        const std::size_t next =
-            m_blocks.empty() ? FirstBlockSize : std::min(2 * m_blocks.back().capacity(), BlockSize);
-        m_blocks.emplace_back();
-        m_blocks.back().reserve(std::max(needed, next));
-    }
+    // Blocks start small and double up to BlockSize, so that a short list (a table, the end of
+    // the file, a small drawing) does not take a megabyte.
+    const std::size_t next =
+        m_blocks.empty() ? FirstBlockSize : std::min(2 * m_blocks.back().capacity(), BlockSize);
+    m_blocks.emplace_back();
+    m_blocks.back().reserve(std::max(needed, next));
     return m_blocks.back();
-}
-
-void TextList::add(std::string_view line)
-{
-    std::string &block = current(line.size() + 2);
-    block.append(line);
-    block.append("\r\n", 2);
-    ++m_lineCount;
-}
-
-std::string &TextList::beginLine(std::size_t length)
-{
-    // A code line and a number never take more than a few dozen characters; keep room for
-    // them so the block does not reallocate while the caller appends.
-    return current(length + 64);
-}
-
-void TextList::endLine(std::size_t lines)
-{
-    m_blocks.back().append("\r\n", 2);
-    m_lineCount += lines;
 }
 
 void TextList::clear()

@@ -16,13 +16,15 @@ public:
     static constexpr std::size_t FirstBlockSize = 1 << 12;
     static constexpr std::size_t BlockSize = 1 << 20;
 
-    void add(std::string_view line);
-    // Starts a line, lets the caller append its text (at most `length` characters plus a few
-    // dozen) to the returned string, and must be followed by endLine(). A caller may put
-    // several lines in one go, separated by carriage return and line feed, and says how many
-    // in endLine. Used by the writers to format in place.
-    std::string &beginLine(std::size_t length = 0);
-    void endLine(std::size_t lines = 1);
+    // Appends a line and its line end. The text may hold several lines separated by carriage
+    // return and line feed; `lines` says how many.
+    void add(std::string_view text, std::size_t lines = 1)
+    {
+        std::string &block = current(text.size() + 2);
+        block.append(text);
+        block.append("\r\n", 2);
+        m_lineCount += lines;
+    }
 
     // Empties the list but keeps its largest block, so a list that is filled and written out
     // over and over reuses the same memory.
@@ -37,7 +39,14 @@ public:
     std::string text() const;
 
 private:
-    std::string &current(std::size_t needed);
+    // The last block, with room for `needed` more characters.
+    std::string &current(std::size_t needed)
+    {
+        if (!m_blocks.empty() && m_blocks.back().size() + needed <= m_blocks.back().capacity())
+            return m_blocks.back();
+        return grow(needed);
+    }
+    std::string &grow(std::size_t needed);
 
     std::vector<std::string> m_blocks;
     std::size_t m_lineCount = 0;

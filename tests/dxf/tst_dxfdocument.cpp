@@ -308,9 +308,7 @@ TEST(TextList, KeepsEveryLineInOrderAcrossBlocksAndRounds)
             list.add(line);
             expected += line + "\r\n";
         }
-        std::string &open = list.beginLine();
-        open += "10\r\n3.5";
-        list.endLine(2);
+        list.add("10\r\n3.5", 2);
         expected += "10\r\n3.5\r\n";
         const std::string huge(TextList::BlockSize + 3, 'x');
         list.add(huge);
