@@ -139,8 +139,8 @@ void TsgDXFExport::WriteReal(int code, long double value)
 {
     if (m_measuring)
         return;
-    std::string line(MaxCodeText, '\0');
-    line.resize(static_cast<std::size_t>(writeCodeLine(line.data(), code) - line.data()));
+    char text[MaxCodeText];
+    std::string line(text, writeCodeLine(text, code));
     appendDxfReal(line, value);
     Output->add(line, 2);
 }

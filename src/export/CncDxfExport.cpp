@@ -316,12 +316,6 @@ int CncDxfExport::chooseCandidate(const ArcCandidateProblem &problem) const
                                           : closedFormCandidate(problem);
 }
 
-bool CncDxfExport::fitArc(TPointD a, TPointD m, TPointD e)
-{
-    const ArcCandidateProblem problem = arcProblem(a, m, e);
-    return writeArc(a, candidatePoint(problem, chooseCandidate(problem)), e);
-}
-
 bool CncDxfExport::writeArc(const TPointD &a, const TPointD &q, const TPointD &e)
 {
     const double d = a.x * q.y + q.x * e.y + e.x * a.y - a.x * e.y - q.x * a.y - e.x * q.y;

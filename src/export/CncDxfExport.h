@@ -30,8 +30,8 @@ public:
     // Message number shown when the file cannot be created or written.
     static constexpr int CannotCreateMessage = 12;
 
-    // How fitArc chooses its candidate; both give the same file, the walk is kept as the reference
-    // the benchmark and the tests compare against.
+    // How each piece's arc candidate is chosen; both give the same file, the walk is kept as the
+    // reference the benchmark and the tests compare against.
     enum class ArcSearch { ClosedForm, Literal };
 
     CncDxfExport(const DxfExportParams &params, QIODevice &device);
@@ -59,7 +59,6 @@ public:
     void writeSegment(double startX, double startY, double endX, double endY, double bulge);
     void bezierToArcs(
         double x0, double y0, double x1, double y1, double x2, double y2, double x3, double y3);
-    bool fitArc(TPointD a, TPointD m, TPointD e);
     bool writeArc(const TPointD &a, const TPointD &q, const TPointD &e);
     void ellipseToArcs(double x1, double y1, double x2, double y2);
 
