@@ -5,6 +5,7 @@
 #include "raster/DeclaredSize.h"
 #include "raster/DibLimits.h"
 #include "raster/StructureCheck.h"
+#include "raster/TargaRows.h"
 
 #include <FreeImage.h>
 #include <cstdarg>
@@ -337,12 +338,12 @@ FREE_IMAGE_FORMAT formatOf(FreeImageIO &io, MemoryStream &stream, const QString 
 
 } // namespace
 
-DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
+DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
 {
     ensureInitialised();
     MemoryStream stream;
-    stream.data = reinterpret_cast<const unsigned char *>(data.constData());
-    stream.size = static_cast<long>(data.size());
+    stream.data = reinterpret_cast<const unsigned char *>(file.constData());
+    stream.size = static_cast<long>(file.size());
     FreeImageIO io = streamIO();
 
     const FREE_IMAGE_FORMAT fif = formatOf(io, stream, suffix);
@@ -350,8 +351,14 @@ DecodeResult decodeWithFreeImage(const QByteArray &data, const QString &suffix)
         return {};
 
     const std::optional<CheckedFormat> checked = checkedFormatFor(fif);
-    if (checked && !structureIntact(*checked, data))
+    if (checked && !structureIntact(*checked, file))
         return { {}, DecodeStatus::Rejected };
+
+    // The decoder gets Targa run-length packets that stay within their rows.
+    const QByteArray cut = fif == FIF_TARGA ? targaPacketsWithinRows(file) : QByteArray();
+    const QByteArray &data = cut.isNull() ? file : cut;
+    stream.data = reinterpret_cast<const unsigned char *>(data.constData());
+    stream.size = static_cast<long>(data.size());
 
     // The size first, from the header alone, so that a forged size costs nothing.
     DeclaredSize declared;

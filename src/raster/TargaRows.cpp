@@ -1,0 +1,135 @@
+#include "raster/TargaRows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct Layout
+{
+    qint64 width = 0;
+    qint64 pixels = 0;
+    qint64 pixelBytes = 0;
+    qint64 start = 0; // first packet
+    qint64 end = 0; // just past the last packet
+    bool crossing = false;
+};
+
+unsigned byteAt(const QByteArray &d, qint64 pos)
+{
+    return static_cast<unsigned char>(d[pos]);
+}
+
+unsigned le16(const QByteArray &d, qint64 pos)
+{
+    return byteAt(d, pos) | (byteAt(d, pos + 1) << 8);
+}
+
+qint64 le32(const QByteArray &d, qint64 pos)
+{
+    return qint64(le16(d, pos)) | (qint64(le16(d, pos + 2)) << 16);
+}
+
+void putLe32(QByteArray &d, qint64 pos, qint64 value)
+{
+    for (int i = 0; i < 4; ++i)
+        d[pos + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Walks the packets once: where they start and end, and whether any crosses a row end.
+bool walkPackets(const QByteArray &d, Layout &l)
+{
+    const qint64 size = d.size();
+    if (size < 18 || (byteAt(d, 2) & 8) == 0)
+        return false;
+    l.width = le16(d, 12);
+    l.pixels = l.width * le16(d, 14);
+    l.pixelBytes = (byteAt(d, 16) + 7) / 8;
+    if (l.pixels == 0 || l.pixelBytes == 0)
+        return false;
+    const qint64 mapBytes = byteAt(d, 1) == 1 ? qint64(le16(d, 5)) * ((byteAt(d, 7) + 7) / 8) : 0;
+    l.start = 18 + byteAt(d, 0) + mapBytes;
+    qint64 pos = l.start;
+    for (qint64 covered = 0; covered < l.pixels;) {
+        if (pos >= size)
+            return false;
+        const unsigned header = byteAt(d, pos++);
+        const qint64 count = (header & 0x7F) + 1;
+        if (covered + count > l.pixels)
+            return false;
+        if (covered % l.width + count > l.width)
+            l.crossing = true;
+        pos += (header & 0x80) ? l.pixelBytes : count * l.pixelBytes;
+        if (pos > size)
+            return false;
+        covered += count;
+    }
+    l.end = pos;
+    return true;
+}
+
+// Version 2 files end in a footer that points at an extension area and a developer directory,
+// which hold file offsets of their own. Every offset into the bytes after the pixel data moves
+// with them.
+void moveTrailerOffsets(QByteArray &out, const Layout &l, qint64 added)
+{
+    static const char signature[] = "TRUEVISION-XFILE.";
+    const qint64 oldSize = out.size() - added;
+    const qint64 footer = out.size() - 26;
+    if (oldSize - 26 < l.end || std::memcmp(out.constData() + footer + 8, signature, 18) != 0)
+        return;
+    // Moves the offset stored at `at` (a position in the new bytes) if it points past the pixels.
+    const auto move = [&](qint64 at) {
+        const qint64 offset = le32(out, at);
+        if (offset >= l.end && offset < oldSize)
+            putLe32(out, at, offset + added);
+        return offset;
+    };
+    const qint64 extension = move(footer);
+    const qint64 developer = move(footer + 4);
+    if (extension >= l.end && extension + 495 <= oldSize - 26) {
+        // Colour correction table, postage stamp, scan line table.
+        for (const qint64 field : { 482, 486, 490 })
+            move(extension + added + field);
+    }
+    if (developer >= l.end && developer + 2 <= oldSize - 26) {
+        const qint64 tags = le16(out, developer + added);
+        for (qint64 i = 0; i < tags && developer + 2 + 10 * (i + 1) <= oldSize - 26; ++i)
+            move(developer + added + 2 + 10 * i + 2);
+    }
+}
+
+} // namespace
+
+QByteArray targaPacketsWithinRows(const QByteArray &data)
+{
+    Layout l;
+    if (!walkPackets(data, l) || !l.crossing)
+        return {};
+
+    QByteArray out;
+    // Each cut adds a packet header, and a cut run repeats its pixel; there are at most as many
+    // cuts as rows.
+    out.reserve(data.size() + (l.pixels / l.width) * (1 + l.pixelBytes));
+    out.append(data.constData(), l.start);
+    qint64 pos = l.start;
+    for (qint64 covered = 0; covered < l.pixels;) {
+        const unsigned header = byteAt(data, pos++);
+        const bool run = (header & 0x80) != 0;
+        for (qint64 count = (header & 0x7F) + 1; count > 0;) {
+            const qint64 piece = std::min(count, l.width - covered % l.width);
+            out.append(static_cast<char>((run ? 0x80 : 0) | (piece - 1)));
+            out.append(data.constData() + pos, run ? l.pixelBytes : piece * l.pixelBytes);
+            if (!run)
+                pos += piece * l.pixelBytes;
+            count -= piece;
+            covered += piece;
+        }
+        if (run)
+            pos += l.pixelBytes;
+    }
+    const qint64 added = out.size() - l.end;
+    out.append(data.constData() + l.end, data.size() - l.end);
+    moveTrailerOffsets(out, l, added);
+    return out;
+}

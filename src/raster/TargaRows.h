@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+
+// FreeImage decodes a run-length Targa packet that runs on past the end of a row into the
+// wrong pixels, and one that spans several rows makes it read past its buffers, which can
+// corrupt the heap. The format allows such packets, and some writers make them.
+//
+// Returns the same picture with every packet cut at the row ends, so that each packet stays
+// within its row: the pixels are the same, the header, colour map and whatever follows the
+// pixel data are kept, and the offsets of a version 2 footer, extension area and developer
+// directory are moved by the bytes the cutting added. Returns a null array when there is
+// nothing to cut: the picture is not run-length encoded, no packet crosses a row end, or the
+// packets do not cover the picture (the structure check refuses those).
+QByteArray targaPacketsWithinRows(const QByteArray &data);
