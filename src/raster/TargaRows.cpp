@@ -133,3 +133,16 @@ QByteArray targaPacketsWithinRows(const QByteArray &data)
     moveTrailerOffsets(out, l, added);
     return out;
 }
+
+bool targaMapWhereFreeImageExpectsIt(const QByteArray &data)
+{
+    if (data.size() < 18)
+        return false;
+    const unsigned mapType = byteAt(data, 1);
+    const unsigned imageType = byteAt(data, 2) & ~8u;
+    if (mapType == 0)
+        return true;
+    if (mapType != 1)
+        return false;
+    return imageType == 1 || le16(data, 5) == 0;
+}

@@ -13,3 +13,9 @@
 // nothing to cut: the picture is not run-length encoded, no packet crosses a row end, or the
 // packets do not cover the picture (the structure check refuses those).
 QByteArray targaPacketsWithinRows(const QByteArray &data);
+
+// Whether FreeImage finds the pixels where the file has them. It skips a colour map only in
+// colour-mapped pictures, where it takes any map type other than 0 for a map; in a true-colour
+// or grey picture it reads a colour map as pixels. False for a map type the format does not
+// define (neither 0 nor 1) and for a true-colour or grey picture with a colour map.
+bool targaMapWhereFreeImageExpectsIt(const QByteArray &data);

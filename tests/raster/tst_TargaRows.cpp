@@ -267,3 +267,54 @@ TEST(TargaRows, LeavesAloneWhatNeedsNoCutting)
 }
 
 } // namespace
+
+namespace {
+
+// FreeImage reads the colour map of a true-colour picture as pixels, and takes a map type the
+// format does not define for a map; such files must not come out shifted by the map's bytes.
+TEST(TargaRows, ColourMapsFreeImageWouldMisreadDoNotShiftThePixels)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    std::mt19937 rng(11);
+    Picture p = randomPicture(rng, 4, 3);
+    p.type = 10;
+    p.depth = 24;
+    for (Pixel &px : p.pixels)
+        px = px.leftJustified(3, '\x55', true);
+    const QString plainPath = dir.filePath(QStringLiteral("plain.tga"));
+    ASSERT_TRUE(writeFile(plainPath, uncompressed(p)));
+    TDibRec plain;
+    ASSERT_EQ(OpenDib(plain, QFile::encodeName(plainPath).constData()), 1);
+
+    // The same pixels after a colour map of two entries, which a true-colour picture may carry.
+    QByteArray mapped = uncompressed(p);
+    mapped[1] = 1;
+    mapped[5] = 2;
+    mapped[7] = 24;
+    mapped.insert(18, QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+    const QString mappedPath = dir.filePath(QStringLiteral("mapped.tga"));
+    ASSERT_TRUE(writeFile(mappedPath, mapped));
+    TDibRec withMap;
+    if (OpenDib(withMap, QFile::encodeName(mappedPath).constData()) == 1) {
+        EXPECT_EQ(rowsOf(withMap), rowsOf(plain));
+        deldib(withMap);
+    }
+    deldib(plain);
+
+    // A colour-mapped picture whose map type is neither 0 nor 1.
+    Picture q = randomPicture(rng, 5, 3);
+    q.type = 9;
+    q.depth = 8;
+    for (Pixel &px : q.pixels)
+        px = QByteArray(1, static_cast<char>(rng() % 4));
+    QByteArray odd = packetsAcrossRows(q, rng);
+    odd[1] = 5;
+    const QString oddPath = dir.filePath(QStringLiteral("odd.tga"));
+    ASSERT_TRUE(writeFile(oddPath, odd));
+    TDibRec fromOdd;
+    EXPECT_EQ(OpenDib(fromOdd, QFile::encodeName(oddPath).constData()), 0);
+    deldib(fromOdd);
+}
+
+} // namespace
