@@ -28,7 +28,10 @@ std::string_view trimmed(std::string_view s)
 std::string parseDxfGroups(std::string_view text, std::vector<DxfGroup> &groups)
 {
     groups.clear();
-    std::vector<std::string_view> lines;
+    // Kept from call to call: a fuzzing run calls this some million times with texts of up to a
+    // few megabytes, and growing a fresh vector each time costs more than the check itself.
+    thread_local std::vector<std::string_view> lines;
+    lines.clear();
     while (!text.empty()) {
         const auto end = text.find("\r\n");
         lines.push_back(text.substr(0, end));
@@ -38,6 +41,7 @@ std::string parseDxfGroups(std::string_view text, std::vector<DxfGroup> &groups)
     }
     if (lines.size() % 2 != 0)
         return "odd number of lines: a group code without its value";
+    groups.reserve(lines.size() / 2);
     for (std::size_t i = 0; i < lines.size(); i += 2) {
         const std::string_view codeText = trimmed(lines[i]);
         int code = 0;
