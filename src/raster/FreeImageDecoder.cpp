@@ -65,11 +65,12 @@ int DLL_CALLCONV streamSeek(fi_handle handle, long offset, int origin)
         base = s->pos;
     else if (origin == SEEK_END)
         base = s->size;
-    const long target = base + offset;
-    if (target < 0)
+    // Some decoders compute offsets from header fields they never filled, so any value comes;
+    // the sum is formed only where it cannot overflow.
+    if (offset < -base)
         return -1;
     // Seeking past the end is allowed as for a file; the next read finds nothing.
-    s->pos = target > s->size ? s->size : target;
+    s->pos = offset > s->size - base ? s->size : base + offset;
     return 0;
 }
 
