@@ -144,5 +144,10 @@ bool targaMapWhereFreeImageExpectsIt(const QByteArray &data)
         return true;
     if (mapType != 1)
         return false;
-    return imageType == 1 || le16(data, 5) == 0;
+    const unsigned entries = le16(data, 5);
+    if (entries == 0)
+        return true;
+    // It takes entries * bits / 8 bytes for the map, where the format gives each entry whole
+    // bytes; the two agree only for entries of whole bytes.
+    return imageType == 1 && byteAt(data, 7) % 8 == 0;
 }

@@ -15,7 +15,9 @@
 QByteArray targaPacketsWithinRows(const QByteArray &data);
 
 // Whether FreeImage finds the pixels where the file has them. It skips a colour map only in
-// colour-mapped pictures, where it takes any map type other than 0 for a map; in a true-colour
-// or grey picture it reads a colour map as pixels. False for a map type the format does not
-// define (neither 0 nor 1) and for a true-colour or grey picture with a colour map.
+// colour-mapped pictures, where it takes any map type other than 0 for a map and sizes the map
+// in bits rather than whole bytes per entry; in a true-colour or grey picture it reads a colour
+// map as pixels. False for a map type the format does not define (neither 0 nor 1), for map
+// entries that are not whole bytes (15-bit colours), and for a true-colour or grey picture with
+// a colour map.
 bool targaMapWhereFreeImageExpectsIt(const QByteArray &data);

@@ -315,6 +315,31 @@ TEST(TargaRows, ColourMapsFreeImageWouldMisreadDoNotShiftThePixels)
     TDibRec fromOdd;
     EXPECT_EQ(OpenDib(fromOdd, QFile::encodeName(oddPath).constData()), 0);
     deldib(fromOdd);
+
+    // Colour maps of 15-bit entries, two bytes each, of which FreeImage skips only 15 bits each.
+    const QString wholePath = dir.filePath(QStringLiteral("whole.tga"));
+    ASSERT_TRUE(writeFile(wholePath, uncompressed(q)));
+    TDibRec withWholeBytes;
+    ASSERT_EQ(OpenDib(withWholeBytes, QFile::encodeName(wholePath).constData()), 1);
+    for (const int entries : { 2, 256 }) {
+        QByteArray fifteen = targaHead(q, false);
+        fifteen[5] = static_cast<char>(entries & 0xFF);
+        fifteen[6] = static_cast<char>(entries >> 8);
+        fifteen[7] = 15;
+        fifteen.truncate(18);
+        fifteen.append(QByteArray(2 * entries, '\x1F'));
+        for (const Pixel &px : q.pixels)
+            fifteen.append(px);
+        const QString fifteenPath = dir.filePath(QStringLiteral("fifteen.tga"));
+        ASSERT_TRUE(writeFile(fifteenPath, fifteen));
+        TDibRec fromFifteen;
+        if (OpenDib(fromFifteen, QFile::encodeName(fifteenPath).constData()) == 1) {
+            // The same indices as with a colour map of whole bytes.
+            EXPECT_EQ(rowsOf(fromFifteen), rowsOf(withWholeBytes)) << entries << " entries";
+            deldib(fromFifteen);
+        }
+    }
+    deldib(withWholeBytes);
 }
 
 } // namespace
