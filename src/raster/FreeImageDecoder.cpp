@@ -355,9 +355,9 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
     if (checked && !structureIntact(*checked, file))
         return { {}, DecodeStatus::Rejected };
 
-    // Qt's reader gets the Targa pictures whose colour map FreeImage would take for pixels.
+    // Targa pictures whose colour map FreeImage would take for pixels are refused.
     if (fif == FIF_TARGA && !targaMapWhereFreeImageExpectsIt(file))
-        return {};
+        return { {}, DecodeStatus::Rejected };
     // The decoder gets Targa run-length packets that stay within their rows.
     const QByteArray cut = fif == FIF_TARGA ? targaPacketsWithinRows(file) : QByteArray();
     const QByteArray &data = cut.isNull() ? file : cut;
