@@ -1,6 +1,7 @@
 #include "raster/StructureCheck.h"
 
 #include "raster/DeclaredSize.h"
+#include "raster/TargaRows.h"
 
 #include <cstdint>
 
@@ -33,7 +34,7 @@ private:
     qint64 m_size;
 };
 
-bool targaIntact(const Bytes &b)
+bool targaIntact(const Bytes &b, const QByteArray &data)
 {
     if (b.size() < 18)
         return false;
@@ -47,27 +48,12 @@ bool targaIntact(const Bytes &b)
     const qint64 pixelBytes = (b.at(16) + 7) / 8;
     if (pixelBytes == 0 || width == 0 || height == 0)
         return false;
-    qint64 pos = 18 + idLength + (mapType == 1 ? mapLength * mapEntryBytes : 0);
-    const qint64 pixels = width * height;
-    if ((imageType & 8) == 0)
-        return pos + pixels * pixelBytes <= b.size();
-
-    // Run-length packets: a header byte, then one pixel repeated or up to 128 literal pixels.
-    // A packet may not run past the last pixel of the picture.
-    qint64 covered = 0;
-    while (covered < pixels) {
-        if (pos >= b.size())
-            return false;
-        const unsigned header = b.at(pos++);
-        const qint64 count = (header & 0x7F) + 1;
-        if (covered + count > pixels)
-            return false;
-        pos += (header & 0x80) ? pixelBytes : count * pixelBytes;
-        if (pos > b.size())
-            return false;
-        covered += count;
+    if ((imageType & 8) == 0) {
+        const qint64 pos = 18 + idLength + (mapType == 1 ? mapLength * mapEntryBytes : 0);
+        return pos + width * height * pixelBytes <= b.size();
     }
-    return true;
+    // Run-length packets may not run past the last pixel of the picture.
+    return targaRunPackets(data).has_value();
 }
 
 bool pcxIntact(const Bytes &b)
@@ -288,7 +274,7 @@ bool structureIntact(CheckedFormat format, const QByteArray &data)
     const Bytes b(data);
     switch (format) {
     case CheckedFormat::Targa:
-        return targaIntact(b);
+        return targaIntact(b, data);
     case CheckedFormat::Iff:
         return iffIntact(b);
     case CheckedFormat::Pcx:

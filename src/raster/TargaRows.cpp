@@ -10,9 +10,7 @@ struct Layout
     qint64 width = 0;
     qint64 pixels = 0;
     qint64 pixelBytes = 0;
-    qint64 start = 0; // first packet
-    qint64 end = 0; // just past the last packet
-    bool crossing = false;
+    TargaPackets packets;
 };
 
 unsigned byteAt(const QByteArray &d, qint64 pos)
@@ -36,7 +34,6 @@ void putLe32(QByteArray &d, qint64 pos, qint64 value)
         d[pos + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// Walks the packets once: where they start and end, and whether any crosses a row end.
 bool walkPackets(const QByteArray &d, Layout &l)
 {
     const qint64 size = d.size();
@@ -48,8 +45,9 @@ bool walkPackets(const QByteArray &d, Layout &l)
     if (l.pixels == 0 || l.pixelBytes == 0)
         return false;
     const qint64 mapBytes = byteAt(d, 1) == 1 ? qint64(le16(d, 5)) * ((byteAt(d, 7) + 7) / 8) : 0;
-    l.start = 18 + byteAt(d, 0) + mapBytes;
-    qint64 pos = l.start;
+    l.packets.start = 18 + byteAt(d, 0) + mapBytes;
+    qint64 pos = l.packets.start;
+    // A header byte, then one pixel repeated or up to 128 literal pixels.
     for (qint64 covered = 0; covered < l.pixels;) {
         if (pos >= size)
             return false;
@@ -58,13 +56,13 @@ bool walkPackets(const QByteArray &d, Layout &l)
         if (covered + count > l.pixels)
             return false;
         if (covered % l.width + count > l.width)
-            l.crossing = true;
+            l.packets.crossesRows = true;
         pos += (header & 0x80) ? l.pixelBytes : count * l.pixelBytes;
         if (pos > size)
             return false;
         covered += count;
     }
-    l.end = pos;
+    l.packets.end = pos;
     return true;
 }
 
@@ -74,25 +72,26 @@ bool walkPackets(const QByteArray &d, Layout &l)
 void moveTrailerOffsets(QByteArray &out, const Layout &l, qint64 added)
 {
     static const char signature[] = "TRUEVISION-XFILE.";
+    const qint64 pixelsEnd = l.packets.end;
     const qint64 oldSize = out.size() - added;
     const qint64 footer = out.size() - 26;
-    if (oldSize - 26 < l.end || std::memcmp(out.constData() + footer + 8, signature, 18) != 0)
+    if (oldSize - 26 < pixelsEnd || std::memcmp(out.constData() + footer + 8, signature, 18) != 0)
         return;
     // Moves the offset stored at `at` (a position in the new bytes) if it points past the pixels.
     const auto move = [&](qint64 at) {
         const qint64 offset = le32(out, at);
-        if (offset >= l.end && offset < oldSize)
+        if (offset >= pixelsEnd && offset < oldSize)
             putLe32(out, at, offset + added);
         return offset;
     };
     const qint64 extension = move(footer);
     const qint64 developer = move(footer + 4);
-    if (extension >= l.end && extension + 495 <= oldSize - 26) {
+    if (extension >= pixelsEnd && extension + 495 <= oldSize - 26) {
         // Colour correction table, postage stamp, scan line table.
         for (const qint64 field : { 482, 486, 490 })
             move(extension + added + field);
     }
-    if (developer >= l.end && developer + 2 <= oldSize - 26) {
+    if (developer >= pixelsEnd && developer + 2 <= oldSize - 26) {
         const qint64 tags = le16(out, developer + added);
         for (qint64 i = 0; i < tags && developer + 2 + 10 * (i + 1) <= oldSize - 26; ++i)
             move(developer + added + 2 + 10 * i + 2);
@@ -101,18 +100,26 @@ void moveTrailerOffsets(QByteArray &out, const Layout &l, qint64 added)
 
 } // namespace
 
+std::optional<TargaPackets> targaRunPackets(const QByteArray &data)
+{
+    Layout l;
+    if (!walkPackets(data, l))
+        return std::nullopt;
+    return l.packets;
+}
+
 QByteArray targaPacketsWithinRows(const QByteArray &data)
 {
     Layout l;
-    if (!walkPackets(data, l) || !l.crossing)
+    if (!walkPackets(data, l) || !l.packets.crossesRows)
         return {};
 
     QByteArray out;
     // Each cut adds a packet header, and a cut run repeats its pixel; there are at most as many
     // cuts as rows.
     out.reserve(data.size() + (l.pixels / l.width) * (1 + l.pixelBytes));
-    out.append(data.constData(), l.start);
-    qint64 pos = l.start;
+    out.append(data.constData(), l.packets.start);
+    qint64 pos = l.packets.start;
     for (qint64 covered = 0; covered < l.pixels;) {
         const unsigned header = byteAt(data, pos++);
         const bool run = (header & 0x80) != 0;
@@ -128,8 +135,8 @@ QByteArray targaPacketsWithinRows(const QByteArray &data)
         if (run)
             pos += l.pixelBytes;
     }
-    const qint64 added = out.size() - l.end;
-    out.append(data.constData() + l.end, data.size() - l.end);
+    const qint64 added = out.size() - l.packets.end;
+    out.append(data.constData() + l.packets.end, data.size() - l.packets.end);
     moveTrailerOffsets(out, l, added);
     return out;
 }
