@@ -34,28 +34,6 @@ private:
     qint64 m_size;
 };
 
-bool targaIntact(const Bytes &b, const QByteArray &data)
-{
-    if (b.size() < 18)
-        return false;
-    const unsigned idLength = b.at(0);
-    const unsigned mapType = b.at(1);
-    const unsigned imageType = b.at(2);
-    const qint64 mapLength = b.le16(5);
-    const qint64 mapEntryBytes = (b.at(7) + 7) / 8;
-    const qint64 width = b.le16(12);
-    const qint64 height = b.le16(14);
-    const qint64 pixelBytes = (b.at(16) + 7) / 8;
-    if (pixelBytes == 0 || width == 0 || height == 0)
-        return false;
-    if ((imageType & 8) == 0) {
-        const qint64 pos = 18 + idLength + (mapType == 1 ? mapLength * mapEntryBytes : 0);
-        return pos + width * height * pixelBytes <= b.size();
-    }
-    // Run-length packets may not run past the last pixel of the picture.
-    return targaRunPackets(data).has_value();
-}
-
 bool pcxIntact(const Bytes &b)
 {
     if (b.size() < 128 || b.at(0) != 0x0A)
@@ -274,7 +252,7 @@ bool structureIntact(CheckedFormat format, const QByteArray &data)
     const Bytes b(data);
     switch (format) {
     case CheckedFormat::Targa:
-        return targaIntact(b, data);
+        return targaPixelsComplete(data);
     case CheckedFormat::Iff:
         return iffIntact(b);
     case CheckedFormat::Pcx:

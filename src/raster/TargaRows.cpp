@@ -10,7 +10,9 @@ struct Layout
     qint64 width = 0;
     qint64 pixels = 0;
     qint64 pixelBytes = 0;
-    TargaPackets packets;
+    qint64 start = 0; // the pixel data: the first packet of a run-length picture
+    qint64 end = 0; // just past the last packet
+    bool crossesRows = false; // a packet runs on past the end of a row
 };
 
 unsigned byteAt(const QByteArray &d, qint64 pos)
@@ -34,19 +36,31 @@ void putLe32(QByteArray &d, qint64 pos, qint64 value)
         d[pos + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-bool walkPackets(const QByteArray &d, Layout &l)
+// Reads the picture's size and where its pixel data starts: after the header, the image ID
+// and a colour map of map type 1.
+bool readHeader(const QByteArray &d, Layout &l)
 {
-    const qint64 size = d.size();
-    if (size < 18 || (byteAt(d, 2) & 8) == 0)
+    if (d.size() < 18)
         return false;
     l.width = le16(d, 12);
     l.pixels = l.width * le16(d, 14);
     l.pixelBytes = (byteAt(d, 16) + 7) / 8;
-    if (l.pixels == 0 || l.pixelBytes == 0)
-        return false;
     const qint64 mapBytes = byteAt(d, 1) == 1 ? qint64(le16(d, 5)) * ((byteAt(d, 7) + 7) / 8) : 0;
-    l.packets.start = 18 + byteAt(d, 0) + mapBytes;
-    qint64 pos = l.packets.start;
+    l.start = 18 + byteAt(d, 0) + mapBytes;
+    return l.pixels != 0 && l.pixelBytes != 0;
+}
+
+bool runLength(const QByteArray &d)
+{
+    return (byteAt(d, 2) & 8) != 0;
+}
+
+// Walks the run-length packets from the start of the pixel data: false when they do not cover
+// the picture, because one runs past the last pixel or the file ends first.
+bool walkPackets(const QByteArray &d, Layout &l)
+{
+    const qint64 size = d.size();
+    qint64 pos = l.start;
     // A header byte, then one pixel repeated or up to 128 literal pixels.
     for (qint64 covered = 0; covered < l.pixels;) {
         if (pos >= size)
@@ -56,13 +70,13 @@ bool walkPackets(const QByteArray &d, Layout &l)
         if (covered + count > l.pixels)
             return false;
         if (covered % l.width + count > l.width)
-            l.packets.crossesRows = true;
+            l.crossesRows = true;
         pos += (header & 0x80) ? l.pixelBytes : count * l.pixelBytes;
         if (pos > size)
             return false;
         covered += count;
     }
-    l.packets.end = pos;
+    l.end = pos;
     return true;
 }
 
@@ -72,26 +86,25 @@ bool walkPackets(const QByteArray &d, Layout &l)
 void moveTrailerOffsets(QByteArray &out, const Layout &l, qint64 added)
 {
     static const char signature[] = "TRUEVISION-XFILE.";
-    const qint64 pixelsEnd = l.packets.end;
     const qint64 oldSize = out.size() - added;
     const qint64 footer = out.size() - 26;
-    if (oldSize - 26 < pixelsEnd || std::memcmp(out.constData() + footer + 8, signature, 18) != 0)
+    if (oldSize - 26 < l.end || std::memcmp(out.constData() + footer + 8, signature, 18) != 0)
         return;
     // Moves the offset stored at `at` (a position in the new bytes) if it points past the pixels.
     const auto move = [&](qint64 at) {
         const qint64 offset = le32(out, at);
-        if (offset >= pixelsEnd && offset < oldSize)
+        if (offset >= l.end && offset < oldSize)
             putLe32(out, at, offset + added);
         return offset;
     };
     const qint64 extension = move(footer);
     const qint64 developer = move(footer + 4);
-    if (extension >= pixelsEnd && extension + 495 <= oldSize - 26) {
+    if (extension >= l.end && extension + 495 <= oldSize - 26) {
         // Colour correction table, postage stamp, scan line table.
         for (const qint64 field : { 482, 486, 490 })
             move(extension + added + field);
     }
-    if (developer >= pixelsEnd && developer + 2 <= oldSize - 26) {
+    if (developer >= l.end && developer + 2 <= oldSize - 26) {
         const qint64 tags = le16(out, developer + added);
         for (qint64 i = 0; i < tags && developer + 2 + 10 * (i + 1) <= oldSize - 26; ++i)
             move(developer + added + 2 + 10 * i + 2);
@@ -100,26 +113,28 @@ void moveTrailerOffsets(QByteArray &out, const Layout &l, qint64 added)
 
 } // namespace
 
-std::optional<TargaPackets> targaRunPackets(const QByteArray &data)
+bool targaPixelsComplete(const QByteArray &data)
 {
     Layout l;
-    if (!walkPackets(data, l))
-        return std::nullopt;
-    return l.packets;
+    if (!readHeader(data, l))
+        return false;
+    if (!runLength(data))
+        return l.start + l.pixels * l.pixelBytes <= data.size();
+    return walkPackets(data, l);
 }
 
 QByteArray targaPacketsWithinRows(const QByteArray &data)
 {
     Layout l;
-    if (!walkPackets(data, l) || !l.packets.crossesRows)
+    if (!readHeader(data, l) || !runLength(data) || !walkPackets(data, l) || !l.crossesRows)
         return {};
 
     QByteArray out;
     // Each cut adds a packet header, and a cut run repeats its pixel; there are at most as many
     // cuts as rows.
     out.reserve(data.size() + (l.pixels / l.width) * (1 + l.pixelBytes));
-    out.append(data.constData(), l.packets.start);
-    qint64 pos = l.packets.start;
+    out.append(data.constData(), l.start);
+    qint64 pos = l.start;
     for (qint64 covered = 0; covered < l.pixels;) {
         const unsigned header = byteAt(data, pos++);
         const bool run = (header & 0x80) != 0;
@@ -135,8 +150,8 @@ QByteArray targaPacketsWithinRows(const QByteArray &data)
         if (run)
             pos += l.pixelBytes;
     }
-    const qint64 added = out.size() - l.packets.end;
-    out.append(data.constData() + l.packets.end, data.size() - l.packets.end);
+    const qint64 added = out.size() - l.end;
+    out.append(data.constData() + l.end, data.size() - l.end);
     moveTrailerOffsets(out, l, added);
     return out;
 }

@@ -1,22 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <optional>
 
-// Where the run-length packets of a Targa picture lie: from the first packet's header to just
-// past the last packet, and whether any packet runs on past the end of a row.
-struct TargaPackets
-{
-    qint64 start = 0;
-    qint64 end = 0;
-    bool crossesRows = false;
-};
-
-// Walks the packets of a run-length Targa picture from where the format puts them, after the
-// header, the image ID and a colour map of map type 1. Empty when the picture is not run-length
-// encoded, has no pixels, or its packets do not cover it: one runs past the last pixel, or the
-// file ends first.
-std::optional<TargaPackets> targaRunPackets(const QByteArray &data);
+// Whether a Targa file holds all its pixels: the pixel data follows the header, the image ID
+// and a colour map of map type 1. Run-length packets must cover the picture, and none may run
+// past its last pixel. False for a picture without pixels.
+bool targaPixelsComplete(const QByteArray &data);
 
 // FreeImage decodes a run-length Targa packet that runs on past the end of a row into the
 // wrong pixels, and one that spans several rows makes it read past its buffers, which can
