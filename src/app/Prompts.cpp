@@ -1,7 +1,7 @@
 #include "app/Prompts.h"
 
 #include "app/FileDialogComponent.h"
-#include "document/DynaArray.h"
+#include "base/DynaArray.h"
 
 #include <QColorDialog>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/DynaArray.h"
 #include "document/DrawElement.h"
-#include "document/DynaArray.h"
 
 // The document's vector content: every drawing element in list order.
 using TElementList = TDynaArray<TDrawElement>;

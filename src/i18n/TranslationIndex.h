@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/DynaArray.h"
+#include "base/DynaArray.h"
 
 #include <QByteArray>
 #include <array>

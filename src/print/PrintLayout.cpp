@@ -1,6 +1,6 @@
 #include "print/PrintLayout.h"
 
-#include "raster/scaled/RoundEven.h"
+#include "base/RoundEven.h"
 
 #include <algorithm>
 #include <cmath>

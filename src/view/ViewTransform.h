@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/RoundEven.h"
 #include "document/DrawElement.h"
-#include "raster/scaled/RoundEven.h"
 
 #include <QPoint>
 #include <QRect>

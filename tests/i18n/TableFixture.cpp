@@ -1,6 +1,6 @@
 #include "TableFixture.h"
 
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 
 void TableFixture::setTranslation(const QString &source, int field, const QByteArray &value)
 {

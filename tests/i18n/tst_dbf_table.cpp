@@ -1,5 +1,5 @@
 #include "TableFixture.h"
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 #include "i18n/DbfTable.h"
 #include "support/TestSupport.h"
 

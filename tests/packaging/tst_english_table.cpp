@@ -1,6 +1,6 @@
 #include "app/AppWindows.h"
 #include "app/TMainForm.h"
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 #include "i18n/DbfTable.h"
 #include "support/TestSupport.h"
 

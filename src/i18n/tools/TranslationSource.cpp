@@ -1,6 +1,6 @@
 #include "i18n/tools/TranslationSource.h"
 
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 #include "i18n/DbfTable.h"
 #include "i18n/Translator.h"
 

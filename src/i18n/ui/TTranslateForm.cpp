@@ -1,6 +1,6 @@
 #include "i18n/ui/TTranslateForm.h"
 
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 #include "i18n/Translator.h"
 #include "i18n/ui/TranslationTableModel.h"
 

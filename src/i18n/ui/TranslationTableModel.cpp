@@ -1,6 +1,6 @@
 #include "i18n/ui/TranslationTableModel.h"
 
-#include "i18n/Cp1252.h"
+#include "base/Cp1252.h"
 #include "i18n/DbfTable.h"
 
 #include <algorithm>

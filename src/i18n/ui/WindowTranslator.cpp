@@ -1,6 +1,6 @@
 #include "i18n/ui/WindowTranslator.h"
 
-#include "document/DynaArray.h"
+#include "base/DynaArray.h"
 #include "i18n/Translator.h"
 
 #include <QAbstractSpinBox>

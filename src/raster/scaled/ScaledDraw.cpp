@@ -1,8 +1,8 @@
 #include "raster/scaled/ScaledDraw.h"
 
+#include "base/RoundEven.h"
 #include "raster/scaled/DibAccess.h"
 #include "raster/scaled/DirectTransfer.h"
-#include "raster/scaled/RoundEven.h"
 #include "raster/scaled/SampleGrid.h"
 
 #include <QPaintEngine>

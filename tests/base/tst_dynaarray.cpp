@@ -1,5 +1,5 @@
+#include "base/DynaArray.h"
 #include "document/DrawElement.h"
-#include "document/DynaArray.h"
 
 #include <cstdlib>
 #include <cstring>

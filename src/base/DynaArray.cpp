@@ -1,4 +1,4 @@
-#include "document/DynaArray.h"
+#include "base/DynaArray.h"
 
 #include <climits>
 #include <cstdio>
