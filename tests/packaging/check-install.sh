@@ -30,7 +30,7 @@ done
 for f in share/linovex/translate.dbf share/applications/linovex.desktop \
     share/mime/packages/linovex.xml share/metainfo/io.linovex.Linovex.metainfo.xml \
     share/man/man1/linovex.1.gz share/man/man1/linovex-export.1.gz \
-    share/icons/hicolor/scalable/apps/linovex.svg; do
+    share/icons/hicolor/scalable/apps/linovex.svg share/doc/linovex/copyright; do
     [ -s "$prefix/$f" ] || fail "$f is missing or empty"
 done
 
@@ -45,6 +45,10 @@ for size in 16 22 24 32 48 64 128 256; do
     dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}')
     [ "$dims" = "${size}x${size}" ] || fail "icon ${size}x${size} is $dims"
 done
+
+grep -q '^License: GPL-3.0-or-later$' "$prefix/share/doc/linovex/copyright" || fail "copyright: licence"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+    "$prefix/share/metainfo/io.linovex.Linovex.metainfo.xml" || fail "metainfo: project_license"
 
 desktop=$prefix/share/applications/linovex.desktop
 if command -v desktop-file-validate >/dev/null; then
