@@ -113,9 +113,13 @@ void TMainForm::writeRecovery()
 
 void TMainForm::editShown()
 {
-    for (const char *text : { ScaleCaption, ScaleLabel, ScaleSamePoint, RecoveryCaption,
-             RecoveryText, RestoreButton, DiscardButton })
-        tr8(text);
+    // These dialog texts join the window texts of a run in another language; in German the
+    // windows are not walked, and neither are they, so a German start adds no records for them.
+    if (m_languageIndex != 0) {
+        for (const char *text : { ScaleCaption, ScaleLabel, ScaleSamePoint, RecoveryCaption,
+                 RecoveryText, RestoreButton, DiscardButton })
+            tr8(text);
+    }
     const QString file = recoveryFileName();
     const QFileInfo info(file);
     if (!info.exists())

@@ -361,7 +361,34 @@ void writeOptions(const QString &data, const QByteArray &bytes)
     options.write(bytes);
 }
 
+// The source texts of a table's records that are not deleted, in file order.
+QStringList sourcesOf(const QString &table)
+{
+    DbfTable file;
+    QString reason;
+    QStringList sources;
+    if (!file.open(table, DbfTable::Mode::ReadOnly, &reason))
+        ADD_FAILURE() << reason.toStdString();
+    file.scanField(0, [&](int, const QByteArray &v) { sources << cp1252::decode(v); });
+    return sources;
+}
+
 } // namespace
+
+// A German start walks no window and looks up none of their texts: a fresh table gains the
+// message texts, in number order, and the application title, nothing else.
+TEST_F(FilesTest, GermanFirstStartAddsOnlyTheMessagesAndTheTitle)
+{
+    {
+        AppWindows windows({});
+        windows.mainForm().show();
+    }
+    QStringList expected;
+    for (int n : messageNumbers())
+        expected << messageSourceText(n);
+    expected << QCoreApplication::applicationName();
+    EXPECT_EQ(sourcesOf(m_dir.filePath(QStringLiteral("data/translate.dbf"))), expected);
+}
 
 TEST_F(FilesTest, LanguageOneGathersTheTextsOfAllFiveWindowsIntoTheTable)
 {
@@ -376,13 +403,7 @@ TEST_F(FilesTest, LanguageOneGathersTheTextsOfAllFiveWindowsIntoTheTable)
     }
     EXPECT_TRUE(prompts.messages.isEmpty());
 
-    DbfTable table;
-    QString reason;
-    ASSERT_TRUE(
-        table.open(data + QStringLiteral("/translate.dbf"), DbfTable::Mode::ReadOnly, &reason))
-        << reason.toStdString();
-    QStringList sources;
-    table.scanField(0, [&](int, const QByteArray &v) { sources << cp1252::decode(v); });
+    const QStringList sources = sourcesOf(data + QStringLiteral("/translate.dbf"));
     // A caption, hint, item, label and filter of each window, and the message table.
     for (const char *text : { "Datei", "Linien Neu", "Über das Programm", "Ansicht verschieben",
              "Zoom:", "Zeige Bild", "Farbe wählen", "Linovex Projekt (*.lvx)|*.lvx",
