@@ -1,6 +1,8 @@
 #include "app/ExeDir.h"
 
+#include "i18n/DbfTable.h"
 #include "i18n/LanguageOptions.h"
+#include "i18n/TableRefresh.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +27,8 @@
 namespace {
 
 const QString kTable = QStringLiteral("translate.dbf");
+// Which installed table the user's copy last took its texts from (see shippedStamp).
+const QString kShippedStamp = QStringLiteral("translate.shipped");
 
 QString withSlash(const QString &dir)
 {
@@ -55,6 +59,37 @@ bool seedTable(const QString &source, const QString &target)
     return true;
 }
 
+// The installed table as the stamp records it: its size and modification time. An upgrade
+// replaces the file, so either changes; comparing the dates of the two tables would not do,
+// since a package keeps the date it was built on, which may be older than the user's last edit.
+QByteArray shippedStamp(const QString &source)
+{
+    const QFileInfo info(source);
+    return QByteArray::number(info.size()) + ' '
+        + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
+}
+
+void writeStamp(const QString &dir, const QString &source)
+{
+    QSaveFile stamp(dir + kShippedStamp);
+    if (stamp.open(QIODevice::WriteOnly) && stamp.write(shippedStamp(source)) > 0)
+        stamp.commit();
+}
+
+// Adds what a newer installed table brings to the user's copy; see refreshTable. A damaged
+// table on either side is left alone (the program reports the user's at start-up).
+bool refreshUserTable(const QString &source, const QString &target)
+{
+    if (!DbfTable::checkFile(source).isEmpty() || !DbfTable::checkFile(target).isEmpty())
+        return false;
+    DbfTable shipped;
+    DbfTable user;
+    if (!shipped.open(source, DbfTable::Mode::ReadOnly, nullptr)
+        || !user.open(target, DbfTable::Mode::ReadWrite, nullptr))
+        return false;
+    return refreshTable(user, shipped).complete;
+}
+
 } // namespace
 
 int firstStartLanguage(const QStringList &uiLanguages)
@@ -71,22 +106,35 @@ int firstStartLanguage(const QStringList &uiLanguages)
 QString resolveExeDir(const QString &programDir, bool installed, const QString &userDataDir,
     const QStringList &installedDataDirs, const QStringList &uiLanguages)
 {
+    // A portable copy keeps its files beside itself even in a folder it may not write: its
+    // table is then used read-only, and a language chosen in the menu lasts for the run.
     const QFileInfo program(programDir);
-    if (!installed && program.isDir() && program.isWritable())
+    if (!installed && program.isDir())
         return withSlash(program.absoluteFilePath());
 
     QDir().mkpath(userDataDir);
     const QString dir = withSlash(QFileInfo(userDataDir).absoluteFilePath());
     const QString table = dir + kTable;
+    QString source;
+    for (const QString &installedDir : installedDataDirs) {
+        source = withSlash(installedDir) + kTable;
+        if (QFileInfo::exists(source))
+            break;
+        source.clear();
+    }
     if (!QFileInfo::exists(table)) {
         const bool firstStart = !QFileInfo::exists(dir + QStringLiteral("options.dat"));
         if (firstStart && !uiLanguages.isEmpty())
             saveOptions(dir, firstStartLanguage(uiLanguages));
-        for (const QString &installedDir : installedDataDirs) {
-            const QString source = withSlash(installedDir) + kTable;
-            if (QFileInfo::exists(source) && seedTable(source, table))
-                break;
-        }
+        if (!source.isEmpty() && seedTable(source, table))
+            writeStamp(dir, source);
+    } else if (!source.isEmpty()) {
+        // After an upgrade the installed table may hold texts and translations the user's copy
+        // lacks; they are added once per installed table.
+        QFile stamp(dir + kShippedStamp);
+        const QByteArray seen = stamp.open(QIODevice::ReadOnly) ? stamp.readAll() : QByteArray();
+        if (seen != shippedStamp(source) && refreshUserTable(source, table))
+            writeStamp(dir, source);
     }
     return dir;
 }

@@ -6,10 +6,13 @@
 // Where options.dat and translate.dbf live, always ending in '/'.
 //
 // A program started from a build tree or from a portable copy keeps both files beside itself,
-// as long as that folder is writable. An installed program never writes into its own folder
-// (not even when run by root): it keeps them in the per-user data folder, which is created when
-// missing and, at the first start, gets a copy of the installed translate.dbf (looked for in
-// `installedDataDirs`, first match wins). A table the user already has is never replaced.
+// also in a folder it may not write (the table is then opened read-only, and options.dat is only
+// read). An installed program never writes into its own folder (not even when run by root): it
+// keeps them in the per-user data folder, which is created when missing and, at the first start,
+// gets a copy of the installed translate.dbf (looked for in `installedDataDirs`, first match
+// wins). A table the user already has is never replaced; when the installed table has changed
+// since the copy last took it in (an upgrade), its new records and the translations of fields
+// that are empty in the copy are added to the copy (see refreshTable), once per installed table.
 //
 // At that first start in the per-user folder there is no options.dat yet; the language is then
 // taken from the desktop's preferred languages (`uiLanguages`, as QLocale::uiLanguages gives

@@ -63,7 +63,10 @@ TableOpenResult Translator::openTable(const QString &exeDir)
     result.path = QDir(exeDir).filePath("translate.dbf");
     m_table.close();
     m_index.clear();
-    if (!QFileInfo::exists(result.path) && !m_writingRefused) {
+    // A folder that may not be written (a portable copy on a read-only medium or share) holds
+    // a table that is only read, even where the file itself would let itself be written.
+    const bool refused = m_writingRefused || !QFileInfo(exeDir).isWritable();
+    if (!QFileInfo::exists(result.path) && !refused) {
         QString reason;
         if (!DbfTable::create(result.path, fieldDefinitions(), &reason)) {
             result.reason = reason;
@@ -78,7 +81,7 @@ TableOpenResult Translator::openTable(const QString &exeDir)
             return result;
         }
     }
-    if (!m_writingRefused && m_table.open(result.path, DbfTable::Mode::ReadWrite, nullptr)) {
+    if (!refused && m_table.open(result.path, DbfTable::Mode::ReadWrite, nullptr)) {
         result.state = TableOpenResult::State::ReadWrite;
     } else if (m_table.open(result.path, DbfTable::Mode::ReadOnly, &result.reason)) {
         result.state = TableOpenResult::State::ReadOnly;

@@ -35,8 +35,8 @@ public:
     static std::vector<DbfField> fieldDefinitions();
 
     // Opens translate.dbf in exeDir for reading and writing, creating it when it is missing,
-    // or for reading only when writing is refused. A damaged file is never touched: it leaves
-    // the table unusable, and every lookup then returns its text unchanged.
+    // or for reading only when the file or its folder refuses writing. A damaged file is never
+    // touched: it leaves the table unusable, and every lookup then returns its text unchanged.
     TableOpenResult openTable(const QString &exeDir);
     // Fills the index from the open table: every record that is not deleted, by language1.
     void buildTranslationIndex();

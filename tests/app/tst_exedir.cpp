@@ -1,16 +1,18 @@
 #include "app/ExeDir.h"
+#include "i18n/DbfTable.h"
 #include "i18n/LanguageOptions.h"
+#include "i18n/Translator.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
 using linovex::test::readFile;
+using linovex::test::ReadOnlyFolder;
 using linovex::test::writeFile;
 
 const QStringList kEnglishDesktop { QStringLiteral("en-GB"), QStringLiteral("en") };
@@ -68,7 +70,7 @@ TEST_F(InstalledRun, FirstStartSeedsTheUserFolderAndNeverWritesBesideTheProgram)
     EXPECT_TRUE(QFile::permissions(user + "/translate.dbf") & QFile::WriteOwner);
     // The copy went through a temporary file that is gone again.
     EXPECT_EQ(QDir(user).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-        QStringList({ "options.dat", "translate.dbf" }));
+        QStringList({ "options.dat", "translate.dbf", "translate.shipped" }));
 }
 
 TEST_F(InstalledRun, FirstStartTakesTheLanguageFromTheDesktopOnce)
@@ -115,17 +117,66 @@ TEST_F(InstalledRun, MissingInstalledTableLeavesTheUserFolderWithoutOne)
     EXPECT_FALSE(QFile::exists(user + "/translate.dbf"));
 }
 
-TEST(ExeDir, ReadOnlyPortableFolderFallsBackToTheUserFolder)
+// A portable copy on a read-only share or medium uses the table beside it (read-only), and a
+// missing options.dat there means German as on every start: nothing is written anywhere.
+TEST(ExeDir, ReadOnlyPortableFolderKeepsItsFilesBesideTheProgram)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write into any folder";
     QTemporaryDir root;
-    const QString readOnly = root.filePath("readonly");
-    ASSERT_TRUE(QDir().mkpath(readOnly));
-    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner);
+    const QString program = root.filePath("portable");
+    ASSERT_TRUE(QDir().mkpath(program));
+    ReadOnlyFolder readOnly(program);
+    if (!readOnly.active())
+        GTEST_SKIP() << "this file system lets the test write into any folder";
     const QString user = root.filePath("user");
-    EXPECT_EQ(resolveExeDir(readOnly, false, user, {}), user + QLatin1Char('/'));
-    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(resolveExeDir(program, false, user, {}, kEnglishDesktop), program + '/');
+    EXPECT_FALSE(QDir(user).exists());
+    EXPECT_FALSE(QFile::exists(program + "/options.dat"));
+}
+
+// An upgrade ships a table with new texts and translations. The user's copy, which a translator
+// has worked on, gains what it lacks and loses nothing; this happens once per installed table.
+TEST_F(InstalledRun, NewerInstalledTableAddsWhatTheUsersCopyLacks)
+{
+    const QString shipped = share + "/translate.dbf";
+    const auto ship = [&](const std::vector<std::vector<QByteArray>> &records) {
+        QFile::remove(shipped);
+        DbfTable table;
+        ASSERT_TRUE(DbfTable::create(shipped, Translator::fieldDefinitions(), nullptr));
+        ASSERT_TRUE(table.open(shipped, DbfTable::Mode::ReadWrite, nullptr));
+        for (const auto &record : records)
+            ASSERT_GT(table.append(record), 0);
+    };
+    ship({ { "Datei", "File" }, { "Neu" }, { "Alt", "Old" } });
+    resolveExeDir(bin, true, user, installedDataDirs(bin));
+    {
+        // The translator's work: an own word, a new translation, a deleted record.
+        DbfTable table;
+        ASSERT_TRUE(table.open(user + "/translate.dbf", DbfTable::Mode::ReadWrite, nullptr));
+        ASSERT_TRUE(table.setField(1, 1, "Archive"));
+        ASSERT_TRUE(table.setField(2, 2, "Nouveau"));
+        ASSERT_TRUE(table.setDeleted(3, true));
+        ASSERT_GT(table.append({ "Eigen" }), 0);
+    }
+    ship({ { "Datei", "File", "Fichier" }, { "Neu", "New", "Neuf" }, { "Alt", "Old" },
+        { "Bild", "Picture" } });
+    for (int run = 0; run < 2; ++run) {
+        resolveExeDir(bin, true, user, installedDataDirs(bin));
+        DbfTable table;
+        ASSERT_TRUE(table.open(user + "/translate.dbf", DbfTable::Mode::ReadOnly, nullptr));
+        QList<QByteArrayList> rows;
+        for (int r = 1; r <= table.recordCount(); ++r)
+            rows.append({ table.isDeleted(r) ? "*" : "", table.field(r, 0), table.field(r, 1),
+                table.field(r, 2) });
+        EXPECT_EQ(rows,
+            QList<QByteArrayList>({ { "", "Datei", "Archive", "Fichier" },
+                { "", "Neu", run == 0 ? "New" : "", "Nouveau" }, { "*", "Alt", "Old", "" },
+                { "", "Eigen", "", "" }, { "", "Bild", "Picture", "" } }))
+            << run;
+        // The translator empties a field the refresh filled; the next start keeps it so.
+        table.close();
+        ASSERT_TRUE(table.open(user + "/translate.dbf", DbfTable::Mode::ReadWrite, nullptr));
+        ASSERT_TRUE(table.setField(2, 1, ""));
+    }
 }
 
 } // namespace

@@ -19,12 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using linovex::test::readFile;
 
@@ -105,52 +100,7 @@ TEST_F(FilesTest, FailedSaveSaysSoAndKeepsTheOldFile)
     EXPECT_EQ(readFile(path("keep.lvx")), before);
 }
 
-namespace {
-
-// Takes away the right to create files in `folder` for as long as it lives. Permissions stop
-// ordinary users; a process that may ignore them (root in a container) is stopped by marking
-// the folder immutable instead. active() is false when neither can be done here.
-class ReadOnlyFolder
-{
-public:
-    explicit ReadOnlyFolder(const QString &folder)
-        : m_path(QFile::encodeName(folder))
-    {
-        ::chmod(m_path.constData(), 0500);
-        if (::access(m_path.constData(), W_OK) != 0) {
-            m_active = true;
-            return;
-        }
-        m_fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        if (m_fd >= 0 && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
-            flags |= FS_IMMUTABLE_FL;
-            m_active = ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
-        }
-    }
-    ~ReadOnlyFolder()
-    {
-        if (m_fd >= 0) {
-            int flags = 0;
-            if (::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
-                flags &= ~FS_IMMUTABLE_FL;
-                ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags);
-            }
-            ::close(m_fd);
-        }
-        ::chmod(m_path.constData(), 0700);
-    }
-    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
-    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
-    bool active() const { return m_active; }
-
-private:
-    QByteArray m_path;
-    int m_fd = -1;
-    bool m_active = false;
-};
-
-} // namespace
+using linovex::test::ReadOnlyFolder;
 
 TEST_F(FilesTest, SaveIntoReadOnlyFolderSaysSoAndKeepsTheOldFile)
 {

@@ -4,6 +4,11 @@
 #include <QLocale>
 #include <QSettings>
 #include <clocale>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace linovex::test {
 
@@ -53,6 +58,35 @@ CommaLocale::~CommaLocale()
 {
     std::setlocale(LC_ALL, m_previous.c_str());
     QLocale::setDefault(QLocale::c());
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const QString &folder)
+    : m_path(QFile::encodeName(folder))
+{
+    ::chmod(m_path.constData(), 0500);
+    if (::access(m_path.constData(), W_OK) != 0) {
+        m_active = true;
+        return;
+    }
+    m_fd = ::open(m_path.constData(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (m_fd >= 0 && ::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        flags |= FS_IMMUTABLE_FL;
+        m_active = ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_fd >= 0) {
+        int flags = 0;
+        if (::ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ::ioctl(m_fd, FS_IOC_SETFLAGS, &flags);
+        }
+        ::close(m_fd);
+    }
+    ::chmod(m_path.constData(), 0700);
 }
 
 } // namespace linovex::test

@@ -37,4 +37,22 @@ private:
     bool m_active = false;
 };
 
+// Takes away the right to create files in `folder` for as long as it lives. Permissions stop
+// ordinary users; a process that may ignore them (root in a container) is stopped by marking
+// the folder immutable instead. active() is false when neither can be done here.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString &folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder &) = delete;
+    ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
+    bool active() const { return m_active; }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_active = false;
+};
+
 } // namespace linovex::test
