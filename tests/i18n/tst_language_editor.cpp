@@ -5,10 +5,13 @@
 #include "i18n/ui/TranslationTableModel.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -46,6 +49,15 @@ struct MenuWindow
         translate->setObjectName("Translate1");
     }
 };
+
+// Types text into a widget key by key, as a keyboard with any layout would.
+void type(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
 
 struct Shown
 {
@@ -201,6 +213,61 @@ TEST_F(TranslateFormTest, boundEditFollowsTheCurrentRecordAndPostsIntoTheFile)
     start(1);
     EXPECT_EQ(tr().translateText("Birne"), "Pear");
     EXPECT_EQ(tr().index().find("Roter Apfel"), 3);
+}
+
+// The grid and the bound edit show one record: an edit of the source text in the grid is what
+// the bound edit then shows, and a later edit there builds on it.
+TEST_F(TranslateFormTest, boundEditFollowsAnEditOfTheSourceTextInTheGrid)
+{
+    form->DBGrid1->setCurrentIndex(form->model()->index(1, 0));
+    ASSERT_EQ(form->DBEdit1->text(), "Birne");
+    for (const auto state : { TTranslateForm::State::Browse, TTranslateForm::State::Edit }) {
+        if (state == TTranslateForm::State::Edit)
+            type(form->DBEdit1, "x"); // unsaved, and overtaken by the grid
+        EXPECT_TRUE(form->model()->setData(form->model()->index(1, 0), "Birnen", Qt::EditRole));
+        EXPECT_EQ(form->DBEdit1->text(), "Birnen");
+        EXPECT_EQ(form->state(), TTranslateForm::State::Browse);
+    }
+    // Another field of the record leaves the bound edit as it is.
+    type(form->DBEdit1, "!");
+    EXPECT_TRUE(form->model()->setData(form->model()->index(1, 1), "Pears", Qt::EditRole));
+    EXPECT_EQ(form->state(), TTranslateForm::State::Edit);
+    EXPECT_TRUE(form->Post());
+    EXPECT_EQ(tr().table().field(2, 0), "Birnen!");
+    EXPECT_EQ(tr().table().field(2, 1), "Pears");
+}
+
+// What a field cannot hold is refused where it is typed, with the reason, in the bound edit
+// and in the grid's cells alike; nothing reaches the table changed.
+TEST_F(TranslateFormTest, textAFieldCannotHoldIsRefusedAsItIsTyped)
+{
+    QStringList told;
+    form->setTellRefusal([&told](QLineEdit *, const QString &why) { told << why; });
+    form->DBGrid1->setCurrentIndex(form->model()->index(0, 0));
+    QLineEdit *cell = qobject_cast<QLineEdit *>(form->DBGrid1->itemDelegate()->createEditor(
+        form->DBGrid1->viewport(), {}, form->model()->index(0, 1)));
+    ASSERT_NE(cell, nullptr);
+    for (QLineEdit *edit : { form->DBEdit1, cell }) {
+        edit->setText(QString(250, u'ä'));
+        type(edit, "€Ωa");
+        type(edit, "bcd!");
+        EXPECT_EQ(edit->text(), QString(250, u'ä') + "€abcd");
+    }
+    const QString charset =
+        "Die Übersetzungstabelle kann nur Zeichen des Windows-Zeichensatzes 1252 "
+        "speichern.";
+    const QString length = "Ein Feld der Übersetzungstabelle fasst höchstens 255 Zeichen.";
+    EXPECT_EQ(told, QStringList({ charset, length, charset, length }));
+    delete cell;
+
+    EXPECT_FALSE(form->model()->setData(form->model()->index(0, 1), "Ωmega", Qt::EditRole));
+    EXPECT_FALSE(
+        form->model()->setData(form->model()->index(0, 1), QString(256, 'a'), Qt::EditRole));
+    EXPECT_EQ(tr().table().field(1, 1), "");
+    // The reason is looked up without moving the record that the bound edit posts into.
+    EXPECT_EQ(tr().table().current(), 1);
+    EXPECT_TRUE(form->Post());
+    EXPECT_EQ(tr().table().field(1, 0), cp1252::encode(QString(250, u'ä') + "€abcd"));
 }
 
 TEST_F(TranslateFormTest, insertPostsANewRecordAndCancelDiscardsIt)

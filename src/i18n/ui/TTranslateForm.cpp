@@ -2,6 +2,7 @@
 
 #include "base/Cp1252.h"
 #include "i18n/Translator.h"
+#include "i18n/ui/TableTextLimits.h"
 #include "i18n/ui/TranslationTableModel.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
@@ -62,6 +64,9 @@ TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
     DBGrid1->setModel(m_model);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->setItemDelegate(
+        new TableTextDelegate([this](QLineEdit *editor) { limitTyping(editor); }, DBGrid1));
+    limitTyping(DBEdit1);
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");
 
@@ -87,6 +92,7 @@ TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
         updateActions();
     });
     connect(DBEdit1, &QLineEdit::returnPressed, this, &TTranslateForm::Post);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &TTranslateForm::fieldsChanged);
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         [this](const QModelIndex &current) {
             if (!m_showing && current.isValid())
@@ -96,6 +102,48 @@ TTranslateForm::TTranslateForm(QWidget *parent, Translator *translator)
         return QMessageBox::question(parent, QString(), QStringLiteral("Datensatz löschen?"))
             == QMessageBox::Yes;
     };
+    m_tellRefusal = [](QLineEdit *edit, const QString &why) {
+        QToolTip::showText(edit->mapToGlobal(QPoint(0, edit->height())), why, edit);
+    };
+}
+
+void TTranslateForm::limitTyping(QLineEdit *edit)
+{
+    auto *validator = new TableTextValidator(edit);
+    edit->setValidator(validator);
+    connect(edit, &QLineEdit::inputRejected, this, [this, edit, validator] {
+        if (m_tellRefusal)
+            m_tellRefusal(edit, translated(validator->reason()));
+    });
+}
+
+// A lookup makes the found (or added) record the table's current one; the editor's current
+// record, into which the next post writes, must not move with it.
+QString TTranslateForm::translated(const QString &text)
+{
+    Translator *t = m_translator ? m_translator : Translator::instance();
+    DbfTable *shown = table();
+    const int keep = shown ? shown->current() : 0;
+    const QString result = t ? t->translateText(text) : text;
+    if (keep > 0)
+        shown->goTo(keep);
+    return result;
+}
+
+// The grid writes its cells straight into the table. When it changed the source text of the
+// current record, the bound edit shows the new text, so that a later edit there starts from it
+// instead of writing the old text back; the grid's change was the last one made to the field.
+void TTranslateForm::fieldsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+{
+    DbfTable *t = table();
+    if (!t || m_state == State::Insert || topLeft.column() > 0)
+        return;
+    const int row = m_model->rowOf(t->current());
+    if (row < topLeft.row() || row > bottomRight.row())
+        return;
+    m_state = State::Browse;
+    DBEdit1->setText(cp1252::decode(t->field(t->current(), 0)));
+    updateActions();
 }
 
 QAction *TTranslateForm::navAction(const char *name, const QString &hint, int icon)

@@ -25,11 +25,14 @@ public:
     enum class State { Browse, Edit, Insert };
     // Asks whether the current record may be deleted; tests answer without a message box.
     using ConfirmDelete = std::function<bool(QWidget *parent)>;
+    // Says why typed or pasted text was refused, next to the edit; tests read it instead.
+    using TellRefusal = std::function<void(QLineEdit *edit, const QString &why)>;
 
     // Without a translator the registered one is used when the editor is shown.
     explicit TTranslateForm(QWidget *parent = nullptr, Translator *translator = nullptr);
 
     void setConfirmDelete(ConfirmDelete confirm) { m_confirmDelete = std::move(confirm); }
+    void setTellRefusal(TellRefusal tell) { m_tellRefusal = std::move(tell); }
     State state() const { return m_state; }
     TranslationTableModel *model() const { return m_model; }
     // Connects the grid to the table again and shows the table's current record.
@@ -69,6 +72,9 @@ private:
     void moveTo(int recNo);
     void showCurrent();
     void updateActions();
+    void fieldsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
+    void limitTyping(QLineEdit *edit);
+    QString translated(const QString &text);
     QAction *navAction(const char *name, const QString &hint, int icon);
 
     Translator *m_translator;
@@ -76,4 +82,5 @@ private:
     State m_state = State::Browse;
     bool m_showing = false;
     ConfirmDelete m_confirmDelete;
+    TellRefusal m_tellRefusal;
 };

@@ -2,6 +2,7 @@
 
 #include "base/Cp1252.h"
 #include "i18n/DbfTable.h"
+#include "i18n/ui/TableTextLimits.h"
 
 #include <algorithm>
 
@@ -78,6 +79,10 @@ Qt::ItemFlags TranslationTableModel::flags(const QModelIndex &index) const
 bool TranslationTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     if (!index.isValid() || role != Qt::EditRole || !m_table || m_table->isReadOnly())
+        return false;
+    // A text the field cannot hold as it is would be stored changed; the editors refuse it
+    // as it is typed, and it is refused here too.
+    if (!TableTextValidator::problem(value.toString()).isEmpty())
         return false;
     const int recNo = recNoAt(index.row());
     if (!m_table->setField(recNo, index.column(), cp1252::encode(value.toString())))
