@@ -17,8 +17,12 @@ AppWindows::AppWindows(const QStringList &arguments)
     m_mainForm->setAboutBox(m_aboutBox);
     m_mainForm->setPrintForm(m_printForm);
     m_mainForm->setDxfExportForm(m_dxfExportForm);
-    if (LanguageMenu *menu = m_mainForm->languageMenu())
+    m_qtTexts.follow(m_mainForm->languageIndex());
+    if (LanguageMenu *menu = m_mainForm->languageMenu()) {
         menu->setTranslateForm(m_translateForm);
+        QObject::connect(menu, &LanguageMenu::languageChosen, m_mainForm.get(),
+            [this](int index) { m_qtTexts.follow(index); });
+    }
 }
 
 AppWindows::~AppWindows() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/QtTranslations.h"
+
 #include <QStringList>
 #include <memory>
 
@@ -13,6 +15,8 @@ class TTranslateForm;
 // The program's five windows, created in a fixed order: the main window first (which sets up
 // the document), then the print preview, information, DXF export settings and translation
 // dialogs. All of them live until this object goes; only the main window is shown at start.
+// Qt's own texts follow the language of the windows, from the start and after every choice in
+// the language menu.
 class AppWindows
 {
 public:
@@ -28,6 +32,7 @@ public:
     TTranslateForm *translateForm() const { return m_translateForm; }
 
 private:
+    QtTranslations m_qtTexts;
     std::unique_ptr<TMainForm> m_mainForm;
     // Owned by the main window as its dialogs, so they close and go with it.
     TPrintForm *m_printForm = nullptr;

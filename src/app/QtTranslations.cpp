@@ -2,17 +2,44 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
-QTranslator *installQtTranslations(QCoreApplication &app, const QLocale &locale)
+QtTranslations::QtTranslations(const QLocale &desktop)
+    : m_desktop(desktop)
 {
-    auto *translator = new QTranslator(&app);
-    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath))
-        || !QCoreApplication::installTranslator(translator)) {
-        delete translator;
-        return nullptr;
+}
+
+QtTranslations::~QtTranslations()
+{
+    if (m_translator)
+        QCoreApplication::removeTranslator(m_translator.get());
+}
+
+QLocale QtTranslations::localeFor(int languageIndex, const QLocale &desktop)
+{
+    switch (languageIndex) {
+    case 0:
+        return QLocale(QLocale::German, QLocale::Germany);
+    case 1:
+        return QLocale(QLocale::English, QLocale::UnitedStates);
+    default:
+        return desktop;
     }
-    return translator;
+}
+
+void QtTranslations::follow(int languageIndex)
+{
+    if (m_translator) {
+        QCoreApplication::removeTranslator(m_translator.get());
+        m_translator.reset();
+    }
+    const QLocale locale = localeFor(languageIndex, m_desktop);
+    // Qt's texts are written in English; there is no translation to load for it.
+    if (locale.language() == QLocale::English)
+        return;
+    auto translator = std::make_unique<QTranslator>();
+    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator.get()))
+        m_translator = std::move(translator);
 }

@@ -1,12 +1,34 @@
 #pragma once
 
-class QCoreApplication;
-class QLocale;
+#include <QLocale>
+#include <memory>
+
 class QTranslator;
 
 // Qt's own texts (the buttons of message boxes, the file, colour and printer dialogs) in the
-// desktop's language, as the system's own dialogs are elsewhere; the program's texts come from
-// the translation table whatever the desktop says. Installs Qt's translation for `locale` into
-// `app` and returns it (owned by `app`), or returns nullptr when there is none: Qt's texts then
-// stay English.
-QTranslator *installQtTranslations(QCoreApplication &app, const QLocale &locale);
+// program's language, so that a German interface on an English desktop does not answer with
+// "Yes" and "Save As". The program's texts come from the translation table; Qt's come from the
+// translations that Qt ships, loaded for the language index: German for 0, Qt's own English
+// texts for 1, and for the table's further languages, whose meaning only the translators know,
+// the desktop's language as far as Qt has it.
+class QtTranslations
+{
+public:
+    explicit QtTranslations(const QLocale &desktop = QLocale::system());
+    ~QtTranslations();
+    QtTranslations(const QtTranslations &) = delete;
+    QtTranslations &operator=(const QtTranslations &) = delete;
+
+    // Replaces the installed translation by the one for `languageIndex`; Qt's open windows
+    // follow at once. Without a translation for that language Qt's texts are English.
+    void follow(int languageIndex);
+    // The installed translation, or nullptr while Qt's texts are English.
+    const QTranslator *installed() const { return m_translator.get(); }
+
+    // The language Qt's texts take for a language index of the translation table.
+    static QLocale localeFor(int languageIndex, const QLocale &desktop);
+
+private:
+    QLocale m_desktop;
+    std::unique_ptr<QTranslator> m_translator;
+};

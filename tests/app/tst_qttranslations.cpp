@@ -1,12 +1,18 @@
-// Qt's own texts follow the desktop's language: the Yes and No of "Linien Neu"'s question are
-// German on a German desktop, and a language Qt has no texts for changes nothing.
+// Qt's own texts speak the program's language, not the desktop's: German for language 0 and
+// English for 1 whatever the desktop says, the desktop's language for the table's further
+// languages as far as Qt has it, and a choice in the language menu is followed at once.
+#include "app/AppWindows.h"
 #include "app/QtTranslations.h"
+#include "app/TMainForm.h"
+#include "i18n/ui/LanguageMenu.h"
+#include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTranslator>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,16 +26,45 @@ QString yesText()
 
 } // namespace
 
-TEST(QtTranslations, MessageBoxButtonsFollowTheDesktopLanguage)
+TEST(QtTranslations, MessageBoxButtonsFollowTheProgramsLanguage)
 {
     const QString english = yesText();
-    EXPECT_EQ(installQtTranslations(*qApp, QLocale(QStringLiteral("tlh"))), nullptr);
+    const QLocale britain(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale germany(QLocale::German, QLocale::Germany);
+    const QLocale france(QLocale::French, QLocale::France);
+    const struct
+    {
+        QLocale desktop;
+        int languageIndex;
+        QString yes;
+    } cases[] = {
+        { britain, 0, QStringLiteral("&Ja") }, { germany, 1, english },
+        { germany, 0, QStringLiteral("&Ja") }, { france, 4, QStringLiteral("&Oui") },
+        { QLocale(QStringLiteral("tlh")), 4, english }, // a language Qt has no texts for
+    };
+    for (const auto &c : cases) {
+        QtTranslations qt(c.desktop);
+        qt.follow(c.languageIndex);
+        ASSERT_EQ(yesText(), c.yes) << c.desktop.name().toStdString() << ' ' << c.languageIndex
+                                    << " (qt6-translations-l10n installed?)";
+    }
     EXPECT_EQ(yesText(), english);
+}
 
-    QTranslator *german = installQtTranslations(*qApp, QLocale(QLocale::German, QLocale::Germany));
-    ASSERT_NE(german, nullptr) << "Qt's German translation is missing (qt6-translations-l10n)";
-    EXPECT_EQ(yesText(), QStringLiteral("&Ja"));
-    QCoreApplication::removeTranslator(german);
-    delete german;
-    EXPECT_EQ(yesText(), english);
+TEST(QtTranslations, TheWindowsSetTheLanguageAtStartAndTheMenuChangesIt)
+{
+    QTemporaryDir dir;
+    linovex::test::useScratchProgramFolders(dir.path());
+    {
+        AppWindows windows({}); // no options.dat: German
+        EXPECT_EQ(yesText(), QStringLiteral("&Ja"));
+        QStringList shown;
+        windows.mainForm().languageMenu()->setShowInfo(
+            [&shown](QWidget *, const QString &, const QString &) { shown << yesText(); });
+        for (const char *item : { "English1", "Deutsch1" })
+            windows.mainForm().findChild<QAction *>(QLatin1String(item))->trigger();
+        // The restart request already speaks the chosen language.
+        EXPECT_EQ(shown, QStringList({ QStringLiteral("&Yes"), QStringLiteral("&Ja") }));
+    }
+    EXPECT_EQ(yesText(), QStringLiteral("&Yes"));
 }

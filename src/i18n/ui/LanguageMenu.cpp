@@ -67,6 +67,7 @@ void LanguageMenu::choose(int index, QAction *item)
     if (item)
         item->setChecked(true);
     m_translator.setLanguageIndex(index);
+    emit languageChosen(index);
     showRestartRequest();
     saveOptions(m_exeDir, index);
 }

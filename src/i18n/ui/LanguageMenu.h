@@ -36,6 +36,11 @@ public:
 
     bool startupGuard() const { return m_guard; }
 
+signals:
+    // A language was chosen in the menu; sent before the restart request is shown, so that
+    // what follows the language at once (Qt's own texts) already speaks it there.
+    void languageChosen(int index);
+
 public slots:
     void Deutsch1Click();
     void English1Click();
