@@ -6,6 +6,7 @@
 
 QtTranslations::QtTranslations(const QLocale &desktop)
     : m_desktop(desktop)
+    , m_nativeDialogsRefused(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs))
 {
 }
 
@@ -13,6 +14,7 @@ QtTranslations::~QtTranslations()
 {
     if (m_translator)
         QCoreApplication::removeTranslator(m_translator.get());
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, m_nativeDialogsRefused);
 }
 
 QLocale QtTranslations::localeFor(int languageIndex, const QLocale &desktop)
@@ -34,6 +36,8 @@ void QtTranslations::follow(int languageIndex)
         m_translator.reset();
     }
     const QLocale locale = localeFor(languageIndex, m_desktop);
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs,
+        m_nativeDialogsRefused || locale.language() != m_desktop.language());
     // Qt's texts are written in English; there is no translation to load for it.
     if (locale.language() == QLocale::English)
         return;

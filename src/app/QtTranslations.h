@@ -10,7 +10,9 @@ class QTranslator;
 // "Yes" and "Save As". The program's texts come from the translation table; Qt's come from the
 // translations that Qt ships, loaded for the language index: German for 0, Qt's own English
 // texts for 1, and for the table's further languages, whose meaning only the translators know,
-// the desktop's language as far as Qt has it.
+// the desktop's language as far as Qt has it. The desktop's own dialogs (a platform theme's file
+// or colour chooser) speak the desktop's language, so while the two languages differ Qt's own
+// dialogs are used in their place.
 class QtTranslations
 {
 public:
@@ -30,5 +32,6 @@ public:
 
 private:
     QLocale m_desktop;
+    bool m_nativeDialogsRefused;
     std::unique_ptr<QTranslator> m_translator;
 };

@@ -37,18 +37,22 @@ TEST(QtTranslations, MessageBoxButtonsFollowTheProgramsLanguage)
         QLocale desktop;
         int languageIndex;
         QString yes;
+        bool desktopDialogs; // the desktop's file and colour choosers speak the same language
     } cases[] = {
-        { britain, 0, QStringLiteral("&Ja") }, { germany, 1, english },
-        { germany, 0, QStringLiteral("&Ja") }, { france, 4, QStringLiteral("&Oui") },
-        { QLocale(QStringLiteral("tlh")), 4, english }, // a language Qt has no texts for
+        { britain, 0, QStringLiteral("&Ja"), false }, { germany, 1, english, false },
+        { germany, 0, QStringLiteral("&Ja"), true }, { france, 4, QStringLiteral("&Oui"), true },
+        { QLocale(QStringLiteral("tlh")), 4, english, true }, // a language Qt has no texts for
     };
     for (const auto &c : cases) {
         QtTranslations qt(c.desktop);
         qt.follow(c.languageIndex);
         ASSERT_EQ(yesText(), c.yes) << c.desktop.name().toStdString() << ' ' << c.languageIndex
                                     << " (qt6-translations-l10n installed?)";
+        EXPECT_EQ(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs), !c.desktopDialogs)
+            << c.desktop.name().toStdString() << ' ' << c.languageIndex;
     }
     EXPECT_EQ(yesText(), english);
+    EXPECT_FALSE(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
 }
 
 TEST(QtTranslations, TheWindowsSetTheLanguageAtStartAndTheMenuChangesIt)
