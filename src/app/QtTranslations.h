@@ -24,8 +24,6 @@ public:
     // Replaces the installed translation by the one for `languageIndex`; Qt's open windows
     // follow at once. Without a translation for that language Qt's texts are English.
     void follow(int languageIndex);
-    // The installed translation, or nullptr while Qt's texts are English.
-    const QTranslator *installed() const { return m_translator.get(); }
 
     // The language Qt's texts take for a language index of the translation table.
     static QLocale localeFor(int languageIndex, const QLocale &desktop);
