@@ -247,8 +247,9 @@ bool sizeAcceptable(std::int64_t width, std::int64_t height)
 }
 
 // Brings any decoded picture to one of the depths the library hands out: 1, 4 or 8 bits with
-// a colour table, or 24 bits. Transparency is composed over white.
-Bitmap toStandardDepth(Bitmap dib)
+// a colour table, or 24 bits. Transparency is composed over white; the fourth byte of a 32-bit
+// picture whose file does not declare it as alpha is dropped.
+Bitmap toStandardDepth(Bitmap dib, bool hasAlpha)
 {
     const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib.get());
     if (type == FIT_RGBA16 || type == FIT_RGBAF) {
@@ -271,7 +272,7 @@ Bitmap toStandardDepth(Bitmap dib)
     const unsigned bpp = FreeImage_GetBPP(dib.get());
     if (bpp == 1 || bpp == 4 || bpp == 8)
         return dib;
-    if (bpp == 32 && FreeImage_IsTransparent(dib.get())) {
+    if (bpp == 32 && hasAlpha && FreeImage_IsTransparent(dib.get())) {
         RGBQUAD white = { 255, 255, 255, 0 };
         return Bitmap(FreeImage_Composite(dib.get(), FALSE, &white, nullptr));
     }
@@ -388,7 +389,7 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
         || !FreeImage_HasPixels(dib.get()))
         return { {}, DecodeStatus::Rejected };
 
-    dib = toStandardDepth(std::move(dib));
+    dib = toStandardDepth(std::move(dib), !checked || fourthByteIsAlpha(*checked, data));
     if (!dib)
         return { {}, DecodeStatus::Rejected };
     DecodeResult result { toRecord(std::move(dib)), DecodeStatus::Decoded };

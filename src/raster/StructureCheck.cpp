@@ -269,6 +269,31 @@ bool structureIntact(CheckedFormat format, const QByteArray &data)
     return false;
 }
 
+bool fourthByteIsAlpha(CheckedFormat format, const QByteArray &data)
+{
+    const Bytes b(data);
+    if (format == CheckedFormat::Targa) {
+        // True-colour pictures, plain or run-length encoded, of 32 bits per pixel.
+        const unsigned type = b.at(2) & ~8u;
+        return type != 2 || b.at(16) != 32 || (b.at(17) & 0x0F) != 0;
+    }
+    if (format != CheckedFormat::Bmp || b.le32(14) < 40 || b.le16(28) != 32)
+        return true;
+    // The alpha mask follows the red, green and blue masks: inside a header of 56 bytes or more,
+    // or for BI_ALPHABITFIELDS behind a 40-byte header; both put it 52 bytes into the header.
+    constexpr qint64 AlphaMask = 14 + 52;
+    switch (b.le32(30)) {
+    case 0: // BI_RGB
+        return false;
+    case 3: // BI_BITFIELDS
+        return b.le32(14) >= 56 && b.le32(AlphaMask) != 0;
+    case 6: // BI_ALPHABITFIELDS
+        return b.le32(AlphaMask) != 0;
+    default:
+        return true;
+    }
+}
+
 std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
 {
     if (qtFormat == "bmp" || qtFormat == "dib")

@@ -25,6 +25,13 @@ enum class CheckedFormat {
 
 bool structureIntact(CheckedFormat format, const QByteArray &data);
 
+// Whether the fourth byte of each pixel of a 32-bit BMP or Targa picture is alpha. A BMP holds
+// alpha only where a colour mask names it (BI_BITFIELDS with an alpha mask in a header of 56 bytes
+// or more, or BI_ALPHABITFIELDS); a Targa picture only where its descriptor declares alpha bits.
+// Writers fill the spare byte of the others with anything, often 0, which taken for alpha would
+// turn the whole picture into blank paper. True for every other file and format.
+bool fourthByteIsAlpha(CheckedFormat format, const QByteArray &data);
+
 // The check that belongs to a format as Qt's image reader names it ("bmp", "png", "jpeg", ...),
 // so that Qt's decoders get the same checks as FreeImage's; none for formats without a check.
 std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat);

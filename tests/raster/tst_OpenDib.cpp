@@ -108,6 +108,83 @@ TEST(OpenDib, TransparencyShowsWhitePaper)
     EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 0, 0));
 }
 
+// A 2 x 1 picture of 32 bits per pixel: red with 0 in its fourth byte, then blue with 0x80.
+QByteArray bmp32(int headerSize, std::uint32_t compression, std::uint32_t alphaMask)
+{
+    const bool masksBehind = headerSize == 40 && compression == 3;
+    const int offset = 14 + headerSize + (masksBehind ? 12 : 0);
+    QByteArray b(offset, '\0');
+    const auto put32 = [&b](int at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, offset + 8);
+    put32(10, offset);
+    put32(14, headerSize);
+    put32(18, 2);
+    put32(22, 1);
+    put32(26, 1 | (32 << 16)); // one plane, 32 bits
+    put32(30, compression);
+    put32(34, 8);
+    if (compression == 3) {
+        put32(54, 0x00FF0000);
+        put32(58, 0x0000FF00);
+        put32(62, 0x000000FF);
+        if (headerSize >= 56)
+            put32(66, alphaMask);
+    }
+    return b + QByteArray::fromHex("0000ff00ff000080");
+}
+
+QByteArray tga32(int alphaBits)
+{
+    QByteArray b(18, '\0');
+    b[2] = 2; // true colour
+    b[12] = 2; // width
+    b[14] = 1; // height
+    b[16] = 32;
+    b[17] = static_cast<char>(alphaBits);
+    return b + QByteArray::fromHex("0000ff00ff000080");
+}
+
+struct FourthByteCase
+{
+    const char *name;
+    QByteArray file;
+    bool alpha;
+};
+
+TEST(OpenDib, FourthByteIsAlphaOnlyWhereTheFileSaysSo)
+{
+    const FourthByteCase cases[] = {
+        { "rgb.bmp", bmp32(40, 0, 0), false },
+        { "bitfields.bmp", bmp32(40, 3, 0), false },
+        { "v5-without-alpha-mask.bmp", bmp32(124, 3, 0), false },
+        { "v4-with-alpha-mask.bmp", bmp32(108, 3, 0xFF000000), true },
+        { "v5-with-alpha-mask.bmp", bmp32(124, 3, 0xFF000000), true },
+        { "no-alpha-bits.tga", tga32(0), false },
+        { "alpha-bits.tga", tga32(8), true },
+    };
+    QTemporaryDir dir;
+    for (const FourthByteCase &c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size());
+        file.close();
+        Dib dib = Dib::open(path);
+        ASSERT_FALSE(dib.isNull()) << c.name;
+        EXPECT_EQ(dib.bitCount(), 24) << c.name;
+        const QImage image = dibToImage(dib.rec());
+        // With alpha the clear pixel is white paper and the half-covered one pale blue.
+        EXPECT_EQ(image.pixel(0, 0), c.alpha ? qRgb(255, 255, 255) : qRgb(255, 0, 0)) << c.name;
+        EXPECT_LE(
+            channelDistance(image.pixel(1, 0), c.alpha ? qRgb(127, 127, 255) : qRgb(0, 0, 255)), 1)
+            << c.name;
+    }
+}
+
 TEST(OpenDib, GreyPicturesKeepTheirLevels)
 {
     // 16 bits per sample must keep the high byte, not stretch the contrast.
