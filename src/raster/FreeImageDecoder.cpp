@@ -4,6 +4,7 @@
 
 #include "raster/DeclaredSize.h"
 #include "raster/DibLimits.h"
+#include "raster/JpegEnd.h"
 #include "raster/StructureCheck.h"
 #include "raster/TargaRows.h"
 
@@ -359,9 +360,12 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
     // Targa pictures whose colour map FreeImage would take for pixels are refused.
     if (fif == FIF_TARGA && !targaMapWhereFreeImageExpectsIt(file))
         return { {}, DecodeStatus::Rejected };
-    // The decoder gets Targa run-length packets that stay within their rows.
-    const QByteArray cut = fif == FIF_TARGA ? targaPacketsWithinRows(file) : QByteArray();
-    const QByteArray &data = cut.isNull() ? file : cut;
+    // The decoder gets Targa run-length packets that stay within their rows, and the end marker
+    // of a JPEG file that lacks nothing else.
+    const QByteArray mended = fif == FIF_TARGA ? targaPacketsWithinRows(file)
+        : fif == FIF_JPEG                      ? jpegEndMarkerAdded(file)
+                                               : QByteArray();
+    const QByteArray &data = mended.isNull() ? file : mended;
     stream.data = reinterpret_cast<const unsigned char *>(data.constData());
     stream.size = static_cast<long>(data.size());
 

@@ -1,9 +1,12 @@
+#include "raster/DibImage.h"
 #include "raster/DibRec.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -170,6 +173,41 @@ TEST_F(HostileFiles, PicturesCutInThePixelDataGiveNoPicture)
                 bytes.left(bytes.size() * percent / 100));
             expectRefused(path, std::string(format) + " cut to " + std::to_string(percent) + "%");
         }
+    }
+}
+
+// A JPEG file whose data is complete but whose end marker is missing shows like the whole file;
+// one that lacks scan data as well stays refused, even where only the marker is cut away behind
+// it (a progressive file cut between two scans).
+TEST_F(HostileFiles, JpegWithoutEndMarkerShowsOnlyWhenNothingElseIsMissing)
+{
+    QImage picture(211, 157, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x, y, (x * y) & 255));
+    for (const bool progressive : { false, true }) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(picture));
+        const QByteArray whole = buffer.data();
+        ASSERT_TRUE(whole.endsWith("\xff\xd9"));
+        const QString wholePath = put(QStringLiteral("whole.jpg"), whole);
+        const Dib expected = Dib::open(wholePath);
+        ASSERT_FALSE(expected.isNull());
+        const std::string kind = progressive ? "progressive" : "baseline";
+
+        const Dib shown = Dib::open(put(QStringLiteral("no-eoi.jpg"), whole.chopped(2)));
+        ASSERT_FALSE(shown.isNull()) << kind;
+        EXPECT_EQ(dibToImage(shown.rec()), dibToImage(expected.rec())) << kind;
+
+        expectRefused(put(QStringLiteral("last-byte.jpg"), whole.chopped(3)),
+            kind + ": the last byte of scan data cut away with the marker");
+        const qsizetype lastScan = whole.lastIndexOf("\xff\xda");
+        ASSERT_GT(lastScan, 0);
+        expectRefused(put(QStringLiteral("scans.jpg"), whole.left(lastScan)),
+            kind + ": cut before the last scan");
     }
 }
 
