@@ -382,7 +382,7 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
         declared = declaredPictureSize(data);
     }
     if (!declared.known || !sizeAcceptable(declared.width, declared.height)
-        || (!checked && !sizePlausibleForFile(declared.width, declared.height, data.size())))
+        || (!checked && !sizePlausibleForFile(declared.width, declared.height, data)))
         return { {}, DecodeStatus::Rejected };
 
     g_dataEndedEarly = false;

@@ -204,6 +204,30 @@ TEST(OpenDib, GreyPicturesKeepTheirLevels)
     EXPECT_EQ(qRed(jpeg.pixel(2, 2)), qGreen(jpeg.pixel(2, 2)));
 }
 
+TEST(OpenDib, NearlyBlankFaxCodedPagesAt1200DpiLoad)
+{
+    // Pages of 1200 dpi coded as CCITT group 4 by ImageMagick ("convert -size WxH xc:white
+    // [-draw ...] -monochrome -compress Group4", its resource policy raised past 128 megapixels).
+    // A white row costs one bit, so these files hold 70,000 and 101,000 pixels per byte. The A3
+    // page has three horizontal lines 12 pixels thick, one of them across row 600.
+    struct Page
+    {
+        const char *file;
+        int width, height;
+    };
+    for (const Page &p : { Page { "blank-a4-1200dpi-g4.tif", 9921, 14031 },
+             Page { "a3-1200dpi-lines-g4.tif", 14031, 19843 } }) {
+        Dib dib = openSample(p.file);
+        ASSERT_FALSE(dib.isNull()) << p.file;
+        EXPECT_EQ(dib.width(), p.width) << p.file;
+        EXPECT_EQ(dib.height(), p.height) << p.file;
+        EXPECT_EQ(dib.bitCount(), 1) << p.file;
+        const bool lined = p.height == 19843;
+        EXPECT_EQ(getpixel(dib.rec(), 7000, p.height - 1 - 600) != getpixel(dib.rec(), 0, 0), lined)
+            << p.file;
+    }
+}
+
 TEST(OpenDib, DecodedPicturesAreOrdinaryRecords)
 {
     // Pixels of a loaded picture can be written, and the picture moves and frees like any

@@ -80,18 +80,17 @@ void putBe32(QByteArray &b, int pos, quint32 v)
     putBe16(b, pos + 2, quint16(v & 0xFFFF));
 }
 
-// Sets width and height in the first directory of a little-endian TIFF file whose two tags
-// are stored as 16-bit values.
-void putTiffSize(QByteArray &b, quint16 width, quint16 height)
+// Sets width and height in the first directory of a little-endian TIFF file, as 32-bit values.
+void putTiffSize(QByteArray &b, quint32 width, quint32 height)
 {
     const auto le16 = [&b](int pos) { return quint16(quint8(b[pos]) | (quint8(b[pos + 1]) << 8)); };
     const int ifd = int(quint8(b[4]) | (quint8(b[5]) << 8) | (quint8(b[6]) << 16));
     for (int i = 0; i < le16(ifd); ++i) {
         const int entry = ifd + 2 + 12 * i;
-        if (le16(entry) == 256 && le16(entry + 2) == 3)
-            putLe16(b, entry + 8, width);
-        if (le16(entry) == 257 && le16(entry + 2) == 3)
-            putLe16(b, entry + 8, height);
+        if (le16(entry) == 256 || le16(entry) == 257) {
+            putLe16(b, entry + 2, 4);
+            putLe32(b, entry + 8, le16(entry) == 256 ? width : height);
+        }
     }
 }
 
@@ -354,6 +353,12 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
         // pixels in a few hundred bytes.
         { "rgb.tif", "big.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
         { "pal.tif", "big-pal.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
+        // Fax-coded pages pass with far more pixels per byte, but not with more rows than the
+        // file has bits.
+        { "blank-a4-1200dpi-g4.tif", "big-g4.tif",
+            [](QByteArray &b) { putTiffSize(b, 26000, 27000); } },
+        { "blank-a4-1200dpi-g4.tif", "tall-g4.tif",
+            [](QByteArray &b) { putTiffSize(b, 100, 5000000); } },
         // A screen without height and a frame placed far below it: a decoder that grows its
         // canvas to hold the frame fills 2000 x 30000 pixels for a file of a few hundred bytes.
         { "gif.gif", "frame-far-below.gif",
