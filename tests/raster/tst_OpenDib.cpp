@@ -170,9 +170,7 @@ TEST(OpenDib, FourthByteIsAlphaOnlyWhereTheFileSaysSo)
     QTemporaryDir dir;
     for (const FourthByteCase &c : cases) {
         const QString path = dir.filePath(QLatin1String(c.name));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size());
-        file.close();
+        ASSERT_TRUE(linovex::test::writeFile(path, c.file));
         Dib dib = Dib::open(path);
         ASSERT_FALSE(dib.isNull()) << c.name;
         EXPECT_EQ(dib.bitCount(), 24) << c.name;
