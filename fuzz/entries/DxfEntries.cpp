@@ -41,7 +41,9 @@ const std::vector<std::string> &emptySplineOutline()
     return outline;
 }
 
-// The bytes every CNC file starts and ends with, taken from the export of an empty list.
+// The bytes every CNC file starts and ends with. The opening is taken from the export of an empty
+// list; the closing is spelled out, so that the check does not take the export's own ending for
+// the right one: "EOF" ends with CR LF like every other line, and nothing follows it.
 struct CncFrame
 {
     std::string opening;
@@ -56,7 +58,7 @@ const CncFrame &cncFrame()
         const std::string text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         const std::string marker = "ENTITIES\r\n";
         const auto split = text.find(marker) + marker.size();
-        return CncFrame { text.substr(0, split), text.substr(split) };
+        return CncFrame { text.substr(0, split), "  0\r\nENDSEC\r\n  0\r\nEOF\r\n" };
     }();
     return frame;
 }

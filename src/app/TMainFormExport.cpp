@@ -12,21 +12,8 @@
 #include "i18n/Translator.h"
 
 #include <QGuiApplication>
-#include <QScreen>
 
 namespace {
-
-// The primary screen as the metafile's reference device, or the standard one without a screen.
-emf::ReferenceDevice screenDevice()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return emf::ReferenceDevice::standard();
-    const QSize pixels = screen->size() * screen->devicePixelRatio();
-    const QSizeF mm = screen->physicalSize();
-    return emf::ReferenceDevice::fromScreen(
-        pixels.width(), pixels.height(), mm.width(), mm.height());
-}
 
 // Runs one of the window's save dialogs; the chosen name, remembered by the dialog, or an empty
 // text when the user cancels.
@@ -47,7 +34,7 @@ void TMainForm::saveasemf(const QString &fileName)
     settings.penColor = penColor();
     settings.lineWidth = m_lineWidth;
     settings.zoom = zoom();
-    settings.device = screenDevice();
+    settings.device = screenReferenceDevice(QGuiApplication::primaryScreen());
     const ExportResult result = ::saveasemf(*m_elements, settings, fileName);
     // The metafile reports a file it cannot create with the same words as the spline export.
     if (!result.ok) {

@@ -386,8 +386,6 @@ bool CncDxfExport::finish()
     }
     for (const char *text : FixedClosing)
         line(text);
-    // The last line has no line end after it.
-    m_used -= 2;
     return flush();
 }
 

@@ -4,6 +4,8 @@
 #include "export/AtomicFile.h"
 #include "view/ViewTransform.h"
 
+#include <QScreen>
+
 namespace {
 
 // Draws with one pen that is made afresh whenever it is set, as the drawing asks for it before
@@ -112,6 +114,16 @@ void DrawToEMFCanvas(emf::Writer &metafile, TElementList &list, const EmfExportS
     // that place the drawing by the corner of its bounds (Inkscape among them) would otherwise
     // move it up and left by the empty margin above and beside it.
     metafile.includeInBounds({ 0, 0 });
+}
+
+emf::ReferenceDevice screenReferenceDevice(const QScreen *screen)
+{
+    if (!screen)
+        return emf::ReferenceDevice::standard();
+    const QSize pixels = screen->size();
+    const QSizeF mm = screen->physicalSize();
+    return emf::ReferenceDevice::fromScreen(
+        pixels.width(), pixels.height(), mm.width(), mm.height());
 }
 
 QByteArray emfBytes(TElementList &list, const EmfExportSettings &settings)

@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QString>
 
+class QScreen;
+
 // What the metafile is drawn with: the document's pen colour and line width, the view's zoom,
 // and the device the file is recorded against. The window passes the primary screen; without a
 // screen the standard device stands in for it.
@@ -18,6 +20,12 @@ struct EmfExportSettings
     double zoom = 100; // percent
     emf::ReferenceDevice device = emf::ReferenceDevice::standard();
 };
+
+// The screen as the metafile's reference device, counted in the view's logical pixels, which
+// are the units of the records. On a screen of device pixel ratio 2 every logical pixel covers
+// two physical ones each way; a device counted in physical pixels would make readers show the
+// drawing at half the size it has on the screen. Null gives the standard device.
+emf::ReferenceDevice screenReferenceDevice(const QScreen *screen);
 
 // Message number for an export file that cannot be created or written.
 constexpr int EmfCannotCreateMessage = 12;

@@ -4,6 +4,7 @@
 
 #include "raster/DeclaredSize.h"
 #include "raster/DibLimits.h"
+#include "raster/JpegEnd.h"
 #include "raster/StructureCheck.h"
 #include "raster/TargaRows.h"
 
@@ -247,8 +248,9 @@ bool sizeAcceptable(std::int64_t width, std::int64_t height)
 }
 
 // Brings any decoded picture to one of the depths the library hands out: 1, 4 or 8 bits with
-// a colour table, or 24 bits. Transparency is composed over white.
-Bitmap toStandardDepth(Bitmap dib)
+// a colour table, or 24 bits. Transparency is composed over white; the fourth byte of a 32-bit
+// picture whose file does not declare it as alpha is dropped.
+Bitmap toStandardDepth(Bitmap dib, bool hasAlpha)
 {
     const FREE_IMAGE_TYPE type = FreeImage_GetImageType(dib.get());
     if (type == FIT_RGBA16 || type == FIT_RGBAF) {
@@ -271,7 +273,7 @@ Bitmap toStandardDepth(Bitmap dib)
     const unsigned bpp = FreeImage_GetBPP(dib.get());
     if (bpp == 1 || bpp == 4 || bpp == 8)
         return dib;
-    if (bpp == 32 && FreeImage_IsTransparent(dib.get())) {
+    if (bpp == 32 && hasAlpha && FreeImage_IsTransparent(dib.get())) {
         RGBQUAD white = { 255, 255, 255, 0 };
         return Bitmap(FreeImage_Composite(dib.get(), FALSE, &white, nullptr));
     }
@@ -358,9 +360,12 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
     // Targa pictures whose colour map FreeImage would take for pixels are refused.
     if (fif == FIF_TARGA && !targaMapWhereFreeImageExpectsIt(file))
         return { {}, DecodeStatus::Rejected };
-    // The decoder gets Targa run-length packets that stay within their rows.
-    const QByteArray cut = fif == FIF_TARGA ? targaPacketsWithinRows(file) : QByteArray();
-    const QByteArray &data = cut.isNull() ? file : cut;
+    // The decoder gets Targa run-length packets that stay within their rows, and the end marker
+    // of a JPEG file that lacks nothing else.
+    const QByteArray mended = fif == FIF_TARGA ? targaPacketsWithinRows(file)
+        : fif == FIF_JPEG                      ? jpegEndMarkerAdded(file)
+                                               : QByteArray();
+    const QByteArray &data = mended.isNull() ? file : mended;
     stream.data = reinterpret_cast<const unsigned char *>(data.constData());
     stream.size = static_cast<long>(data.size());
 
@@ -377,7 +382,7 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
         declared = declaredPictureSize(data);
     }
     if (!declared.known || !sizeAcceptable(declared.width, declared.height)
-        || (!checked && !sizePlausibleForFile(declared.width, declared.height, data.size())))
+        || (!checked && !sizePlausibleForFile(declared.width, declared.height, data)))
         return { {}, DecodeStatus::Rejected };
 
     g_dataEndedEarly = false;
@@ -388,7 +393,7 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
         || !FreeImage_HasPixels(dib.get()))
         return { {}, DecodeStatus::Rejected };
 
-    dib = toStandardDepth(std::move(dib));
+    dib = toStandardDepth(std::move(dib), !checked || fourthByteIsAlpha(*checked, data));
     if (!dib)
         return { {}, DecodeStatus::Rejected };
     DecodeResult result { toRecord(std::move(dib)), DecodeStatus::Decoded };

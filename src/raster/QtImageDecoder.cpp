@@ -49,7 +49,7 @@ TDibRec decodeWithQt(const QByteArray &data)
     const QSize size = reader.size();
     if (size.isValid()
         && (!dibSizeAcceptable(size.width(), size.height(), 24)
-            || (!checked && !sizePlausibleForFile(size.width(), size.height(), data.size()))))
+            || (!checked && !sizePlausibleForFile(size.width(), size.height(), data))))
         return {};
     // The size is known and within our limits, so Qt's own allocation limit must not refuse
     // large scans; when the size is unknown its limit stays as a guard.

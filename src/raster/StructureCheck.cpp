@@ -142,10 +142,14 @@ bool iffIntact(const Bytes &b)
 // Pixels per byte of file beyond which a picture cannot be genuine. GIF: a 12-bit LZW code
 // stands for at most 4096 pixels; run-length BMP gets the same bound. PNG: zlib expands at most
 // 1032 times, 8 pixels per byte for 1-bit pictures. Huffman-coded JPEG: every 8 x 8 block costs
-// at least one bit. Everything else, arithmetic-coded JPEG included: `LoosePixelsPerByte`.
+// at least one bit. Fax-coded (CCITT) TIFF: a row costs at least one bit however wide it is, so
+// a blank page holds up to eight times its width in pixels per byte; `CcittPixelsPerByte` lets
+// blank pages up to 32,768 pixels wide through (A2 at 1200 dpi, either way round). Everything
+// else, arithmetic-coded JPEG included: `LoosePixelsPerByte`.
 constexpr std::int64_t LzwPixelsPerByte = 4096;
 constexpr std::int64_t PngPixelsPerByte = 16384;
 constexpr std::int64_t HuffmanJpegPixelsPerByte = 1024;
+constexpr std::int64_t CcittPixelsPerByte = 262144;
 constexpr std::int64_t LoosePixelsPerByte = 65536;
 
 bool densityPlausible(
@@ -154,6 +158,40 @@ bool densityPlausible(
     // Divided rather than multiplied: a forged header's 32-bit width times its height does not
     // fit in 64 bits.
     return width > 0 && height > 0 && width <= fileSize * pixelsPerByte / height;
+}
+
+// Whether the first picture of a TIFF or BigTIFF file is coded like a fax: CCITT run lengths
+// (2 and 32771), T.4 (3) or T.6 (4), named by the compression tag of its first directory.
+bool faxCodedTiff(const Bytes &b)
+{
+    const bool little = b.at(0) == 'I' && b.at(1) == 'I';
+    if (!little && !(b.at(0) == 'M' && b.at(1) == 'M'))
+        return false;
+    const auto u16 = [&](qint64 p) { return little ? b.le16(p) : b.be16(p); };
+    const auto u32 = [&](qint64 p) { return little ? b.le32(p) : b.be32(p); };
+    // A BigTIFF offset beyond 4 GiB lies beyond any file we read; it becomes -1.
+    const auto u64 = [&](qint64 p) {
+        return u32(little ? p + 4 : p) != 0 ? -1 : u32(little ? p : p + 4);
+    };
+    const bool big = u16(2) == 43;
+    if (!big && u16(2) != 42)
+        return false;
+    const qint64 directory = big ? u64(8) : u32(4);
+    const qint64 entries = big ? u64(directory) : u16(directory);
+    const qint64 entrySize = big ? 20 : 12;
+    const qint64 first = directory + (big ? 8 : 2);
+    if (directory < 0 || entries < 0)
+        return false;
+    for (qint64 i = 0; i < entries && first + (i + 1) * entrySize <= b.size(); ++i) {
+        const qint64 entry = first + i * entrySize;
+        if (u16(entry) != 259)
+            continue;
+        // The value is a SHORT as a rule; a few writers store a LONG.
+        const qint64 value = big ? entry + 12 : entry + 8;
+        const qint64 compression = u16(entry + 2) == 4 ? u32(value) : u16(value);
+        return compression == 2 || compression == 3 || compression == 4 || compression == 32771;
+    }
+    return false;
 }
 
 bool bmpIntact(const Bytes &b)
@@ -269,6 +307,31 @@ bool structureIntact(CheckedFormat format, const QByteArray &data)
     return false;
 }
 
+bool fourthByteIsAlpha(CheckedFormat format, const QByteArray &data)
+{
+    const Bytes b(data);
+    if (format == CheckedFormat::Targa) {
+        // True-colour pictures, plain or run-length encoded, of 32 bits per pixel.
+        const unsigned type = b.at(2) & ~8u;
+        return type != 2 || b.at(16) != 32 || (b.at(17) & 0x0F) != 0;
+    }
+    if (format != CheckedFormat::Bmp || b.le32(14) < 40 || b.le16(28) != 32)
+        return true;
+    // The alpha mask follows the red, green and blue masks: inside a header of 56 bytes or more,
+    // or for BI_ALPHABITFIELDS behind a 40-byte header; both put it 52 bytes into the header.
+    constexpr qint64 AlphaMask = 14 + 52;
+    switch (b.le32(30)) {
+    case 0: // BI_RGB
+        return false;
+    case 3: // BI_BITFIELDS
+        return b.le32(14) >= 56 && b.le32(AlphaMask) != 0;
+    case 6: // BI_ALPHABITFIELDS
+        return b.le32(AlphaMask) != 0;
+    default:
+        return true;
+    }
+}
+
 std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
 {
     if (qtFormat == "bmp" || qtFormat == "dib")
@@ -284,7 +347,11 @@ std::optional<CheckedFormat> checkedFormatForQt(const QByteArray &qtFormat)
     return std::nullopt;
 }
 
-bool sizePlausibleForFile(std::int64_t width, std::int64_t height, qint64 fileSize)
+bool sizePlausibleForFile(std::int64_t width, std::int64_t height, const QByteArray &data)
 {
-    return densityPlausible(width, height, fileSize, LoosePixelsPerByte);
+    const Bytes b(data);
+    if (faxCodedTiff(b))
+        return height <= b.size() * 8
+            && densityPlausible(width, height, b.size(), CcittPixelsPerByte);
+    return densityPlausible(width, height, b.size(), LoosePixelsPerByte);
 }

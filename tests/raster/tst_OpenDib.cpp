@@ -108,6 +108,81 @@ TEST(OpenDib, TransparencyShowsWhitePaper)
     EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 0, 0));
 }
 
+// A 2 x 1 picture of 32 bits per pixel: red with 0 in its fourth byte, then blue with 0x80.
+QByteArray bmp32(int headerSize, std::uint32_t compression, std::uint32_t alphaMask)
+{
+    const bool masksBehind = headerSize == 40 && compression == 3;
+    const int offset = 14 + headerSize + (masksBehind ? 12 : 0);
+    QByteArray b(offset, '\0');
+    const auto put32 = [&b](int at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, offset + 8);
+    put32(10, offset);
+    put32(14, headerSize);
+    put32(18, 2);
+    put32(22, 1);
+    put32(26, 1 | (32 << 16)); // one plane, 32 bits
+    put32(30, compression);
+    put32(34, 8);
+    if (compression == 3) {
+        put32(54, 0x00FF0000);
+        put32(58, 0x0000FF00);
+        put32(62, 0x000000FF);
+        if (headerSize >= 56)
+            put32(66, alphaMask);
+    }
+    return b + QByteArray::fromHex("0000ff00ff000080");
+}
+
+QByteArray tga32(int alphaBits)
+{
+    QByteArray b(18, '\0');
+    b[2] = 2; // true colour
+    b[12] = 2; // width
+    b[14] = 1; // height
+    b[16] = 32;
+    b[17] = static_cast<char>(alphaBits);
+    return b + QByteArray::fromHex("0000ff00ff000080");
+}
+
+struct FourthByteCase
+{
+    const char *name;
+    QByteArray file;
+    bool alpha;
+};
+
+TEST(OpenDib, FourthByteIsAlphaOnlyWhereTheFileSaysSo)
+{
+    const FourthByteCase cases[] = {
+        { "rgb.bmp", bmp32(40, 0, 0), false },
+        { "bitfields.bmp", bmp32(40, 3, 0), false },
+        { "v5-without-alpha-mask.bmp", bmp32(124, 3, 0), false },
+        { "v4-with-alpha-mask.bmp", bmp32(108, 3, 0xFF000000), true },
+        { "v5-with-alpha-mask.bmp", bmp32(124, 3, 0xFF000000), true },
+        { "no-alpha-bits.tga", tga32(0), false },
+        { "alpha-bits.tga", tga32(8), true },
+    };
+    QTemporaryDir dir;
+    for (const FourthByteCase &c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        ASSERT_TRUE(linovex::test::writeFile(path, c.file));
+        Dib dib = Dib::open(path);
+        ASSERT_FALSE(dib.isNull()) << c.name;
+        EXPECT_EQ(dib.bitCount(), 24) << c.name;
+        const QImage image = dibToImage(dib.rec());
+        // With alpha the clear pixel is white paper and the half-covered one pale blue.
+        EXPECT_EQ(image.pixel(0, 0), c.alpha ? qRgb(255, 255, 255) : qRgb(255, 0, 0)) << c.name;
+        EXPECT_LE(
+            channelDistance(image.pixel(1, 0), c.alpha ? qRgb(127, 127, 255) : qRgb(0, 0, 255)), 1)
+            << c.name;
+    }
+}
+
 TEST(OpenDib, GreyPicturesKeepTheirLevels)
 {
     // 16 bits per sample must keep the high byte, not stretch the contrast.
@@ -125,6 +200,30 @@ TEST(OpenDib, GreyPicturesKeepTheirLevels)
     const QImage jpeg = dibToImage(greyJpeg.rec());
     EXPECT_LE(channelDistance(jpeg.pixel(3, 1), qRgb(128, 128, 128)), 24);
     EXPECT_EQ(qRed(jpeg.pixel(2, 2)), qGreen(jpeg.pixel(2, 2)));
+}
+
+TEST(OpenDib, NearlyBlankFaxCodedPagesAt1200DpiLoad)
+{
+    // Pages of 1200 dpi coded as CCITT group 4 by ImageMagick ("convert -size WxH xc:white
+    // [-draw ...] -monochrome -compress Group4", its resource policy raised past 128 megapixels).
+    // A white row costs one bit, so these files hold 70,000 and 101,000 pixels per byte. The A3
+    // page has three horizontal lines 12 pixels thick, one of them across row 600.
+    struct Page
+    {
+        const char *file;
+        int width, height;
+    };
+    for (const Page &p : { Page { "blank-a4-1200dpi-g4.tif", 9921, 14031 },
+             Page { "a3-1200dpi-lines-g4.tif", 14031, 19843 } }) {
+        Dib dib = openSample(p.file);
+        ASSERT_FALSE(dib.isNull()) << p.file;
+        EXPECT_EQ(dib.width(), p.width) << p.file;
+        EXPECT_EQ(dib.height(), p.height) << p.file;
+        EXPECT_EQ(dib.bitCount(), 1) << p.file;
+        const bool lined = p.height == 19843;
+        EXPECT_EQ(getpixel(dib.rec(), 7000, p.height - 1 - 600) != getpixel(dib.rec(), 0, 0), lined)
+            << p.file;
+    }
 }
 
 TEST(OpenDib, DecodedPicturesAreOrdinaryRecords)

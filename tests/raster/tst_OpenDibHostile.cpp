@@ -1,9 +1,12 @@
+#include "raster/DibImage.h"
 #include "raster/DibRec.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -77,18 +80,17 @@ void putBe32(QByteArray &b, int pos, quint32 v)
     putBe16(b, pos + 2, quint16(v & 0xFFFF));
 }
 
-// Sets width and height in the first directory of a little-endian TIFF file whose two tags
-// are stored as 16-bit values.
-void putTiffSize(QByteArray &b, quint16 width, quint16 height)
+// Sets width and height in the first directory of a little-endian TIFF file, as 32-bit values.
+void putTiffSize(QByteArray &b, quint32 width, quint32 height)
 {
     const auto le16 = [&b](int pos) { return quint16(quint8(b[pos]) | (quint8(b[pos + 1]) << 8)); };
     const int ifd = int(quint8(b[4]) | (quint8(b[5]) << 8) | (quint8(b[6]) << 16));
     for (int i = 0; i < le16(ifd); ++i) {
         const int entry = ifd + 2 + 12 * i;
-        if (le16(entry) == 256 && le16(entry + 2) == 3)
-            putLe16(b, entry + 8, width);
-        if (le16(entry) == 257 && le16(entry + 2) == 3)
-            putLe16(b, entry + 8, height);
+        if (le16(entry) == 256 || le16(entry) == 257) {
+            putLe16(b, entry + 2, 4);
+            putLe32(b, entry + 8, le16(entry) == 256 ? width : height);
+        }
     }
 }
 
@@ -170,6 +172,41 @@ TEST_F(HostileFiles, PicturesCutInThePixelDataGiveNoPicture)
                 bytes.left(bytes.size() * percent / 100));
             expectRefused(path, std::string(format) + " cut to " + std::to_string(percent) + "%");
         }
+    }
+}
+
+// A JPEG file whose data is complete but whose end marker is missing shows like the whole file;
+// one that lacks scan data as well stays refused, even where only the marker is cut away behind
+// it (a progressive file cut between two scans).
+TEST_F(HostileFiles, JpegWithoutEndMarkerShowsOnlyWhenNothingElseIsMissing)
+{
+    QImage picture(211, 157, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x, y, (x * y) & 255));
+    for (const bool progressive : { false, true }) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(progressive);
+        ASSERT_TRUE(writer.write(picture));
+        const QByteArray whole = buffer.data();
+        ASSERT_TRUE(whole.endsWith("\xff\xd9"));
+        const QString wholePath = put(QStringLiteral("whole.jpg"), whole);
+        const Dib expected = Dib::open(wholePath);
+        ASSERT_FALSE(expected.isNull());
+        const std::string kind = progressive ? "progressive" : "baseline";
+
+        const Dib shown = Dib::open(put(QStringLiteral("no-eoi.jpg"), whole.chopped(2)));
+        ASSERT_FALSE(shown.isNull()) << kind;
+        EXPECT_EQ(dibToImage(shown.rec()), dibToImage(expected.rec())) << kind;
+
+        expectRefused(put(QStringLiteral("last-byte.jpg"), whole.chopped(3)),
+            kind + ": the last byte of scan data cut away with the marker");
+        const qsizetype lastScan = whole.lastIndexOf("\xff\xda");
+        ASSERT_GT(lastScan, 0);
+        expectRefused(put(QStringLiteral("scans.jpg"), whole.left(lastScan)),
+            kind + ": cut before the last scan");
     }
 }
 
@@ -316,6 +353,12 @@ TEST_F(HostileFiles, ForgedHugeSizesGiveNoPicture)
         // pixels in a few hundred bytes.
         { "rgb.tif", "big.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
         { "pal.tif", "big-pal.tif", [](QByteArray &b) { putTiffSize(b, 20000, 20000); } },
+        // Fax-coded pages pass with far more pixels per byte, but not with more rows than the
+        // file has bits.
+        { "blank-a4-1200dpi-g4.tif", "big-g4.tif",
+            [](QByteArray &b) { putTiffSize(b, 26000, 27000); } },
+        { "blank-a4-1200dpi-g4.tif", "tall-g4.tif",
+            [](QByteArray &b) { putTiffSize(b, 100, 5000000); } },
         // A screen without height and a frame placed far below it: a decoder that grows its
         // canvas to hold the frame fills 2000 x 30000 pixels for a file of a few hundred bytes.
         { "gif.gif", "frame-far-below.gif",
