@@ -38,14 +38,14 @@ template <int N> bool solve(std::array<std::array<double, N>, N> a, std::array<d
 double residual(const AxisEllipse &e, TPointD p, std::array<double, 4> &grad)
 {
     const double u = (p.x - e.centre.x) / e.rx, v = (p.y - e.centre.y) / e.ry;
-    const double rho = std::hypot(u, v);
+    const double rho = std::sqrt(u * u + v * v);
     if (rho < 1e-12) {
         grad = { 0, 0, -1, -1 };
         return -std::min(e.rx, e.ry);
     }
     // rho - 1 scaled by the local radius: exact distance for a circle, first order otherwise.
     const double gx = u / (e.rx * rho), gy = v / (e.ry * rho);
-    const double g = std::hypot(gx, gy);
+    const double g = std::sqrt(gx * gx + gy * gy);
     const double r = (rho - 1) / g;
     // Derivatives of rho; the slowly varying scale 1/g is held constant.
     grad = { -gx / g, -gy / g, -(u * u) / (e.rx * rho) / g, -(v * v) / (e.ry * rho) / g };
@@ -60,7 +60,7 @@ double AxisEllipse::distance(TPointD p) const
     return std::abs(residual(*this, p, unused));
 }
 
-std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points)
+std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points, double roughTolerance)
 {
     if (points.size() < 8)
         return std::nullopt;
@@ -98,6 +98,8 @@ std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points)
         return std::nullopt;
     AxisEllipse e { { c.x + scale * x0, c.y + scale * y0 }, scale * std::sqrt(g),
         scale * std::sqrt(g / cc) };
+    if (roughTolerance > 0 && fitError(e, points).rms > roughTolerance)
+        return std::nullopt;
 
     for (int iteration = 0; iteration < 6; ++iteration) {
         std::array<std::array<double, 4>, 4> jtj {};
@@ -156,7 +158,14 @@ std::vector<TPointD> outlinePoints(const Outline &outline, double spacing)
 bool recognizeEllipse(
     Outline &outline, const std::vector<TPointD> &edgePoints, double rms, double max)
 {
-    const std::optional<AxisEllipse> e = fitAxisEllipse(edgePoints);
+    // Outlines with sharp corners are no ellipses, and most outlines of a drawing have them.
+    for (const OutlinePiece &p : outline.pieces) {
+        if (p.line)
+            return false;
+    }
+    // The algebraic fit alone is off by far less than this for an ellipse; it spares the
+    // refinement for the shapes that are not.
+    const std::optional<AxisEllipse> e = fitAxisEllipse(edgePoints, 4 * rms + 0.5);
     if (!e || std::min(e->rx, e->ry) < 1.0)
         return false;
     if (fitError(*e, edgePoints).rms > rms)

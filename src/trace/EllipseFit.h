@@ -18,8 +18,10 @@ struct AxisEllipse
 
 // The axis-parallel ellipse nearest to `points` in the least-squares sense: an algebraic fit
 // to start with, then Gauss-Newton steps on the distances. Empty when the points do not
-// describe an ellipse (too few, or a hyperbola or a line fits them better).
-std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points);
+// describe an ellipse (too few, or a hyperbola or a line fits them better), or when
+// `roughTolerance` is positive and the algebraic fit misses the points by more than that
+// (root mean square).
+std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points, double roughTolerance = 0);
 
 struct FitError
 {

@@ -24,7 +24,9 @@ inline double cross(TPointD a, TPointD b)
 }
 inline double norm(TPointD a)
 {
-    return std::hypot(a.x, a.y);
+    // Not std::hypot: its care for overflow costs several times as much, and picture
+    // coordinates are far from overflowing.
+    return std::sqrt(a.x * a.x + a.y * a.y);
 }
 inline TPointD unit(TPointD a)
 {

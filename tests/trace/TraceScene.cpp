@@ -117,16 +117,29 @@ void addTile(Scene &s, QPointF o)
 
 } // namespace
 
-Scene partsSheet(int copies)
+constexpr int TileW = 760, TileH = 560;
+
+Scene partsSheet(int across, int down)
 {
     Scene s;
-    constexpr int TileW = 760, TileH = 560;
-    s.width = TileW * copies + 40;
-    s.height = TileH * copies + 40;
-    for (int i = 0; i < copies; ++i) {
-        for (int j = 0; j < copies; ++j)
+    s.width = TileW * across + 40;
+    s.height = TileH * down + 40;
+    for (int i = 0; i < across; ++i) {
+        for (int j = 0; j < down; ++j)
             addTile(s, QPointF(20 + TileW * i, 20 + TileH * j));
     }
+    return s;
+}
+
+Scene a4Sheet()
+{
+    Scene s = partsSheet(3, 6);
+    for (QPolygonF &b : s.boundaries)
+        b.translate(80, 54);
+    for (Circle &c : s.circles)
+        c.centre += QPointF(80, 54);
+    s.width = 2480;
+    s.height = 3508;
     return s;
 }
 

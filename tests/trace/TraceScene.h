@@ -36,8 +36,10 @@ struct Look
 };
 
 // A sheet of parts at 300 dpi: rotated plates with sharp corners, round and slotted holes,
-// arcs, Bezier shapes, thin bars and small drill holes, `copies` times across and down.
-Scene partsSheet(int copies = 1);
+// arcs, Bezier shapes, thin bars and small drill holes, `across` times `down` of them.
+Scene partsSheet(int across = 1, int down = 1);
+// The same parts filling an A4 page at 300 dpi (2480 x 3508 pixels).
+Scene a4Sheet();
 
 // The scene painted in grey levels (or black and white), as an 8-bit grey or 1-bit picture.
 QImage paint(const Scene &scene, const Look &look);
