@@ -65,6 +65,9 @@ bool fitPoints(const std::vector<TPointD> &points, TPointD along, TPointD &point
 // off, when the edges on either side are straight.
 constexpr double CornerRadius = 2.5;
 constexpr double CornerTurn = 0.7; // radians, about 40 degrees
+// A curve that turns by more than this within its last pixels ends in a hook.
+constexpr double HookLength = 2.5;
+constexpr double HookTurn = 0.5; // radians, about 30 degrees
 
 double turnOf(TPointD a, TPointD b)
 {
@@ -239,8 +242,8 @@ EdgeRefiner::LineFit EdgeRefiner::fitSide(const Outline &o,
     const std::vector<std::vector<Sample>> &samples, const std::vector<double> &lengths,
     const std::vector<double> &clearances, std::size_t joint, bool forward) const
 {
-    const double clearance = clearances[joint];
     const std::size_t n = o.pieces.size();
+    const double clearance = clearances[joint];
     std::vector<TPointD> used;
     double before = 0; // outline length between the joint and the piece in hand
     for (std::size_t step = 0; step < n && before < clearance + SideWindow; ++step) {
@@ -396,6 +399,43 @@ void EdgeRefiner::sharpenCorners(
     samples = std::move(sampled);
 }
 
+void EdgeRefiner::findHiddenCorners(Outline &o, const std::vector<std::vector<Sample>> &samples,
+    const std::vector<double> &lengths, std::vector<double> &clearance, double width) const
+{
+    // Potrace also rounds a corner by ending a curve with a handle shorter than the blur of the
+    // edge, bent towards the next edge. Where the edges on both sides of such a joint, fitted
+    // clear of it, meet at a large angle, the joint is a corner.
+    const std::size_t n = o.pieces.size();
+    const double shortHandle = 0.75 * width;
+    for (std::size_t i = 0; i < n; ++i) {
+        OutlinePiece &prev = o.pieces[(i + n - 1) % n];
+        const OutlinePiece &cur = o.pieces[i];
+        if (prev.cornerAtEnd || (prev.line && cur.line))
+            continue;
+        // A hook also turns sharply within its last pixels, which a curve that is merely
+        // drawn with a short handle does not.
+        const double back = std::min(0.5, HookLength / std::max(lengths[(i + n - 1) % n], 1e-9));
+        const double ahead = std::min(0.5, HookLength / std::max(lengths[i], 1e-9));
+        const bool hook = (!prev.line && norm(prev.p3 - prev.c2) < shortHandle
+                              && turnOf(prev.tangent(1 - back), prev.tangent(1)) > HookTurn)
+            || (!cur.line && norm(cur.c1 - cur.p0) < shortHandle
+                && turnOf(cur.tangent(0), cur.tangent(ahead)) > HookTurn);
+        if (!hook)
+            continue;
+        // First guess a right angle, then fit again clear of the corner the fits show.
+        clearance[i] = cornerClearance(1.5708, width);
+        LineFit in = fitSide(o, samples, lengths, clearance, i, false);
+        LineFit out = fitSide(o, samples, lengths, clearance, i, true);
+        const double turn = in.ok && out.ok ? turnOf(in.dir, out.dir) : 0;
+        if (turn < CornerTurn) {
+            clearance[i] = 0;
+            continue;
+        }
+        prev.cornerAtEnd = true;
+        clearance[i] = cornerClearance(turn, width);
+    }
+}
+
 void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
 {
     std::size_t n = o.pieces.size();
@@ -418,11 +458,10 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
         lengths[i] = pieceLength(o.pieces[i]);
     for (std::size_t i = 0; i < n; ++i) {
         const OutlinePiece &prev = o.pieces[(i + n - 1) % n];
-        if (prev.cornerAtEnd) {
-            const TPointD a = unit(prev.tangent(1)), b = unit(o.pieces[i].tangent(0));
-            clearance[i] = cornerClearance(std::atan2(std::abs(cross(a, b)), dot(a, b)), width);
-        }
+        if (prev.cornerAtEnd)
+            clearance[i] = cornerClearance(turnOf(prev.tangent(1), o.pieces[i].tangent(0)), width);
     }
+    findHiddenCorners(o, samples, lengths, clearance, width);
     std::vector<LineFit> lines(n);
     for (std::size_t i = 0; i < n; ++i) {
         if (o.pieces[i].line)
@@ -508,8 +547,18 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
         o.pieces[(i + n - 1) % n].p3 = joints[i];
     }
     for (std::size_t i = 0; i < n; ++i) {
-        if (!o.pieces[i].line)
+        if (!o.pieces[i].line) {
+            // Next to a corner the grey levels belong to both edges; the corner point already
+            // holds what they say.
+            const std::size_t q = (i + 1) % n;
+            const double startClear = fittedCorner[i] ? clearance[i] : 0;
+            const double endClear = fittedCorner[q] ? clearance[q] : 0;
+            for (Sample &s : samples[i]) {
+                if (s.t * lengths[i] < startClear || (1 - s.t) * lengths[i] < endClear)
+                    s.valid = false;
+            }
             fitCurve(o.pieces[i], t0[i], t3[i], samples[i]);
+        }
         if (edgePoints) {
             for (const Sample &s : samples[i]) {
                 if (s.valid)

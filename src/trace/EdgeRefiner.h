@@ -57,6 +57,9 @@ private:
     // corner, sampled anew.
     void sharpenCorners(
         Outline &o, std::vector<std::vector<Sample>> &samples, double width, bool inkLeft) const;
+    // Marks the smooth joints that are really corners, and sets their clearance.
+    void findHiddenCorners(Outline &o, const std::vector<std::vector<Sample>> &samples,
+        const std::vector<double> &lengths, std::vector<double> &clearance, double width) const;
     // How many pixels the change from ink to paper takes along the outline's edges.
     double edgeWidth(const std::vector<std::vector<Sample>> &samples) const;
     void fitCurve(OutlinePiece &piece, TPointD t0, TPointD t3, std::vector<Sample> &samples) const;

@@ -21,7 +21,8 @@ struct AxisEllipse
 // describe an ellipse (too few, or a hyperbola or a line fits them better), or when
 // `roughTolerance` is positive and the algebraic fit misses the points by more than that
 // (root mean square).
-std::optional<AxisEllipse> fitAxisEllipse(const std::vector<TPointD> &points, double roughTolerance = 0);
+std::optional<AxisEllipse> fitAxisEllipse(
+    const std::vector<TPointD> &points, double roughTolerance = 0);
 
 struct FitError
 {
