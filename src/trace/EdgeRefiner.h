@@ -57,12 +57,23 @@ private:
     // corner, sampled anew.
     void sharpenCorners(
         Outline &o, std::vector<std::vector<Sample>> &samples, double width, bool inkLeft) const;
+    // Where the joint at the start of piece `i`, which is no corner, moves: along its normal by
+    // the offsets found beside it, and onto the fitted lines it belongs to.
+    TPointD smoothJoint(const Outline &o, const std::vector<std::vector<Sample>> &samples,
+        const std::vector<LineFit> &lines, std::size_t i, bool inkLeft) const;
     // Marks the smooth joints that are really corners, and sets their clearance.
     void findHiddenCorners(Outline &o, const std::vector<std::vector<Sample>> &samples,
         const std::vector<double> &lengths, std::vector<double> &clearance, double width) const;
     // How many pixels the change from ink to paper takes along the outline's edges.
     double edgeWidth(const std::vector<std::vector<Sample>> &samples) const;
     void fitCurve(OutlinePiece &piece, TPointD t0, TPointD t3, std::vector<Sample> &samples) const;
+
+    // The line of least squared distance through `points`, directed like `along`; false for
+    // fewer than two points or points less than a pixel apart.
+    static bool fitPoints(
+        const std::vector<TPointD> &points, TPointD along, TPointD &point, TPointD &dir);
+    // How far from a corner that turns by `turn` the edges are fitted.
+    static double cornerClearance(double turn, double edgeWidth);
 
     const cv::Mat &m_grey;
     double m_level;

@@ -34,6 +34,12 @@ inline TPointD unit(TPointD a)
     return n > 0 ? TPointD { a.x / n, a.y / n } : TPointD { 0, 0 };
 }
 
+// The change of direction from `a` to `b`, 0 to pi.
+inline double turnOf(TPointD a, TPointD b)
+{
+    return std::atan2(std::abs(cross(a, b)), dot(a, b));
+}
+
 // One piece of a closed outline: a straight line from p0 to p3, or a cubic curve with the
 // control points c1 and c2. A piece ends where the next one starts.
 struct OutlinePiece
