@@ -282,7 +282,6 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
     if (n == 0)
         return;
     const bool inkLeft = inkOnLeft(o);
-    o.inkOnLeft = inkLeft;
     std::vector<std::vector<Sample>> samples(n);
     std::vector<double> lengths(n), clearance(n, 0.0);
     for (std::size_t i = 0; i < n; ++i) {

@@ -69,8 +69,6 @@ struct OutlinePiece
 struct Outline
 {
     std::vector<OutlinePiece> pieces;
-    // Ink lies to the left of the direction of travel (in y-up coordinates) when set.
-    bool inkOnLeft = true;
     // An axis-parallel ellipse that replaces the pieces, when one fits (see EllipseFit.h).
     bool isEllipse = false;
     TPointD centre {};

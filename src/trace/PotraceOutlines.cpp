@@ -32,9 +32,6 @@ Outline toOutline(const potrace_path_t &path)
         o.pieces.push_back(piece);
         start = piece.p3;
     }
-    // Potrace turns every outline so that ink lies on the left in its y-up coordinates; holes
-    // run the other way round than the shapes that hold them, which keeps this true for both.
-    o.inkOnLeft = true;
     return o;
 }
 
