@@ -233,8 +233,9 @@ double pictureDpi(const TDibRec &picture)
 }
 
 // Reads the picture and traces it into a document of its own, with the editor's starting pen
-// (red, 3 pixels wide). Returns the error message, empty on success.
-QString tracePicture(Options &o, ProjectContents &doc)
+// (red, 3 pixels wide). Returns the error message, empty on success; `note` says why nothing
+// was traced, when nothing was.
+QString tracePicture(Options &o, ProjectContents &doc, QString &note)
 {
     doc.picture = Dib::open(o.project);
     if (doc.picture.isNull())
@@ -245,6 +246,8 @@ QString tracePicture(Options &o, ProjectContents &doc)
     // Nothing to trace is no failure: the outputs are written empty, so a shell loop over a
     // folder of scans goes on, and the message says why.
     doc.elements = r.elements;
+    if (r.status == TraceResult::Status::Empty)
+        note = r.reason;
     doc.penColor = 0x0000FF;
     doc.lineWidth = 3.0;
     if (!o.dpiGiven) {
@@ -275,12 +278,15 @@ int runExportCommand(const QStringList &arguments, QString &out, QString &err)
 
     ProjectLoad load;
     if (o.trace) {
-        if (const QString problem = tracePicture(o, load.result.contents); !problem.isEmpty()) {
+        QString note;
+        if (const QString problem = tracePicture(o, load.result.contents, note);
+            !problem.isEmpty()) {
             err = QStringLiteral("linovex-export: %1\n").arg(problem);
             return 1;
         }
-        if (load.result.contents.elements.empty())
-            err = QStringLiteral("linovex-export: nothing was traced in %1\n").arg(o.project);
+        if (!note.isEmpty())
+            err = QStringLiteral("linovex-export: nothing was traced in %1: %2\n")
+                      .arg(o.project, note);
     } else {
         // The same reader as the editor's "Projekt öffnen...", so a file the editor refuses is
         // refused here too.
