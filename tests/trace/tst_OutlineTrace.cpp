@@ -167,6 +167,28 @@ TEST(OutlineTrace, PictureDepthsAndRegionsAgree)
                 r.elements.size() * sizeof(TDrawElement)));
     }
 
+    // Sixteen grey levels as a 4-bit picture and as an 8-bit one.
+    TBitmapInfo sixteen {};
+    for (int i = 0; i < 16; ++i)
+        sixteen.bmiColors[i] = { std::uint8_t(17 * i), std::uint8_t(17 * i), std::uint8_t(17 * i),
+            0 };
+    Dib four = Dib::create(grey.width(), grey.height(), 4, &sixteen, 16);
+    QImage coarse = grey;
+    for (int y = 0; y < grey.height(); ++y) {
+        for (int x = 0; x < grey.width(); ++x) {
+            const int level = (grey.constScanLine(y)[x] + 8) / 17;
+            coarse.scanLine(y)[x] = std::uint8_t(17 * level);
+            setpixel(four.rec(), x, grey.height() - 1 - y, std::uint32_t(level));
+        }
+    }
+    const TraceResult fromFour = traceOutline(four.rec(), TraceSettings {});
+    const TraceResult fromEight = traceOutline(toDib(coarse, false).rec(), TraceSettings {});
+    ASSERT_FALSE(fromFour.elements.empty());
+    ASSERT_EQ(fromFour.elements.size(), fromEight.elements.size());
+    EXPECT_EQ(0,
+        std::memcmp(fromFour.elements.data(), fromEight.elements.data(),
+            fromFour.elements.size() * sizeof(TDrawElement)));
+
     // The ring alone, cut out with a margin on every side.
     TraceSettings settings;
     settings.region = QRect(300, 250, 110, 110);
