@@ -3,6 +3,7 @@
 # Usage: scripts/install-deps.sh [build|test|fuzz|package|all]   (default: test, which includes build)
 set -euo pipefail
 
+# potrace (the command) is the peer the tracing benchmark measures itself against.
 build_pkgs=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins
     libfreeimage-dev libshp-dev libsane-dev libgtest-dev libgmock-dev libbenchmark-dev
     libpotrace-dev libopencv-dev libopencv-contrib-dev potrace)
