@@ -147,6 +147,22 @@ def build(times, counters):
             "<= %.0f MB (2 x file + 50)" % limit if limit else "<= 2 x file + 50 MB",
             lambda v: limit is not None and v <= limit)
 
+    # Issue 19: outline tracing against the potrace command on the same bitmap.
+    own, peer = t("BM_TraceOutlineA4"), t("BM_PotraceCommandA4")
+    tab.ratio(19, "outline trace A4 300 dpi / potrace command on its PBM", ratio(own, peer),
+              "<= 1.5", lambda v: v <= 1.5)
+    tab.info(19, "  outline trace, 2480 x 3508 grey, picture to elements", "BM_TraceOutlineA4")
+    tab.info(19, "  potrace command, same bitmap as PBM, default settings", "BM_PotraceCommandA4")
+    # On a busy machine the wall times wait for the processor; processor times do not.
+    # bench_trace reports in milliseconds.
+    own_cpu = counters.get("BM_TraceOutlineA4", {}).get("cpu_time")
+    peer_cpu = counters.get("BM_PotraceCommandA4", {}).get("cpu_ms")
+    if own_cpu is not None and peer_cpu:
+        tab.rows.append((19, "  processor time, trace / potrace command",
+                         "%.2f x" % (own_cpu / peer_cpu), "no target", "-"))
+    tab.info(19, "  outline trace of the same sheet as 24-bit colour", "BM_TraceOutlineA4Rgb")
+    tab.time(19, "outline trace of a 1000 x 1000 region", "BM_TraceOutlineRegion1000", 50)
+
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):
         if name not in tab.used:

@@ -7,6 +7,7 @@
 #include "export/PictureExport.h"
 #include "export/SplineDxfExport.h"
 #include "export/SvgExport.h"
+#include "trace/Trace.h"
 
 #include <cmath>
 
@@ -14,7 +15,9 @@ namespace {
 
 const char *const kUsage =
     "Usage: linovex-export PROJECT.lvx OUTPUT [options]\n"
-    "Writes a Linovex project byte for byte as the editor's exports do. OUTPUT is one of:\n"
+    "       linovex-export PICTURE --trace outline|centerline OUTPUT... [options]\n"
+    "Writes a Linovex project byte for byte as the editor's exports do, or traces a picture\n"
+    "first and writes what was traced. OUTPUT is one of:\n"
     "  --dxf OUT.dxf      DXF with splines\n"
     "  --cnc-dxf OUT.dxf  DXF for CNC machines, every curve cut into circular arcs\n"
     "  --emf OUT.emf      Enhanced Metafile of the lines at the zoom given by --zoom\n"
@@ -22,9 +25,16 @@ const char *const kUsage =
     "  --png OUT.png      the lines painted at 100 % at the picture's size; a .jpg, .tif or\n"
     "                     .bmp name chooses that format instead\n"
     "  --bmp OUT.bmp      the same, BMP unless the name says otherwise\n"
+    "  --project OUT.lvx  with --trace: the traced drawing with its picture, for the editor;\n"
+    "                     alone or beside one of the outputs above\n"
     "\n"
     "Options:\n"
-    "  --dpi R         resolution of the traced picture in dots per inch, 1 to 10000 (default 72)\n"
+    "  --trace MODE    read a picture and trace it: outline (the boundaries of the ink) or\n"
+    "                  centerline (the middle of its strokes)\n"
+    "  --threshold T   with --trace: grey level from 0 to 255 below which a pixel is ink\n"
+    "                  (default: chosen from the picture)\n"
+    "  --dpi R         resolution of the traced picture in dots per inch, 1 to 10000 (default\n"
+    "                  the picture's own with --trace when it has one, otherwise 72)\n"
     "  --unit mm|inch  unit of the DXF coordinates (default mm)\n"
     "  --pieces N      pieces per curve for --cnc-dxf, 1 to 20 (default 4)\n"
     "  --zoom Z        zoom of --emf in percent, 10 to 30000 (default 100)\n"
@@ -36,12 +46,16 @@ enum class Format { Dxf, CncDxf, Emf, Svg, Png, Bmp };
 
 struct Options
 {
-    QString project;
+    QString project; // or the picture, with --trace
     QString output;
     Format format = Format::Dxf;
     DxfExportParams params;
+    bool dpiGiven = false;
     double zoom = 100;
     bool withPicture = false;
+    bool trace = false;
+    TraceSettings traceSettings;
+    QString projectOut;
 };
 
 struct OutputOption
@@ -109,6 +123,26 @@ QString parse(const QStringList &args, Options &o)
                 || dpi > DxfExportParams::MaxDpi)
                 return QStringLiteral("--dpi must be a number from 1 to 10000, not \"%1\"").arg(v);
             o.params.dpi = dpi;
+            o.dpiGiven = true;
+        } else if (a == QLatin1String("--trace")) {
+            if (!value(v) || (v != QLatin1String("outline") && v != QLatin1String("centerline")))
+                return QStringLiteral("--trace must be outline or centerline");
+            o.trace = true;
+            o.traceSettings.mode = v == QLatin1String("outline") ? TraceSettings::Mode::Outline
+                                                                 : TraceSettings::Mode::Centerline;
+        } else if (a == QLatin1String("--threshold")) {
+            bool ok = false;
+            if (!value(v))
+                return QStringLiteral("--threshold needs a number");
+            const int t = v.toInt(&ok);
+            if (!ok || t < 0 || t > 255)
+                return QStringLiteral(
+                    "--threshold must be a whole number from 0 to 255, not \"%1\"")
+                    .arg(v);
+            o.traceSettings.threshold = t;
+        } else if (a == QLatin1String("--project")) {
+            if (!value(o.projectOut) || o.projectOut.isEmpty())
+                return QStringLiteral("--project needs an output file name");
         } else if (a == QLatin1String("--unit")) {
             if (!value(v) || (v != QLatin1String("mm") && v != QLatin1String("inch")))
                 return QStringLiteral("--unit must be mm or inch");
@@ -131,8 +165,11 @@ QString parse(const QStringList &args, Options &o)
         }
     }
     if (o.project.isEmpty())
-        return QStringLiteral("no project file given");
-    if (o.output.isEmpty())
+        return o.trace ? QStringLiteral("no picture file given")
+                       : QStringLiteral("no project file given");
+    if (!o.trace && (o.traceSettings.threshold >= 0 || !o.projectOut.isEmpty()))
+        return QStringLiteral("--threshold and --project need --trace");
+    if (o.output.isEmpty() && o.projectOut.isEmpty())
         return QStringLiteral("give an output option with a file name");
     return {};
 }
@@ -186,6 +223,41 @@ ExportResult write(const Options &o, TElementList &list, const ProjectContents &
     return ExportResult::success();
 }
 
+// Resolution in dots per inch that a picture's header states, 0 when it states none. The header
+// keeps whole pixels per metre, so 300 dpi arrive as 11811 and are rounded back to 300.00.
+double pictureDpi(const TDibRec &picture)
+{
+    const std::int32_t perMetre =
+        picture.BitmapInfo ? picture.BitmapInfo->bmiHeader.biXPelsPerMeter : 0;
+    return perMetre > 0 ? std::round(perMetre * 0.0254 * 100) / 100 : 0;
+}
+
+// Reads the picture and traces it into a document of its own, with the editor's starting pen
+// (red, 3 pixels wide). Returns the error message, empty on success; `note` says why nothing
+// was traced, when nothing was.
+QString tracePicture(Options &o, ProjectContents &doc, QString &note)
+{
+    doc.picture = Dib::open(o.project);
+    if (doc.picture.isNull())
+        return QStringLiteral("cannot read picture %1").arg(o.project);
+    const TraceResult r = tracePicture(doc.picture.rec(), o.traceSettings);
+    if (r.status == TraceResult::Status::Failed)
+        return QStringLiteral("cannot trace %1: %2").arg(o.project, r.reason);
+    // Nothing to trace is no failure: the outputs are written empty, so a shell loop over a
+    // folder of scans goes on, and the message says why.
+    doc.elements = r.elements;
+    if (r.status == TraceResult::Status::Empty)
+        note = r.reason;
+    doc.penColor = 0x0000FF;
+    doc.lineWidth = 3.0;
+    if (!o.dpiGiven) {
+        const double dpi = pictureDpi(doc.picture.rec());
+        if (dpi >= DxfExportParams::MinDpi && dpi <= DxfExportParams::MaxDpi)
+            o.params.dpi = dpi;
+    }
+    return {};
+}
+
 } // namespace
 
 int runExportCommand(const QStringList &arguments, QString &out, QString &err)
@@ -204,13 +276,26 @@ int runExportCommand(const QStringList &arguments, QString &out, QString &err)
         return 2;
     }
 
-    // The same reader as the editor's "Projekt öffnen...", so a file the editor refuses is
-    // refused here too.
-    ProjectLoad load = loadProjectFile(o.project);
-    if (!load.result.ok) {
-        err = QStringLiteral("linovex-export: cannot read project %1: %2\n")
-                  .arg(o.project, load.result.reason);
-        return 1;
+    ProjectLoad load;
+    if (o.trace) {
+        QString note;
+        if (const QString problem = tracePicture(o, load.result.contents, note);
+            !problem.isEmpty()) {
+            err = QStringLiteral("linovex-export: %1\n").arg(problem);
+            return 1;
+        }
+        if (!note.isEmpty())
+            err = QStringLiteral("linovex-export: nothing was traced in %1: %2\n")
+                      .arg(o.project, note);
+    } else {
+        // The same reader as the editor's "Projekt öffnen...", so a file the editor refuses is
+        // refused here too.
+        load = loadProjectFile(o.project);
+        if (!load.result.ok) {
+            err = QStringLiteral("linovex-export: cannot read project %1: %2\n")
+                      .arg(o.project, load.result.reason);
+            return 1;
+        }
     }
     TDrawElement *cursor = nullptr;
     TElementList list(&cursor);
@@ -223,9 +308,17 @@ int runExportCommand(const QStringList &arguments, QString &out, QString &err)
         *slot = e;
     }
 
-    const ExportResult r = write(o, list, load.result.contents);
+    const ProjectContents &doc = load.result.contents;
+    if (!o.projectOut.isEmpty()
+        && !saveProjectFile(o.projectOut, list, doc.picture.rec(), doc.penColor, doc.lineWidth)) {
+        err += QStringLiteral("linovex-export: cannot write %1\n").arg(o.projectOut);
+        return 1;
+    }
+    if (o.output.isEmpty())
+        return 0;
+    const ExportResult r = write(o, list, doc);
     if (!r.ok) {
-        err = QStringLiteral("linovex-export: cannot write %1: %2\n").arg(o.output, r.detail);
+        err += QStringLiteral("linovex-export: cannot write %1: %2\n").arg(o.output, r.detail);
         return 1;
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -136,6 +137,14 @@ TEST_F(ExportCommandTest, BadOptionsExitWithOneLineAndWriteNothing)
         { m_project, QStringLiteral("--cnc-dxf"), path("x.dxf"), QStringLiteral("--unit"),
             QStringLiteral("cm") },
         { m_project, m_project, QStringLiteral("--dxf"), path("x.dxf") },
+        { m_project, QStringLiteral("--trace"), QStringLiteral("edges"), QStringLiteral("--dxf"),
+            path("x.dxf") },
+        { m_project, QStringLiteral("--trace"), QStringLiteral("outline"),
+            QStringLiteral("--threshold"), QStringLiteral("256"), QStringLiteral("--dxf"),
+            path("x.dxf") },
+        { m_project, QStringLiteral("--threshold"), QStringLiteral("100"), QStringLiteral("--dxf"),
+            path("x.dxf") },
+        { m_project, QStringLiteral("--project"), path("x.dxf") },
     };
     for (const QStringList &args : bad) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
@@ -226,6 +235,73 @@ TEST_F(ExportCommandTest, PictureExportsPaintOverWhiteOrOverThePicture)
         EXPECT_EQ(reader.read().convertToFormat(QImage::Format_RGB32),
             exportPicture(m_list, s).convertToFormat(QImage::Format_RGB32));
     }
+}
+
+TEST_F(ExportCommandTest, TracesAPictureIntoAProjectAndAnExport)
+{
+    // A black disc of radius 40 at (100, 70) on a picture that says it was scanned at 300 dpi.
+    QImage scan(200, 150, QImage::Format_RGB32);
+    scan.fill(Qt::white);
+    {
+        QPainter p(&scan);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        p.drawEllipse(QPointF(100, 70), 40, 40);
+    }
+    scan.setDotsPerMeterX(11811);
+    scan.setDotsPerMeterY(11811);
+    const QString png = path("scan.png");
+    ASSERT_TRUE(scan.save(png));
+
+    struct Row
+    {
+        QStringList extra;
+        double mmPerPixel;
+    };
+    const Row rows[] = {
+        { {}, 25.39995 / 300 },
+        { { QStringLiteral("--dpi"), QStringLiteral("100") }, 25.39995 / 100 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.extra.join(QLatin1Char(' ')).toStdString());
+        QFile::remove(path("disc.lvx"));
+        ASSERT_EQ(run(QStringList { png, QStringLiteral("--trace"), QStringLiteral("outline"),
+                          QStringLiteral("--project"), path("disc.lvx"),
+                          QStringLiteral("--cnc-dxf"), path("disc.dxf") }
+                      + row.extra),
+            0)
+            << err.toStdString();
+        const ProjectLoad load = loadProjectFile(path("disc.lvx"));
+        ASSERT_TRUE(load.result.ok);
+        ASSERT_EQ(load.result.contents.elements.size(), 1u);
+        const TDrawElement &disc = load.result.contents.elements[0];
+        EXPECT_EQ(disc.Kind, KindEllipse);
+        EXPECT_NEAR(disc.Start.x, 60, 0.15);
+        EXPECT_NEAR(disc.End.y, 110, 0.15);
+        EXPECT_EQ(load.result.contents.picture.width(), 200);
+        // The ellipse's rightmost point, scaled by the resolution in force.
+        const QList<QByteArray> lines = readFile(path("disc.dxf")).split('\n');
+        double right = 0;
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            if (lines[i].trimmed() == "10")
+                right = std::max(right, lines[i + 1].trimmed().toDouble());
+        }
+        EXPECT_NEAR(right, 140 * row.mmPerPixel, 0.15 * row.mmPerPixel);
+    }
+
+    // Nothing to trace is said, and the outputs are still written.
+    QImage blank(50, 50, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    ASSERT_TRUE(blank.save(path("blank.png")));
+    EXPECT_EQ(run({ path("blank.png"), QStringLiteral("--trace"), QStringLiteral("outline"),
+                  QStringLiteral("--svg"), path("blank.svg") }),
+        0);
+    EXPECT_TRUE(err.contains(QLatin1String("nothing was traced")));
+    EXPECT_TRUE(QFile::exists(path("blank.svg")));
+    EXPECT_EQ(run({ path("missing.png"), QStringLiteral("--trace"), QStringLiteral("outline"),
+                  QStringLiteral("--svg"), path("missing.svg") }),
+        1);
 }
 
 TEST_F(ExportCommandTest, HelpAndVersion)

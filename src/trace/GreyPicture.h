@@ -1,0 +1,40 @@
+#pragma once
+
+#include "raster/DibRec.h"
+#include "trace/TraceSettings.h"
+
+#include <QRect>
+#include <opencv2/core/mat.hpp>
+
+// The traced region of a picture as 8-bit luminance (0 black .. 255 white), one cv::Mat row per
+// stored picture row: row 0 is the region's lowest row. An 8-bit picture whose colour table is
+// the plain grey ramp is wrapped without copying; every other depth is converted.
+struct GreyPicture
+{
+    cv::Mat grey;
+    // The region in picture pixels (y downward), clipped to the picture.
+    QRect region;
+
+    // Picture coordinates (y downward) of a point in the tracer's coordinates.
+    TPointD toPicture(TPointD p) const
+    {
+        return { region.left() + p.x, region.top() + region.height() - p.y };
+    }
+};
+
+struct GreyResult
+{
+    GreyPicture picture;
+    TraceResult::Status status = TraceResult::Status::Ok;
+    QString reason;
+};
+
+// Converts `region` of `picture` (all of it when empty) to luminance; checks `control` between
+// bands of rows.
+GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceControl &control);
+
+// Luminance by the usual weights (0.299 R + 0.587 G + 0.114 B), rounded.
+inline int luminance(int r, int g, int b)
+{
+    return (r * 4899 + g * 9617 + b * 1868 + 8192) >> 14;
+}

@@ -1,0 +1,119 @@
+#include "trace/OutlineTrace.h"
+
+#include "trace/ChainBuilder.h"
+#include "trace/EdgeRefiner.h"
+#include "trace/EllipseFit.h"
+#include "trace/GreyPicture.h"
+#include "trace/InkBitmap.h"
+#include "trace/PotraceOutlines.h"
+#include "trace/Threshold.h"
+
+#include <new>
+
+namespace {
+
+// Outlines refined between two looks at the cancel flag.
+constexpr std::size_t OutlinesPerCheck = 256;
+
+TraceResult cancelled()
+{
+    TraceResult r;
+    r.status = TraceResult::Status::Cancelled;
+    return r;
+}
+
+TraceResult empty(const char *reason)
+{
+    TraceResult r;
+    r.status = TraceResult::Status::Empty;
+    r.reason = QString::fromLatin1(reason);
+    return r;
+}
+
+TraceResult run(const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
+{
+    control.report(0);
+    GreyResult grey = makeGreyPicture(picture, settings.region, control);
+    if (grey.status != TraceResult::Status::Ok) {
+        TraceResult r;
+        r.status = grey.status;
+        r.reason = grey.reason;
+        return r;
+    }
+    GreyPicture &g = grey.picture;
+    control.report(10);
+
+    GreyHistogram histogram;
+    if (!greyHistogram(g.grey, histogram, control))
+        return cancelled();
+    const int threshold =
+        settings.threshold >= 0 ? std::min(settings.threshold, 256) : otsuThreshold(histogram);
+    control.report(15);
+
+    InkBitmap bitmap;
+    if (!bitmap.fill(g.grey, threshold, control))
+        return cancelled();
+    const std::size_t pixels = std::size_t(g.grey.rows) * std::size_t(g.grey.cols);
+    const std::size_t ink = bitmap.inkCount();
+    if (ink == 0)
+        return empty("no pixel is darker than the threshold");
+    if (ink == pixels)
+        return empty("every pixel is darker than the threshold");
+    if (pixels >= 10000 && bitmap.transitionCount() * 10 > pixels * 3)
+        return empty("the picture holds noise rather than shapes");
+    control.report(20);
+    if (control.cancelled())
+        return cancelled();
+
+    const std::function<void(double)> potraceProgress = [&](double p) {
+        control.report(20 + int(50 * p));
+    };
+    PotraceOutlines found =
+        findOutlines(bitmap, settings.speckSize, settings.alphaMax, potraceProgress);
+    if (!found.ok) {
+        TraceResult r;
+        r.status = TraceResult::Status::Failed;
+        r.reason = QStringLiteral("not enough memory to trace the picture");
+        return r;
+    }
+    control.report(70);
+
+    // Pictures of two levels are refined too: between two pixel centres of ink and paper the
+    // interpolated level still halves the step, which puts staircases on the line they stand for.
+    const EdgeRefiner refiner(
+        g.grey, edgeLevel(histogram, threshold), inkContrast(histogram, threshold));
+    TraceResult result;
+    std::vector<TPointD> edgePoints;
+    for (std::size_t i = 0; i < found.outlines.size(); ++i) {
+        if (i % OutlinesPerCheck == 0) {
+            if (control.cancelled())
+                return cancelled();
+            control.report(70 + int(25 * i / found.outlines.size()));
+        }
+        Outline &o = found.outlines[i];
+        edgePoints.clear();
+        refiner.refine(o, &edgePoints);
+        if (settings.recognizeCircles)
+            recognizeEllipse(o, edgePoints, settings.ellipseRms, settings.ellipseMax);
+        appendChain(o, g, result.elements);
+    }
+    if (result.elements.empty())
+        return empty("no shape is larger than the speck size");
+    control.report(100);
+    return result;
+}
+
+} // namespace
+
+TraceResult traceOutline(
+    const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
+{
+    try {
+        return run(picture, settings, control);
+    } catch (const std::bad_alloc &) {
+        TraceResult r;
+        r.status = TraceResult::Status::Failed;
+        r.reason = QStringLiteral("not enough memory to trace the picture");
+        return r;
+    }
+}
