@@ -37,9 +37,22 @@ void TMainForm::connectInteraction()
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
     // Qt's modifiers do not tell the left Ctrl key from the right one, and key events go to
-    // whichever child has the focus, so every key event of the application is looked at.
+    // whichever child has the focus, so every key event of the application is looked at. The
+    // scroll bars' wheel events are caught there too.
     qApp->installEventFilter(this);
 }
+
+namespace {
+
+// The drawing area knows the left, middle and right buttons. The back and forward buttons, and
+// whatever further buttons a mouse has, are ignored there, so that a thumb button never places
+// a point, starts a pan or an area drag, or ends one.
+bool drawingButton(const QMouseEvent *event)
+{
+    return (event->button() & (Qt::LeftButton | Qt::MiddleButton | Qt::RightButton)) != 0;
+}
+
+} // namespace
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
@@ -60,6 +73,16 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         // A release that happens in another window never arrives here.
         if (watched == this)
             m_leftCtrl.reset();
+        break;
+    case QEvent::Wheel:
+        // A scroll bar would move itself by the wheel, the horizontal one sideways; over the
+        // bars the wheel scrolls as everywhere else in the window, and the bar stays still.
+        // Accepted, the event goes no further, so the window does not take a second step.
+        if (watched == ScrollBar1 || watched == ScrollBar2) {
+            wheelEvent(static_cast<QWheelEvent *>(event));
+            event->accept();
+            return true;
+        }
         break;
     default:
         break;
@@ -101,6 +124,8 @@ ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
 // host, so it is handled in one place only.
 void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
 {
+    if (!drawingButton(event))
+        return;
     if (scalePicking()) {
         scaleMouseDown(toolEvent(event));
         return;
@@ -116,6 +141,8 @@ void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
 
 void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
 {
+    if (!drawingButton(event))
+        return;
     m_tools.PaintBox1MouseUp(toolEvent(event));
     toolEventDone();
 }
