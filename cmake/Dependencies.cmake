@@ -15,3 +15,6 @@ set_target_properties(Shapelib::Shapelib PROPERTIES
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SANE REQUIRED IMPORTED_TARGET sane-backends)
+# The editor asks the X server which keys are down (the left Ctrl key) through Qt's own X
+# connection.
+pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)

@@ -3,6 +3,7 @@
 // pointer. The main window is the tools' host.
 
 #include "app/TMainForm.h"
+#include "app/X11Keyboard.h"
 #include "view/CanvasPainter.h"
 #include "view/ui/FormStorage.h"
 #include "view/ui/TPaintBox.h"
@@ -40,6 +41,8 @@ void TMainForm::connectInteraction()
     // whichever child has the focus, so every key event of the application is looked at. The
     // scroll bars' wheel events are caught there too.
     qApp->installEventFilter(this);
+    // Where the X server can say which keys are down, a mouse press asks it as well.
+    m_leftCtrl.setKeyboardQuery(x11LeftCtrlQuery());
 }
 
 namespace {
@@ -126,6 +129,8 @@ void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
 {
     if (!drawingButton(event))
         return;
+    // A left Ctrl key pressed while another window was active sent its press there.
+    m_leftCtrl.pointerPressed();
     if (scalePicking()) {
         scaleMouseDown(toolEvent(event));
         return;
