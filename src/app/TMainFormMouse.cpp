@@ -201,8 +201,12 @@ void TMainForm::ScrollBar2Change()
 
 void TMainForm::wheelEvent(QWheelEvent *event)
 {
+    // Qt hands on a turn of the wheel with Alt held as a sideways one (on X11 and Windows), so
+    // with Alt and nothing vertical the sideways amount is the turn.
+    const QPoint angle = event->angleDelta();
+    const bool altSwapped = event->modifiers().testFlag(Qt::AltModifier) && angle.y() == 0;
     // The bar's own change then finds nothing new and does not draw a second time.
-    if (m_nav.wheel(event->angleDelta().y())) {
+    if (m_nav.wheel(altSwapped ? angle.x() : angle.y())) {
         ScrollBar2->setValue(m_nav.scrollY());
         Repaint();
     }

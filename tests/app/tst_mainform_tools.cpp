@@ -79,8 +79,10 @@ protected:
     {
         over = over ? over : box;
         const QPointF at(over->width() / 2, over->height() / 2);
-        QWheelEvent event(at, over->mapToGlobal(at), QPoint(), QPoint(0, angleY), Qt::NoButton,
-            mods, Qt::NoScrollPhase, false);
+        // Qt reports a turn with Alt held as a sideways one.
+        const QPoint angle = mods & Qt::AltModifier ? QPoint(angleY, 0) : QPoint(0, angleY);
+        QWheelEvent event(at, over->mapToGlobal(at), QPoint(), angle, Qt::NoButton, mods,
+            Qt::NoScrollPhase, false);
         // sendEvent would mark it as the program's own; notify keeps it the window system's.
         QSpontaneKeyEvent::setSpontaneous(&event);
         qApp->notify(over, &event);
