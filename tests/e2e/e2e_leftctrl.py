@@ -12,7 +12,7 @@ import sys
 import time
 
 from e2e_smoke import Failure, Screen, click, run, run_test, start_editor, stop_editor, \
-    tool_buttons, wait_for_picture
+    tool_button, wait_for_picture
 
 CIRCLE_TOOL = 5  # hand, line, the three curve tools, then the ellipse
 
@@ -30,17 +30,7 @@ def circle(binary, artifacts, work):
     editor, log = start_editor(binary, artifacts, work)
     try:
         window, before, picture = wait_for_picture(editor, artifacts)
-        # The buttons stand at equal distances; an icon in two pieces can count twice, so the
-        # ellipse's place is worked out from the first two and must hold a button.
-        buttons = tool_buttons(before, window, picture)
-        if len(buttons) < 2:
-            raise Failure("found %d tool buttons, expected the hand and the line tool first"
-                          % len(buttons))
-        x = buttons[0][0]
-        y = buttons[0][1] + CIRCLE_TOOL * (buttons[1][1] - buttons[0][1])
-        if not any(abs(bx - x) <= 3 and abs(by - y) <= 3 for bx, by in buttons):
-            raise Failure("no tool button at %d, %d where the ellipse tool belongs" % (x, y))
-        click(x, y)
+        click(*tool_button(before, window, picture, CIRCLE_TOOL))
 
         # From the start 120 right and 60 down: an ellipse of 120 x 60, or with the left Ctrl
         # key a circle of the smaller size, 60 x 60.

@@ -127,6 +127,21 @@ def tool_buttons(screen, window, picture):
     return buttons
 
 
+def tool_button(screen, window, picture, index):
+    """The centre of the tool button at `index` from the top (0 the hand, 1 the line tool). The
+    buttons stand at equal distances, and an icon in two pieces can count twice, so the place is
+    worked out from the first two buttons and must hold one."""
+    buttons = tool_buttons(screen, window, picture)
+    if len(buttons) < 2:
+        raise Failure("found %d tool buttons, expected the hand and the line tool first"
+                      % len(buttons))
+    x = buttons[0][0]
+    y = buttons[0][1] + index * (buttons[1][1] - buttons[0][1])
+    if not any(abs(bx - x) <= 3 and abs(by - y) <= 3 for bx, by in buttons):
+        raise Failure("no tool button at %d, %d where tool %d belongs" % (x, y, index))
+    return x, y
+
+
 def window_geometry(window_id):
     out = run(["xdotool", "getwindowgeometry", "--shell", window_id], timeout=10)
     values = dict(line.split("=", 1) for line in out.split())
@@ -192,11 +207,7 @@ def smoke(binary, artifacts, work):
     try:
         window, before, picture = wait_for_picture(editor, artifacts)
 
-        buttons = tool_buttons(before, window, picture)
-        if len(buttons) < 2:
-            raise Failure("found %d tool buttons, expected the hand and the line tool first"
-                          % len(buttons))
-        click(*buttons[1])  # the line tool, below the hand
+        click(*tool_button(before, window, picture, 1))  # the line tool, below the hand
 
         start = (picture[0] + 30, picture[1] + 30)
         end = (picture[0] + 170, picture[1] + 120)
