@@ -386,7 +386,7 @@ TEST(LeftCtrlTracker, AMousePressAsksTheKeyboardWhereItCanAndKeepsTheKeyEventsOt
         });
         if (c.pressSeen)
             keys.keyPressed(LeftCtrlTracker::LeftCtrlKeysym);
-        EXPECT_EQ(asked, 0); // key events and moves never ask
+        EXPECT_EQ(asked, 0); // key events never ask
         keys.pointerPressed();
         EXPECT_EQ(asked, 1);
         EXPECT_EQ(keys.held(true), c.held);
