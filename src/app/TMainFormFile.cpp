@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
-#include <algorithm>
 
 namespace {
 
@@ -137,9 +136,10 @@ void TMainForm::openprojekt(const QString &fileName)
     documentReplaced();
     replacePicture(std::move(c.picture));
     Shape1->setBrushColor(fromColorRef(c.penColor));
-    // WidthEd shows the width rounded to its decimals; the document keeps it exactly, within
-    // the field's range.
-    m_lineWidth = std::clamp(c.lineWidth, WidthEd->minimum(), WidthEd->maximum());
+    // The document keeps the width exactly as read, even outside the field's range, so that
+    // the editor draws and saves it as linovex-export does. WidthEd shows the nearest value it
+    // can; only a change the user makes in the field becomes the document's width.
+    m_lineWidth = c.lineWidth;
     {
         const QSignalBlocker block(WidthEd);
         WidthEd->setValue(m_lineWidth);

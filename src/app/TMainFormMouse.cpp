@@ -3,6 +3,7 @@
 // pointer. The main window is the tools' host.
 
 #include "app/TMainForm.h"
+#include "app/X11Keyboard.h"
 #include "view/CanvasPainter.h"
 #include "view/ui/FormStorage.h"
 #include "view/ui/TPaintBox.h"
@@ -37,9 +38,24 @@ void TMainForm::connectInteraction()
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
     // Qt's modifiers do not tell the left Ctrl key from the right one, and key events go to
-    // whichever child has the focus, so every key event of the application is looked at.
+    // whichever child has the focus, so every key event of the application is looked at. The
+    // scroll bars' wheel events are caught there too.
     qApp->installEventFilter(this);
+    // Where the X server can say which keys are down, a mouse press asks it as well.
+    m_leftCtrl.setKeyboardQuery(x11LeftCtrlQuery());
 }
+
+namespace {
+
+// The drawing area knows the left, middle and right buttons. The back and forward buttons, and
+// whatever further buttons a mouse has, are ignored there, so that a thumb button never places
+// a point, starts a pan or an area drag, or ends one.
+bool drawingButton(const QMouseEvent *event)
+{
+    return (event->button() & (Qt::LeftButton | Qt::MiddleButton | Qt::RightButton)) != 0;
+}
+
+} // namespace
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
@@ -60,6 +76,16 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         // A release that happens in another window never arrives here.
         if (watched == this)
             m_leftCtrl.reset();
+        break;
+    case QEvent::Wheel:
+        // A scroll bar would move itself by the wheel, the horizontal one sideways; over the
+        // bars the wheel scrolls as everywhere else in the window, and the bar stays still.
+        // Accepted, the event goes no further, so the window does not take a second step.
+        if (watched == ScrollBar1 || watched == ScrollBar2) {
+            wheelEvent(static_cast<QWheelEvent *>(event));
+            event->accept();
+            return true;
+        }
         break;
     default:
         break;
@@ -101,6 +127,10 @@ ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
 // host, so it is handled in one place only.
 void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
 {
+    if (!drawingButton(event))
+        return;
+    // A left Ctrl key pressed while another window was active sent its press there.
+    m_leftCtrl.pointerPressed();
     if (scalePicking()) {
         scaleMouseDown(toolEvent(event));
         return;
@@ -116,6 +146,8 @@ void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
 
 void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
 {
+    if (!drawingButton(event))
+        return;
     m_tools.PaintBox1MouseUp(toolEvent(event));
     toolEventDone();
 }
@@ -169,8 +201,12 @@ void TMainForm::ScrollBar2Change()
 
 void TMainForm::wheelEvent(QWheelEvent *event)
 {
+    // Qt hands on a turn of the wheel with Alt held as a sideways one (on X11 and Windows), so
+    // with Alt and nothing vertical the sideways amount is the turn.
+    const QPoint angle = event->angleDelta();
+    const bool altSwapped = event->modifiers().testFlag(Qt::AltModifier) && angle.y() == 0;
     // The bar's own change then finds nothing new and does not draw a second time.
-    if (m_nav.wheel(event->angleDelta().y())) {
+    if (m_nav.wheel(altSwapped ? angle.x() : angle.y())) {
         ScrollBar2->setValue(m_nav.scrollY());
         Repaint();
     }

@@ -21,7 +21,9 @@ enum class ToolButton {
     VerschiebBtn,
 };
 
-// Only the right button has a meaning of its own; every other button acts like the left one.
+// Only the right button has a meaning of its own; the middle one acts like the left one. Moves
+// carry Other. The drawing area passes on no press or release of the further buttons (back,
+// forward and the like), so the tools never see one.
 enum class MouseButton {
     Left,
     Middle,

@@ -57,15 +57,43 @@ TEST_F(FilesTest, LineWidthAndColourComeBackExactly)
     auto form = makeForm();
     Dib pic = Dib::create(4, 3, 8);
     TElementList none;
-    // A width finer than the field shows, and a colour as the file stores it.
     ASSERT_TRUE(saveProjectFile(path("w.lvx"), none, pic.rec(), 0x00336699, 2.3456789));
     form->openprojekt(path("w.lvx"));
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_EQ(form->lineWidth(), 2.3456789);
     EXPECT_EQ(form->penColorRef(), 0x00336699u);
     EXPECT_EQ(form->penColor(), QColor(0x99, 0x66, 0x33));
     EXPECT_EQ(form->picture().bitCount(), 8);
     EXPECT_EQ(form->picture().width(), 4);
+
+    // A width finer than the field shows, or outside its range, stays the document's own: the
+    // field shows the nearest value it can, saving writes the width back unchanged, and the
+    // drawing uses it as linovex-export does.
+    const struct
+    {
+        double width;
+        double shown;
+        bool redAtY70; // a 25-pixel pen along y = 60 reaches y = 70
+    } cases[] = { { 2.3456789, 2.35, false }, { 25, 10, true }, { 0.01, 0.1, false } };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.width);
+        auto window = makeForm();
+        window->resize(400, 300);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        addLine(*window, 20, 60, 200, 60, 0);
+        ASSERT_TRUE(
+            saveProjectFile(path("in.lvx"), window->elements(), pic.rec(), 0x000000FF, c.width));
+        window->openprojekt(path("in.lvx"));
+        const auto *field = window->findChild<QDoubleSpinBox *>(QStringLiteral("WidthEd"));
+        EXPECT_EQ(field->value(), c.shown);
+        EXPECT_EQ(window->lineWidth(), c.width);
+        window->saveprojekt(path("out.lvx"));
+        EXPECT_TRUE(readFile(path("out.lvx")) == readFile(path("in.lvx")));
+        const QImage shown =
+            window->findChild<QWidget *>(QStringLiteral("PaintBox1"))->grab().toImage();
+        EXPECT_EQ(shown.pixelColor(100, 70) == QColor(Qt::red), c.redAtY70);
+        EXPECT_EQ(shown.pixelColor(100, 60), QColor(Qt::red));
+    }
 }
 
 TEST_F(FilesTest, DamagedOrMissingProjectKeepsTheDocument)

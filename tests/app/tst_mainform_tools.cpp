@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -72,14 +73,19 @@ protected:
             type == QEvent::KeyPress ? Qt::ControlModifier : Qt::NoModifier, 0, keysym, 0);
         QApplication::sendEvent(box, &event);
     }
-    void wheel(int angleY)
+    // A wheel turn over `over` (the drawing area unless named), delivered as the window
+    // system's own: Qt passes only those on to the parents.
+    void wheel(int angleY, QWidget *over = nullptr, Qt::KeyboardModifiers mods = {})
     {
-        const QPointF at(20, 20);
-        QWheelEvent event(at, form->mapToGlobal(at), QPoint(), QPoint(0, angleY), Qt::NoButton,
-            Qt::NoModifier, Qt::NoScrollPhase, false);
-        // Qt passes only the window system's own wheel events on to the parents, so the test
-        // hands it to the main window where a turn over the drawing area ends up.
-        QApplication::sendEvent(form.get(), &event);
+        over = over ? over : box;
+        const QPointF at(over->width() / 2, over->height() / 2);
+        // Qt reports a turn with Alt held as a sideways one.
+        const QPoint angle = mods & Qt::AltModifier ? QPoint(angleY, 0) : QPoint(0, angleY);
+        QWheelEvent event(at, over->mapToGlobal(at), QPoint(), angle, Qt::NoButton, mods,
+            Qt::NoScrollPhase, false);
+        // sendEvent would mark it as the program's own; notify keeps it the window system's.
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        qApp->notify(over, &event);
     }
     int count() { return static_cast<int>(form->elements().Count()); }
     const TDrawElement &element(int i) { return *form->elements().Get(i); }
@@ -200,6 +206,29 @@ TEST_F(MainFormTools, ZoomScrollBarsAndWheelRepaintOnceAndOnlyOnAChange)
     EXPECT_POINT(form->tools().drawing().SegStart, 130, 40);
 }
 
+TEST_F(MainFormTools, WheelOverTheDrawingRulersAndBarsScrollsOnlyVertically)
+{
+    auto *bar1 = child<QScrollBar>("ScrollBar1");
+    auto *bar2 = child<QScrollBar>("ScrollBar2");
+    for (const char *name : { "PaintBox1", "PaintBox2", "PaintBox3", "ScrollBar1", "ScrollBar2" }) {
+        SCOPED_TRACE(name);
+        bar1->setValue(50);
+        bar2->setValue(100);
+        auto *over = child<QWidget>(name);
+        wheel(-120, over);
+        EXPECT_EQ(bar2->value(), 120);
+        wheel(360, over, Qt::ShiftModifier | Qt::AltModifier);
+        EXPECT_EQ(bar2->value(), 100);
+        EXPECT_EQ(bar1->value(), 50);
+    }
+
+    // The spin fields keep their own wheel: it steps their value and leaves the view alone.
+    auto *zoomed = child<QSpinBox>("zoomed");
+    wheel(120, zoomed);
+    EXPECT_EQ(zoomed->value(), 110);
+    EXPECT_EQ(bar2->value(), 100);
+}
+
 TEST_F(MainFormTools, PanDragScrollsBothBarsAndTheRightButtonNeverPans)
 {
     auto *bar1 = child<QScrollBar>("ScrollBar1");
@@ -226,6 +255,38 @@ TEST_F(MainFormTools, PanDragScrollsBothBarsAndTheRightButtonNeverPans)
     EXPECT_FALSE(form->navigation().PanActive());
     EXPECT_EQ(form->repaintCount() - start, 2);
     EXPECT_EQ(count(), 0);
+}
+
+TEST_F(MainFormTools, BackAndForwardButtonsAreIgnoredInTheDrawingArea)
+{
+    act("Linie1")->trigger();
+    click(100, 100);
+    click(150, 100);
+    click(300, 300, {}, Qt::RightButton);
+    ASSERT_EQ(count(), 1);
+    auto *bar1 = child<QScrollBar>("ScrollBar1");
+    for (const Qt::MouseButton b : { Qt::BackButton, Qt::ForwardButton }) {
+        act("Linie1")->trigger();
+        click(50, 50, {}, b);
+        EXPECT_FALSE(form->tools().drawing().Drawing);
+
+        act("HandBtn")->trigger();
+        drag({ 50, 50 }, { 90, 80 }, b);
+        EXPECT_FALSE(form->navigation().PanActive());
+        EXPECT_EQ(bar1->value(), 0);
+
+        // Neither starts an area drag nor ends the one the left button started.
+        act("DelBtn")->trigger();
+        drag({ 90, 90 }, { 160, 110 }, b);
+        EXPECT_FALSE(form->tools().editing().AreaDeleting);
+        QTest::mousePress(box, Qt::LeftButton, {}, QPoint(10, 10));
+        ASSERT_TRUE(form->tools().editing().AreaDeleting);
+        click(40, 40, {}, b);
+        EXPECT_TRUE(form->tools().editing().AreaDeleting);
+        QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(40, 40));
+        EXPECT_FALSE(form->tools().editing().AreaDeleting);
+        EXPECT_EQ(count(), 1);
+    }
 }
 
 TEST_F(MainFormTools, OnlyTheLeftCtrlKeyMakesACircle)

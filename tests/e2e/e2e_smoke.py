@@ -127,6 +127,21 @@ def tool_buttons(screen, window, picture):
     return buttons
 
 
+def tool_button(screen, window, picture, index):
+    """The centre of the tool button at `index` from the top (0 the hand, 1 the line tool). The
+    buttons stand at equal distances, and an icon in two pieces can count twice, so the place is
+    worked out from the first two buttons and must hold one."""
+    buttons = tool_buttons(screen, window, picture)
+    if len(buttons) < 2:
+        raise Failure("found %d tool buttons, expected the hand and the line tool first"
+                      % len(buttons))
+    x = buttons[0][0]
+    y = buttons[0][1] + index * (buttons[1][1] - buttons[0][1])
+    if not any(abs(bx - x) <= 3 and abs(by - y) <= 3 for bx, by in buttons):
+        raise Failure("no tool button at %d, %d where tool %d belongs" % (x, y, index))
+    return x, y
+
+
 def window_geometry(window_id):
     out = run(["xdotool", "getwindowgeometry", "--shell", window_id], timeout=10)
     values = dict(line.split("=", 1) for line in out.split())
@@ -138,7 +153,9 @@ def click(x, y):
     time.sleep(0.4)
 
 
-def smoke(binary, artifacts, work):
+def start_editor(binary, artifacts, work):
+    """Starts the editor on the display with a fresh home and data folder and the test picture
+    on its command line; returns the process and its log file."""
     picture_path = os.path.join(work, "picture.bmp")
     write_bmp(picture_path)
     env = dict(os.environ)
@@ -150,29 +167,47 @@ def smoke(binary, artifacts, work):
     env.pop("QT_QPA_PLATFORM", None)  # the real display, not the offscreen platform
     log = open(os.path.join(artifacts, "linovex.log"), "w")
     editor = subprocess.Popen([binary, picture_path], env=env, stdout=log, stderr=subprocess.STDOUT)
+    return editor, log
+
+
+def wait_for_picture(editor, artifacts):
+    """Waits until the editor's window shows the picture; returns the window's geometry, the
+    screenshot and the screen position of the picture's top-left pixel."""
+    ids = run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "Linovex"], timeout=30)
+    window = window_geometry(ids.split()[0])
+
+    # The picture is loaded once the window is on screen; give it a moment.
+    deadline = time.time() + 20
+    while True:
+        if editor.poll() is not None:
+            raise Failure("the editor ended with status %d" % editor.returncode)
+        before = Screen(os.path.join(artifacts, "1-picture.ppm"))
+        picture = find_picture(before)
+        if picture or time.time() > deadline:
+            break
+        time.sleep(0.5)
+    if not picture:
+        raise Failure("the picture's pixels are not on the screen")
+    print("picture shown at", picture)
+    return window, before, picture
+
+
+def stop_editor(editor, log):
+    if editor.poll() is None:
+        editor.terminate()
+        try:
+            editor.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            editor.kill()
+    log.close()
+
+
+def smoke(binary, artifacts, work):
+    editor, log = start_editor(binary, artifacts, work)
     try:
-        ids = run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "Linovex"], timeout=30)
-        window = window_geometry(ids.split()[0])
+        window, before, picture = wait_for_picture(editor, artifacts)
 
-        # The picture is loaded once the window is on screen; give it a moment.
-        deadline = time.time() + 20
-        while True:
-            if editor.poll() is not None:
-                raise Failure("the editor ended with status %d" % editor.returncode)
-            before = Screen(os.path.join(artifacts, "1-picture.ppm"))
-            picture = find_picture(before)
-            if picture or time.time() > deadline:
-                break
-            time.sleep(0.5)
-        if not picture:
-            raise Failure("the picture's pixels are not on the screen")
-        print("picture shown at", picture)
-
-        buttons = tool_buttons(before, window, picture)
-        if len(buttons) < 2:
-            raise Failure("found %d tool buttons, expected the hand and the line tool first"
-                          % len(buttons))
-        click(*buttons[1])  # the line tool, below the hand
+        click(*tool_button(before, window, picture, 1))  # the line tool, below the hand
 
         start = (picture[0] + 30, picture[1] + 30)
         end = (picture[0] + 170, picture[1] + 120)
@@ -198,34 +233,30 @@ def smoke(binary, artifacts, work):
         if editor.poll() is not None:
             raise Failure("the editor ended with status %d" % editor.returncode)
     finally:
-        if editor.poll() is None:
-            editor.terminate()
-            try:
-                editor.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                editor.kill()
-        log.close()
+        stop_editor(editor, log)
 
 
-def main():
-    if len(sys.argv) != 3:
-        print(__doc__, file=sys.stderr)
+def run_test(test, argv, passed):
+    """The command line of a test script: the editor binary and a fresh artifacts folder; a
+    scratch folder for the test's files that is removed afterwards."""
+    if len(argv) != 3:
+        print("usage: %s <linovex binary> <folder for artifacts>" % argv[0], file=sys.stderr)
         return 2
-    binary, artifacts = os.path.abspath(sys.argv[1]), sys.argv[2]
+    binary, artifacts = os.path.abspath(argv[1]), argv[2]
     shutil.rmtree(artifacts, ignore_errors=True)
     os.makedirs(artifacts)
     work = tempfile.mkdtemp(prefix="linovex-e2e-")
     try:
-        smoke(binary, artifacts, work)
+        test(binary, artifacts, work)
     except Failure as failure:
         print("FAILED:", failure, file=sys.stderr)
         print("screenshots and the editor's output are in", artifacts, file=sys.stderr)
         return 1
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    print("end-to-end smoke test passed")
+    print(passed)
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_test(smoke, sys.argv, "end-to-end smoke test passed"))

@@ -2,6 +2,8 @@
 #include "tools/LeftCtrlTracker.h"
 #include "tools/PointSnapping.h"
 
+#include <optional>
+
 namespace {
 
 using T = ToolButton;
@@ -357,6 +359,38 @@ TEST(LeftCtrlTracker, FollowsOnlyTheLeftKeyAndNeverOutlivesTheModifier)
     keys.keyPressed(LeftCtrlTracker::LeftCtrlKeysym);
     keys.reset();
     EXPECT_FALSE(keys.held(true));
+}
+
+TEST(LeftCtrlTracker, AMousePressAsksTheKeyboardWhereItCanAndKeepsTheKeyEventsOtherwise)
+{
+    // Whether the key events saw the left key go down, what the keyboard says at the press
+    // (no value: it cannot tell), and whether the key counts as held afterwards.
+    const struct
+    {
+        bool pressSeen;
+        std::optional<bool> keyboard;
+        bool held;
+    } cases[] = {
+        { false, true, true }, // pressed before the window became active
+        { true, false, false }, // released while another window was active
+        { true, std::nullopt, true },
+        { false, std::nullopt, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        LeftCtrlTracker keys;
+        int asked = 0;
+        keys.setKeyboardQuery([&] {
+            ++asked;
+            return c.keyboard;
+        });
+        if (c.pressSeen)
+            keys.keyPressed(LeftCtrlTracker::LeftCtrlKeysym);
+        EXPECT_EQ(asked, 0); // key events never ask
+        keys.pointerPressed();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(keys.held(true), c.held);
+    }
 }
 
 } // namespace
