@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Starts the real editor on a virtual X display with a picture on the command line, checks
 that the picture appears on screen, draws one line with the line tool through real mouse clicks
-and checks that the line appears over the picture.
+and checks that the line appears over the picture and the caption marks the change.
 
 Usage (under an X server, e.g. xvfb-run): e2e_smoke.py <linovex binary> <folder for artifacts>
 Screenshots of a failed run are left in the artifacts folder.
@@ -195,6 +195,11 @@ def smoke(binary, artifacts, work):
         print("line pixels changed at %d of %d samples" % (changed, samples - 1))
         if changed < (samples - 1) * 3 // 4:
             raise Failure("no line appeared between the two clicks")
+        # The caption the window system shows: the program's own, marked as changed, and
+        # nothing appended.
+        title = run(["xdotool", "getwindowname", ids.split()[0]], timeout=10).strip()
+        if title != "Mervane Linovex 1.0*":
+            raise Failure("the window's caption is %r" % title)
         if editor.poll() is not None:
             raise Failure("the editor ended with status %d" % editor.returncode)
     finally:

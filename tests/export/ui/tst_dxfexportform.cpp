@@ -114,7 +114,8 @@ TEST_F(DxfExportForm, ADialogNeverShownKeepsTheStoredPlacement)
         unseen.DPIED->setValue(300);
     }
     // The values are kept, but a placement the dialog never had would open it in the corner.
-    EXPECT_DOUBLE_EQ(QSettings().value(QStringLiteral("TDXFExportForm/DPIED.Value")).toDouble(), 300);
+    EXPECT_DOUBLE_EQ(
+        QSettings().value(QStringLiteral("TDXFExportForm/DPIED.Value")).toDouble(), 300);
     EXPECT_FALSE(QSettings().contains(key));
 
     {
