@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts the real editor on a virtual X display with a picture on the command line, checks
 that the picture appears on screen, draws one line with the line tool through real mouse clicks
-and checks that the line appears over the picture and the caption marks the change.
+and checks that the line appears over the picture and the caption marks the change. Undo and
+redo by keyboard are tried right after start.
 
 Usage (under an X server, e.g. xvfb-run): e2e_smoke.py <linovex binary> <folder for artifacts>
 Screenshots of a failed run are left in the artifacts folder.
@@ -167,6 +168,17 @@ def smoke(binary, artifacts, work):
         if not picture:
             raise Failure("the picture's pixels are not on the screen")
         print("picture shown at", picture)
+
+        # Right after start the keys reach the document: Ctrl+Z takes the loaded picture back
+        # and Ctrl+Y brings it again. The virtual display has no window manager, so the window
+        # is given the keyboard as a window manager would give it.
+        run(["xdotool", "windowfocus", "--sync", ids.split()[0]], timeout=10)
+        for keys, shown in (("ctrl+z", False), ("ctrl+y", True)):
+            run(["xdotool", "key", keys], timeout=10)
+            time.sleep(0.8)
+            if (find_picture(Screen()) is not None) != shown:
+                raise Failure("%s right after start did not %s the picture"
+                              % (keys, "bring back" if shown else "take back"))
 
         buttons = tool_buttons(before, window, picture)
         if len(buttons) < 2:
