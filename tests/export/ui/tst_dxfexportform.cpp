@@ -128,7 +128,7 @@ TEST_F(DxfExportForm, ADialogNeverShownKeepsTheStoredPlacement)
     ASSERT_FALSE(stored.isEmpty());
     {
         TDXFExportForm unseen;
-        unseen.setGeometry(0, 0, 50, 50);
+        unseen.setGeometry(0, 0, 50, 50); // wherever a hidden dialog happens to lie
     }
     EXPECT_EQ(QSettings().value(key).toByteArray(), stored);
     TDXFExportForm again;
