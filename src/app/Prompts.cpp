@@ -4,8 +4,29 @@
 #include "base/DynaArray.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMessageBox>
+
+namespace {
+
+QString &storedTitle()
+{
+    static QString title;
+    return title;
+}
+
+} // namespace
+
+void setApplicationTitle(const QString &title)
+{
+    storedTitle() = title;
+}
+
+QString applicationTitle()
+{
+    return storedTitle().isEmpty() ? QCoreApplication::applicationName() : storedTitle();
+}
 
 Prompts Prompts::standard()
 {
@@ -15,7 +36,7 @@ Prompts Prompts::standard()
             == QMessageBox::Yes;
     };
     p.showMessage = [](QWidget *parent, const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok, parent);
         box.exec();
     };
     p.chooseColor = [](QWidget *parent, const QColor &initial) -> std::optional<QColor> {
@@ -33,7 +54,7 @@ Prompts Prompts::standard()
         QMessageBox::information(parent, caption, text);
     };
     p.showError = [](QWidget *parent, const QString &text) {
-        QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::Critical, applicationTitle(), text, QMessageBox::Ok, parent);
         box.exec();
     };
     return p;
@@ -42,6 +63,6 @@ Prompts Prompts::standard()
 void installAllocationFailureBox()
 {
     DynaArrayBase::setAllocationFailureHandler([](const std::string &message) {
-        QMessageBox::critical(nullptr, QString(), QString::fromStdString(message));
+        QMessageBox::critical(nullptr, applicationTitle(), QString::fromStdString(message));
     });
 }

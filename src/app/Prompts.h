@@ -15,7 +15,7 @@ struct Prompts
 {
     // A question box with Yes and No buttons and a question icon; true for Yes.
     std::function<bool(QWidget *parent, const QString &text, const QString &caption)> askYesNo;
-    // A message box with an OK button, no icon and no caption of its own.
+    // A message box with an OK button, no icon and the application title as its caption.
     std::function<void(QWidget *parent, const QString &text)> showMessage;
     // The colour dialog, opened with `initial`; nothing when the user cancels.
     std::function<std::optional<QColor>(QWidget *parent, const QColor &initial)> chooseColor;
@@ -25,12 +25,18 @@ struct Prompts
     std::function<void(QDialog *dialog)> runModal;
     // An information box with a caption of its own and an OK button.
     std::function<void(QWidget *parent, const QString &caption, const QString &text)> showInfo;
-    // An error box with an OK button and no caption of its own.
+    // An error box with an OK button and the application title as its caption.
     std::function<void(QWidget *parent, const QString &text)> showError;
 
     static Prompts standard();
 };
 
-// Routes the element store's out-of-memory text into an error box with no caption of its own
-// and no owner window.
+// The application title, the caption of the boxes that have none of their own: the application
+// name until the main window's first showing puts its translation here. It is kept apart from
+// Qt's application display name, which Qt would append to every window's caption.
+void setApplicationTitle(const QString &title);
+QString applicationTitle();
+
+// Routes the element store's out-of-memory text into an error box captioned with the
+// application title and without an owner window.
 void installAllocationFailureBox();

@@ -172,9 +172,8 @@ void TMainForm::translateWindows()
 
 void TMainForm::translateApplicationTitle()
 {
-    // The display name is the title; the application name stays, since the settings' file
-    // path is built from it.
-    QGuiApplication::setApplicationDisplayName(translateText(QGuiApplication::applicationName()));
+    // The application name itself stays, since the settings' file path is built from it.
+    setApplicationTitle(translateText(QGuiApplication::applicationName()));
 }
 
 void TMainForm::showEvent(QShowEvent *event)

@@ -5,9 +5,11 @@
 #include "app/ColorSwatch.h"
 #include "app/TMainFormEditState.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QActionGroup>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,6 +22,41 @@
 using namespace editaids;
 
 namespace {
+
+// A number field answers Ctrl+Z and Ctrl+Y with the undo of its own text, which would swallow
+// the document's undo and redo whenever the field has the focus. Installed on the fields, this
+// lets every enabled Ctrl shortcut of the window come first; other keys stay with the field.
+class WindowShortcutsFirst final : public QObject
+{
+public:
+    explicit WindowShortcutsFirst(QWidget *window)
+        : QObject(window)
+        , m_window(window)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride)
+            return QObject::eventFilter(watched, event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->modifiers().testFlag(Qt::ControlModifier))
+            return false;
+        const QKeySequence pressed(key->keyCombination());
+        const QList<QAction *> actions = m_window->findChildren<QAction *>();
+        const bool ours = std::any_of(actions.begin(), actions.end(),
+            [&](const QAction *a) { return a->isEnabled() && a->shortcuts().contains(pressed); });
+        if (!ours)
+            return false;
+        // Left unaccepted, the override lets the shortcut map take the key.
+        event->ignore();
+        return true;
+    }
+
+private:
+    QWidget *m_window;
+};
 
 QColor fromColorRef(std::uint32_t ref)
 {
@@ -162,6 +199,10 @@ void TMainForm::createShortcuts()
     ansicht->addAction(out);
     connect(in, &QAction::triggered, this, [this] { zoomStep(true); });
     connect(out, &QAction::triggered, this, [this] { zoomStep(false); });
+
+    auto *shortcutsFirst = new WindowShortcutsFirst(this);
+    for (QAbstractSpinBox *field : findChildren<QAbstractSpinBox *>())
+        field->installEventFilter(shortcutsFirst);
 }
 
 void TMainForm::zoomStep(bool in)

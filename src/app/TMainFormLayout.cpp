@@ -283,6 +283,10 @@ void TMainForm::createCentre()
 
     PaintBox1 = named(new TPaintBox(ScrollBox1), "PaintBox1");
     PaintBox1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The drawing area has the keyboard focus from the start and takes it back when clicked, so
+    // that the keys meant for the drawing do not end in a number field of the tool bar.
+    PaintBox1->setFocusPolicy(Qt::ClickFocus);
+    PaintBox1->setFocus();
 
     auto *boxLayout = new QGridLayout(ScrollBox1);
     boxLayout->setContentsMargins(0, 0, 0, 0);

@@ -354,6 +354,32 @@ TEST_F(MainFormEdit, KeysChooseToolsEndChainsUndoAndZoom)
     EXPECT_TRUE(act("Linie1")->isChecked());
 }
 
+TEST_F(MainFormEdit, DocumentShortcutsWorkWhateverFieldHasTheFocus)
+{
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // The drawing area has the focus from the start, not the first field of the tool bar.
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    drawTwoLines();
+    ASSERT_EQ(count(), 2);
+    // The keys go where the focus is; a number field must not keep them for its own text.
+    for (const char *name : { "zoomed", "WidthEd", "FadeEd" }) {
+        auto *field = form->findChild<QAbstractSpinBox *>(QLatin1String(name));
+        field->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), field) << name;
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(count(), 1) << name;
+        QTest::keyClick(field, Qt::Key_Y, Qt::ControlModifier);
+        EXPECT_EQ(count(), 2) << name;
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(count(), 2) << name;
+        // A click in the drawing area takes the focus back.
+        click(0, 0, Qt::RightButton);
+        EXPECT_EQ(QApplication::focusWidget(), box) << name;
+    }
+}
+
 TEST_F(MainFormEdit, RecentFilesListTheLastEightNewestFirstAndOpenAgain)
 {
     QStringList projects;

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Starts the real editor on a virtual X display with a picture on the command line, checks
 that the picture appears on screen, draws one line with the line tool through real mouse clicks
-and checks that the line appears over the picture.
+and checks that the line appears over the picture and the caption marks the change. Undo and
+redo by keyboard are tried right after start.
 
 Usage (under an X server, e.g. xvfb-run): e2e_smoke.py <linovex binary> <folder for artifacts>
 Screenshots of a failed run are left in the artifacts folder.
@@ -207,6 +208,20 @@ def smoke(binary, artifacts, work):
     try:
         window, before, picture = wait_for_picture(editor, artifacts)
 
+        window_id = run(["xdotool", "search", "--onlyvisible", "--name", "Linovex"],
+                        timeout=10).split()[0]
+
+        # Right after start the keys reach the document: Ctrl+Z takes the loaded picture back
+        # and Ctrl+Y brings it again. The virtual display has no window manager, so the window
+        # is given the keyboard as a window manager would give it.
+        run(["xdotool", "windowfocus", "--sync", window_id], timeout=10)
+        for keys, shown in (("ctrl+z", False), ("ctrl+y", True)):
+            run(["xdotool", "key", keys], timeout=10)
+            time.sleep(0.8)
+            if (find_picture(Screen()) is not None) != shown:
+                raise Failure("%s right after start did not %s the picture"
+                              % (keys, "bring back" if shown else "take back"))
+
         click(*tool_button(before, window, picture, 1))  # the line tool, below the hand
 
         start = (picture[0] + 30, picture[1] + 30)
@@ -230,6 +245,11 @@ def smoke(binary, artifacts, work):
         print("line pixels changed at %d of %d samples" % (changed, samples - 1))
         if changed < (samples - 1) * 3 // 4:
             raise Failure("no line appeared between the two clicks")
+        # The caption the window system shows: the program's own, marked as changed, and
+        # nothing appended.
+        title = run(["xdotool", "getwindowname", window_id], timeout=10).strip()
+        if title != "Mervane Linovex 1.0*":
+            raise Failure("the window's caption is %r" % title)
         if editor.poll() is not None:
             raise Failure("the editor ended with status %d" % editor.returncode)
     finally:

@@ -144,6 +144,12 @@ void TDXFExportForm::BreitEdValueChange()
     Updating = false;
 }
 
+void TDXFExportForm::showEvent(QShowEvent *event)
+{
+    m_shown = true;
+    QDialog::showEvent(event);
+}
+
 void TDXFExportForm::hideEvent(QHideEvent *event)
 {
     saveSettings();
@@ -179,5 +185,8 @@ void TDXFExportForm::saveSettings() const
     settings.setValue(QStringLiteral("DivideEd.Value"), DivideEd->value());
     settings.setValue(QStringLiteral("DXFismmCheck.Checked"), DXFismmCheck->isChecked());
     settings.setValue(QStringLiteral("DXFisZollCheck.Checked"), DXFisZollCheck->isChecked());
-    settings.setValue(QStringLiteral("Geometry"), saveGeometry());
+    // A dialog that was never shown has no placement of its own yet (it would be the screen's
+    // corner), so the one kept from an earlier run stays.
+    if (m_shown)
+        settings.setValue(QStringLiteral("Geometry"), saveGeometry());
 }

@@ -43,6 +43,7 @@ public slots:
     void BreitEdValueChange();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
@@ -52,4 +53,7 @@ private:
     int m_pictureWidth = 320;
     // Keeps the two coupled fields from updating each other in a loop.
     bool Updating = false;
+    // Whether the dialog has been on screen in this run; only then is its placement worth
+    // keeping.
+    bool m_shown = false;
 };

@@ -254,6 +254,11 @@ void TPrintForm::PrintPaintBoxPaint(QPainter &painter)
     const QSize picture(DibWidth(PreviewDib), DibHeight(PreviewDib));
     m_lastPage = ::previewPageRect(QSize(BoxSize, BoxSize), printablePage());
     m_lastPicture = PreviewDib.Bits ? picturePlacement(m_lastPage, picture, choices()) : QRect();
+    // The box is opaque to Qt, so what the page does not cover is filled here in the panel's
+    // colour; otherwise it would keep whatever was drawn before, such as the page before the
+    // paper was turned.
+    const QWidget *panel = PrintPaintBox->parentWidget();
+    painter.fillRect(PrintPaintBox->rect(), panel->palette().brush(panel->backgroundRole()));
     if (m_lastPage.isEmpty())
         return;
     painter.fillRect(m_lastPage, QColor(255, 255, 255));

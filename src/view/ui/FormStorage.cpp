@@ -48,6 +48,7 @@ QObject *FormStorage::component(const QString &name) const
 
 void FormStorage::restore()
 {
+    m_restored = true;
     QSettings settings;
     for (const QString &entry : m_entries) {
         const QString key = keyFor(entry);
@@ -84,6 +85,8 @@ void FormStorage::restore()
 
 void FormStorage::save()
 {
+    if (!m_restored)
+        return;
     QSettings settings;
     for (const QString &entry : m_entries) {
         const int dot = entry.indexOf(QLatin1Char('.'));

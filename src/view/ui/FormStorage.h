@@ -14,6 +14,9 @@ class QWidget;
 //
 // The storage restores when the window is shown and saves when it closes. A window that can be
 // destroyed without closing calls save() from its destructor, while its children still exist.
+// A window that was never shown has restored nothing, so saving it writes nothing either: what
+// it holds are its defaults, and they must not replace the placement and values kept from an
+// earlier run.
 class FormStorage : public QObject
 {
     Q_OBJECT
@@ -44,4 +47,5 @@ private:
     QString m_group;
     QStringList m_entries;
     Placement m_placement;
+    bool m_restored = false;
 };

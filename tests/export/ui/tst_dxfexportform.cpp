@@ -105,3 +105,33 @@ TEST_F(DxfExportForm, RemembersResolutionPiecesAndUnit)
     EXPECT_EQ(again.DivideEd->value(), 9);
     EXPECT_TRUE(again.DXFisZollCheck->isChecked());
 }
+
+TEST_F(DxfExportForm, ADialogNeverShownKeepsTheStoredPlacement)
+{
+    const QString key = QStringLiteral("TDXFExportForm/Geometry");
+    {
+        TDXFExportForm unseen;
+        unseen.DPIED->setValue(300);
+    }
+    // The values are kept, but a placement the dialog never had would open it in the corner.
+    EXPECT_DOUBLE_EQ(
+        QSettings().value(QStringLiteral("TDXFExportForm/DPIED.Value")).toDouble(), 300);
+    EXPECT_FALSE(QSettings().contains(key));
+
+    {
+        TDXFExportForm shown;
+        shown.move(300, 200);
+        shown.show();
+        shown.hide();
+    }
+    const QByteArray stored = QSettings().value(key).toByteArray();
+    ASSERT_FALSE(stored.isEmpty());
+    {
+        TDXFExportForm unseen;
+        unseen.setGeometry(0, 0, 50, 50); // wherever a hidden dialog happens to lie
+    }
+    EXPECT_EQ(QSettings().value(key).toByteArray(), stored);
+    TDXFExportForm again;
+    again.show();
+    EXPECT_EQ(again.pos(), QPoint(300, 200));
+}

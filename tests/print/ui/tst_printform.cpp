@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -56,6 +57,20 @@ protected:
 
     static QImage paint(TPrintForm &form) { return form.PrintPaintBox->grab().toImage(); }
 
+    // The colour of the sunken panel around the preview box.
+    static QRgb panelColour(const TPrintForm &form)
+    {
+        const QWidget *panel = form.PrintPaintBox->parentWidget();
+        return panel->palette().color(panel->backgroundRole()).rgb();
+    }
+
+    // The preview box as the window system last received it, not painted afresh.
+    static QImage onScreen(TPrintForm &form)
+    {
+        const QRect box(form.PrintPaintBox->mapTo(&form, QPoint(0, 0)), form.PrintPaintBox->size());
+        return form.screen()->grabWindow(form.winId()).toImage().copy(box);
+    }
+
     QTemporaryDir m_dir;
     Dib m_square = solidPicture(320, 320, qRgb(0, 0, 0));
 };
@@ -104,7 +119,7 @@ TEST_F(PrintFormTest, PreviewOfAPortraitPage)
     EXPECT_EQ(shown.pixel(161, 161), qRgb(0, 0, 0)); // and its bottom-right one
     EXPECT_EQ(shown.pixel(161, 162), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(161, 189), qRgb(255, 255, 255)); // page's last row
-    EXPECT_NE(shown.pixel(27, 100), qRgb(255, 255, 255)); // beside the page: the panel
+    EXPECT_EQ(shown.pixel(27, 100), panelColour(form)); // beside the page: the panel
 
     form.SverhCheck->click();
     paint(form);
@@ -125,7 +140,14 @@ TEST_F(PrintFormTest, LandscapePageAndAPageSetUpThatTurnsIt)
             QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
         return true;
     };
+    QCoreApplication::processEvents();
+    ASSERT_EQ(onScreen(form).pixel(100, 10), qRgb(255, 255, 255)); // the portrait page's top
     form.PrintSetupBtn->click();
+    // Above and below the landscape page the panel shows again, not the portrait page.
+    const QImage turned = onScreen(form);
+    EXPECT_EQ(turned.pixel(100, 10), panelColour(form));
+    EXPECT_EQ(turned.pixel(100, 180), panelColour(form));
+    EXPECT_EQ(turned.pixel(10, 100), qRgb(255, 255, 255));
     paint(form);
     EXPECT_EQ(form.previewPageRect(), QRect(0, 28, 190, 134));
     EXPECT_EQ(form.previewPictureRect(), QRect(28, 28, 134, 134));
@@ -200,6 +222,9 @@ TEST_F(PrintFormTest, PercentagesAreRememberedAsAPair)
         form.BreitEdit->setValue(60);
         EXPECT_EQ(form.HochEdit->value(), 42);
         form.accept();
+    }
+    {
+        TPrintForm unseen; // a run that never prints keeps the pair, not its defaults
     }
     QSettings settings;
     EXPECT_EQ(settings.value(QStringLiteral("TPrintForm/BreitEdit.Value")).toInt(), 60);

@@ -73,6 +73,12 @@ TEST_F(FormStorageTest, ValuesSurviveCloseAndAreRestoredOnShow)
         a.w->setGeometry(40, 50, 600, 400);
         a.w->close();
     }
+    {
+        // A run that never shows the window holds only defaults; they must not replace the
+        // stored values and placement.
+        Window unseen;
+        unseen.storage->save();
+    }
     Window b;
     EXPECT_TRUE(b.rulers->isChecked()); // nothing is restored before the window shows
     b.w->show();
@@ -86,8 +92,10 @@ TEST_F(FormStorageTest, SavingFromAHiddenWindowKeepsChildVisibility)
 {
     {
         Window a;
+        a.w->show();
+        a.w->hide();
         a.rulers->setChecked(false);
-        a.storage->save(); // never shown: its children report invisible, yet none was hidden
+        a.storage->save(); // hidden: its children report invisible, yet none was hidden
     }
     Window b;
     b.w->show();
