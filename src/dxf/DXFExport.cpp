@@ -71,6 +71,42 @@ void TsgDXFExport::AddPolyBezier(const TdxfExportData &data, int index)
     Figures.push_back(std::move(figure));
 }
 
+void TsgDXFExport::AddFigure(std::unique_ptr<TsgExpDXFFigure> figure)
+{
+    figure->Layer = CurrentLayerName;
+    Figures.push_back(std::move(figure));
+}
+
+void TsgDXFExport::SetCurrentLayer(std::string_view name, std::int32_t color)
+{
+    const auto found = std::find_if(
+        Layers.begin(), Layers.end(), [&](const auto &layer) { return layer->Name == name; });
+    if (found != Layers.end()) {
+        CurrentLayer = found->get();
+    } else {
+        Layers.push_back(std::make_unique<TsgExpDXFLayer>(std::string(name)));
+        CurrentLayer = Layers.back().get();
+        CurrentLayer->Color = color;
+    }
+    CurrentLayerName = CurrentLayer->Name;
+}
+
+void TsgDXFExport::AddHeaderInt(std::string_view name, int code, std::int64_t value)
+{
+    OutputSwitch to(Output, &HeaderVariables);
+    WriteString(9, name);
+    WriteInt(code, value);
+}
+
+void TsgDXFExport::AddHeaderPoint3D(std::string_view name, double x, double y, double z)
+{
+    OutputSwitch to(Output, &HeaderVariables);
+    WriteString(9, name);
+    WriteReal(10, x);
+    WriteReal(20, y);
+    WriteReal(30, z);
+}
+
 namespace {
 
 // The code line: the group code right-aligned in three characters.
@@ -164,6 +200,20 @@ void TsgDXFExport::WritePoint(int code, const TFPoint &point)
         LimMin.y = std::min(LimMin.y, point.y);
         LimMax.x = std::max(LimMax.x, point.x);
         LimMax.y = std::max(LimMax.y, point.y);
+    }
+}
+
+void TsgDXFExport::WritePointD(int code, double x, double y)
+{
+    WriteReal(code, x);
+    WriteReal(code + 10, y);
+    if (Output == &Entities) {
+        const auto fx = static_cast<float>(x);
+        const auto fy = static_cast<float>(y);
+        LimMin.x = std::min(LimMin.x, fx);
+        LimMin.y = std::min(LimMin.y, fy);
+        LimMax.x = std::max(LimMax.x, fx);
+        LimMax.y = std::max(LimMax.y, fy);
     }
 }
 
@@ -307,6 +357,12 @@ bool TsgDXFExport::SaveToStream(std::ostream &stream)
         WritePoint(10, TFPoint { LimMin.x, LimMin.y, 0 });
         WriteString(9, "$LIMMAX");
         WritePoint(10, TFPoint { LimMax.x, LimMax.y, 0 });
+    }
+    head.writeTo(stream);
+    HeaderVariables.writeTo(stream);
+    head.clear();
+    {
+        OutputSwitch to(Output, &head);
         writeGroups(FixedBlocks::B);
     }
     head.writeTo(stream);
