@@ -28,12 +28,13 @@ struct ArcSegment
 // the curve with the curve's tangent there, so the whole fit has no kink for a machine to stop
 // at.
 //
-// The fit starts with the whole curve and halves a piece until its biarc stays within the
-// tolerance at every sample of the piece, then tries the rest of the curve in pieces up to twice
-// as long as the last one that fitted. The distance is measured from points of the curve to the
-// arcs, not estimated from the control polygon. Only at a cusp, where the curve has no tangent,
-// can a piece shorter than about a millionth of the curve fail to fit; it becomes a straight
-// segment, which is then shorter than the tolerance.
+// The fit starts with the whole curve and halves a piece until its biarc fits, then tries the
+// rest of the curve in pieces up to twice as long as the last one that fitted. A biarc fits when
+// it stays within the tolerance of its piece both ways, measured: every one of 15 points of the
+// piece lies within 95 % of the tolerance of the arcs, and four points of each arc lie within
+// 95 % of it of the polyline through the piece's points widened by how far the curve can leave
+// that polyline. Only at a cusp, where the curve has no tangent, can a piece of about a
+// sixteen-millionth of the curve fail to fit; it becomes a straight segment.
 class BiarcFit
 {
 public:
