@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -10,10 +9,13 @@ namespace {
 constexpr double MinSpan = 1.0 / (1 << 24);
 // Curve points measured per piece, and points of each arc measured against them.
 constexpr int Samples = 16;
-constexpr int ArcSamples = 4;
-// An arc of a fit turns by less than a half circle, which keeps the sweep test below simple and
-// the bulge small.
-constexpr double MaxHalfSweep = 0.49 * std::numbers::pi;
+constexpr int ArcSamples = 3;
+// Steps towards the foot of a perpendicular on the curve, from a sample a sixteenth of the piece
+// away at most.
+constexpr int NewtonSteps = 2;
+// An arc of a fit turns by less than a half circle (0.98 of one: the cosine of half its turn is
+// at least that of 0.49 pi), which keeps the sweep test below simple and the bulge small.
+constexpr double MinCosine = 0.0314107590781283;
 // The share of the tolerance the samples may use: the rest covers the curve between them.
 constexpr double SampleShare = 0.95;
 
@@ -31,7 +33,7 @@ TPointD scaled(TPointD a, double f)
 }
 double length(TPointD a)
 {
-    return std::hypot(a.x, a.y);
+    return std::sqrt(a.x * a.x + a.y * a.y);
 }
 
 double segmentDistance(TPointD p, TPointD a, TPointD b)
@@ -42,7 +44,9 @@ double segmentDistance(TPointD p, TPointD a, TPointD b)
     return length(p - (a + scaled(ab, s)));
 }
 
-// One arc of a biarc, from its start point and start tangent to its end point.
+// One arc of a biarc, from its start point and start tangent to its end point. Its geometry
+// comes from the chord and the tangent alone: with s and c the sine and cosine of the angle from
+// the tangent to the chord, the bulge is s / (1 + c) and the radius the chord / (2 |s|).
 class Arc
 {
 public:
@@ -51,28 +55,31 @@ public:
         , m_end(end)
     {
         const TPointD chord = end - start;
-        m_halfAngle = std::atan2(cross(tangent, chord), dot(tangent, chord));
-        m_straight = std::fabs(m_halfAngle) < 1E-12;
-        if (!m_straight) {
-            const double radius = length(chord) / (2 * std::fabs(std::sin(m_halfAngle)));
+        const double l = length(chord);
+        m_cross = cross(tangent, chord);
+        m_dot = dot(tangent, chord);
+        m_usable = l > 0 && m_dot >= MinCosine * l;
+        m_straight = std::fabs(m_cross) < 1E-12 * l;
+        if (m_usable && !m_straight) {
+            m_bulge = m_cross / (l + m_dot);
+            m_radius = l * l / (2 * std::fabs(m_cross));
             const TPointD left { -tangent.y, tangent.x };
-            m_centre = start + scaled(left, m_halfAngle > 0 ? radius : -radius);
-            m_radius = radius;
+            m_centre = start + scaled(left, m_cross > 0 ? m_radius : -m_radius);
         }
     }
 
-    bool usable() const { return std::fabs(m_halfAngle) <= MaxHalfSweep; }
+    bool usable() const { return m_usable; }
+    double bulge() const { return m_straight ? 0.0 : m_bulge; }
     // The point at fraction f of the way along the arc.
     TPointD at(double f) const
     {
         if (m_straight)
             return m_start + scaled(m_end - m_start, f);
         const TPointD r = m_start - m_centre;
-        const double turn = 2 * m_halfAngle * f;
+        const double turn = 2 * std::atan2(m_cross, m_dot) * f;
         const double c = std::cos(turn), s = std::sin(turn);
         return m_centre + TPointD { r.x * c - r.y * s, r.x * s + r.y * c };
     }
-    double bulge() const { return m_straight ? 0.0 : std::tan(m_halfAngle / 2); }
 
     double distance(TPointD p) const
     {
@@ -81,7 +88,7 @@ public:
         // Within the sweep (less than a half circle) the nearest point lies on the circle;
         // outside it, one of the ends is nearest.
         const TPointD u = p - m_centre;
-        const double sense = m_halfAngle > 0 ? 1.0 : -1.0;
+        const double sense = m_cross > 0 ? 1.0 : -1.0;
         if (sense * cross(m_start - m_centre, u) >= 0 && sense * cross(u, m_end - m_centre) >= 0)
             return std::fabs(length(u) - m_radius);
         return std::min(length(p - m_start), length(p - m_end));
@@ -92,7 +99,10 @@ private:
     TPointD m_end;
     TPointD m_centre { 0, 0 };
     double m_radius = 0;
-    double m_halfAngle = 0;
+    double m_cross = 0;
+    double m_dot = 0;
+    double m_bulge = 0;
+    bool m_usable = false;
     bool m_straight = true;
 };
 
@@ -117,6 +127,12 @@ TPointD CubicCurve::derivative(double t) const
     const TPointD d0 = p1 - p0, d1 = p2 - p1, d2 = p3 - p2;
     const double a = 3 * mt * mt, b = 6 * t * mt, c = 3 * t * t;
     return { a * d0.x + b * d1.x + c * d2.x, a * d0.y + b * d1.y + c * d2.y };
+}
+
+TPointD CubicCurve::second(double t) const
+{
+    const TPointD a = p0 - scaled(p1, 2) + p2, b = p1 - scaled(p2, 2) + p3;
+    return scaled(a + scaled(b - a, t), 6);
 }
 
 TPointD unitTangent(const CubicCurve &curve, double t)
@@ -173,46 +189,46 @@ bool BiarcFit::fitPiece(const CubicCurve &curve, double t0, double t1, TPointD a
     if (!first.usable() || !second.usable())
         return false;
     // From the curve to the arcs: every sample of the curve lies within the tolerance of them.
+    // The middle samples go first, since a biarc that does not fit is farthest off there.
     const double within = SampleShare * m_tolerance;
     TPointD samples[Samples + 1];
     samples[0] = a;
     samples[Samples] = b;
-    for (int k = 1; k < Samples; ++k) {
+    static constexpr int Order[] = { 8, 4, 12, 2, 6, 10, 14, 1, 3, 5, 7, 9, 11, 13, 15 };
+    static_assert(std::size(Order) == Samples - 1);
+    for (const int k : Order) {
         samples[k] = curve.at(t0 + (t1 - t0) * k / Samples);
         if (std::min(first.distance(samples[k]), second.distance(samples[k])) > within)
             return false;
     }
     // From the arcs to the curve: where the curve turns sharply, a curve close to the arcs does
-    // not make arcs close to the curve. Each arc point is measured against the polyline through
-    // the samples, plus how far the curve may leave a chord of it: at most an eighth of the step
-    // squared times the second derivative across the chord, which is linear in t and so largest
-    // at one end of the chord.
-    const double step = (t1 - t0) / Samples;
-    const TPointD second0 = scaled(curve.p0 - scaled(curve.p1, 2) + curve.p2, 6);
-    const TPointD second1 = scaled(curve.p1 - scaled(curve.p2, 2) + curve.p3, 6);
-    auto deviation = [&](int i) {
-        const TPointD across = unit(samples[i] - samples[i - 1]);
-        double largest = 0;
-        for (const double t : { t0 + step * (i - 1), t0 + step * i })
-            largest =
-                std::max(largest, std::fabs(cross(second0 + scaled(second1 - second0, t), across)));
-        return largest * step * step / 8;
-    };
-    double deviations[Samples + 1];
-    std::fill(std::begin(deviations), std::end(deviations), -1.0);
+    // not make arcs close to the curve. Each arc point is measured against the curve itself, at
+    // the foot of the perpendicular found by Newton's method from the nearest sample; any point
+    // of the curve gives an upper bound of the distance, so a foot not quite reached can only
+    // make the check stricter.
     for (const Arc *arc : { &first, &second }) {
-        for (int k = 1; k <= ArcSamples; ++k) {
+        // The second arc ends on the curve; the first one's end is the joint, which need not.
+        const int points = arc == &first ? ArcSamples : ArcSamples - 1;
+        for (int k = 1; k <= points; ++k) {
             const TPointD p = arc->at(double(k) / ArcSamples);
-            double nearest = 1E300;
-            for (int i = 1; i <= Samples && nearest > within; ++i) {
-                const double d = segmentDistance(p, samples[i - 1], samples[i]);
-                if (d >= nearest || d > within)
-                    continue;
-                if (deviations[i] < 0)
-                    deviations[i] = deviation(i);
-                nearest = std::min(nearest, d + deviations[i]);
+            int nearest = 0;
+            double best = 1E300;
+            for (int i = 0; i <= Samples; ++i) {
+                const TPointD d = samples[i] - p;
+                if (dot(d, d) < best)
+                    best = dot(d, d), nearest = i;
             }
-            if (nearest > within)
+            double t = t0 + (t1 - t0) * nearest / Samples;
+            for (int step = 0; step < NewtonSteps; ++step) {
+                const TPointD r = curve.at(t) - p;
+                const TPointD d1 = curve.derivative(t);
+                const double slope = dot(d1, d1) + dot(r, curve.second(t));
+                if (!(slope > 0))
+                    break;
+                t = std::clamp(t - dot(r, d1) / slope, t0, t1);
+            }
+            const TPointD foot = curve.at(t) - p;
+            if (std::sqrt(std::min(best, dot(foot, foot))) > within)
                 return false;
         }
     }

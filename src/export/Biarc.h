@@ -11,6 +11,7 @@ struct CubicCurve
 
     TPointD at(double t) const;
     TPointD derivative(double t) const;
+    TPointD second(double t) const; // the second derivative
 };
 
 // One segment of a fit: a circular arc, or a straight line when the bulge is 0, from the end of
@@ -31,9 +32,8 @@ struct ArcSegment
 // The fit starts with the whole curve and halves a piece until its biarc fits, then tries the
 // rest of the curve in pieces up to twice as long as the last one that fitted. A biarc fits when
 // it stays within the tolerance of its piece both ways, measured: every one of 15 points of the
-// piece lies within 95 % of the tolerance of the arcs, and four points of each arc lie within
-// 95 % of it of the polyline through the piece's points widened by how far the curve can leave
-// that polyline. Only at a cusp, where the curve has no tangent, can a piece of about a
+// piece lies within 95 % of the tolerance of the arcs, and the thirds of each arc lie within 95 % of it of
+// the curve. Only at a cusp, where the curve has no tangent, can a piece of about a
 // sixteen-millionth of the curve fail to fit; it becomes a straight segment.
 class BiarcFit
 {

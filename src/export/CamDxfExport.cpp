@@ -15,6 +15,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,6 +24,8 @@ constexpr const char *HolesLayer = "HOLES";
 constexpr std::int32_t LayerColor = 7;
 // Half axes this close to each other (relative to the larger) make a circle.
 constexpr double CircleTolerance = 1E-9;
+// Drawings from this many elements on are walked on two threads.
+constexpr std::int32_t ParallelFrom = 2000;
 
 bool finite(TPointD p)
 {
@@ -36,13 +39,13 @@ struct RunSegment
     TPointD c1, c2, end;
 };
 
-// Walks the chains and writes one figure per connected run of each chain.
+// Walks the chains and makes one figure per connected run of each chain. It keeps its figures
+// to itself, so two builders can walk two halves of a drawing at the same time.
 class CamBuilder
 {
 public:
-    CamBuilder(TsgDXFExport &document, const CamDxfSettings &settings)
-        : m_document(document)
-        , m_settings(settings)
+    explicit CamBuilder(const CamDxfSettings &settings)
+        : m_settings(settings)
         , m_q(settings.params.scaleDivisor())
         , m_fit(settings.toleranceInOutputUnits())
     {
@@ -54,6 +57,7 @@ public:
 
     CamDxfCounts counts;
     DrawingExtents extents;
+    std::vector<std::unique_ptr<TsgExpDXFFigure>> figures;
 
 private:
     TPointD out(TPointD p) const { return { p.x / m_q, (m_settings.pictureHeight - p.y) / m_q }; }
@@ -68,8 +72,12 @@ private:
     void writePolyline(bool closed);
     void writeSpline();
     TdxfExportData data() const { return {}; }
+    void add(std::unique_ptr<TsgExpDXFFigure> figure, const char *layer = "0")
+    {
+        figure->Layer = layer;
+        figures.push_back(std::move(figure));
+    }
 
-    TsgDXFExport &m_document;
     const CamDxfSettings &m_settings;
     double m_q;
     BiarcFit m_fit;
@@ -189,8 +197,7 @@ void CamBuilder::writePolyline(bool closed)
         vertices.pop_back();
     if (vertices.size() < 2)
         return;
-    m_document.AddFigure(
-        std::make_unique<TsgExpDXFBulgePolyline>(data(), std::move(vertices), closed));
+    add(std::make_unique<TsgExpDXFBulgePolyline>(data(), std::move(vertices), closed));
     ++counts.polylines;
     counts.closedPolylines += closed ? 1 : 0;
 }
@@ -214,7 +221,7 @@ void CamBuilder::writeSpline()
             points.push_back({ p.x, p.y });
         at = s.end;
     }
-    m_document.AddFigure(std::make_unique<TsgExpDXFSpline>(data(), std::move(points)));
+    add(std::make_unique<TsgExpDXFSpline>(data(), std::move(points)));
     ++counts.splines;
 }
 
@@ -229,14 +236,12 @@ void CamBuilder::addEllipse(const TDrawElement &e)
         return; // a point: nothing to cut
     extents.addEllipse(centre, hx, hy);
     if (major - minor <= CircleTolerance * major) {
-        m_document.SetCurrentLayer(HolesLayer);
-        m_document.AddFigure(
-            std::make_unique<TsgExpDXFCircle>(data(), centre.x, centre.y, (hx + hy) / 2));
-        m_document.SetCurrentLayer("0");
+        add(std::make_unique<TsgExpDXFCircle>(data(), centre.x, centre.y, (hx + hy) / 2),
+            HolesLayer);
         ++counts.circles;
     } else if (minor > 0) {
         const bool wide = hx >= hy;
-        m_document.AddFigure(std::make_unique<TsgExpDXFEllipse>(
+        add(std::make_unique<TsgExpDXFEllipse>(
             data(), centre.x, centre.y, wide ? hx : 0, wide ? 0 : hy, minor / major));
         ++counts.ellipses;
     } else {
@@ -244,8 +249,7 @@ void CamBuilder::addEllipse(const TDrawElement &e)
         const double dx = hx > 0 ? hx : 0, dy = hy > 0 ? hy : 0;
         std::vector<TBulgeVertex> line { { centre.x - dx, centre.y - dy, 0 },
             { centre.x + dx, centre.y + dy, 0 } };
-        m_document.AddFigure(
-            std::make_unique<TsgExpDXFBulgePolyline>(data(), std::move(line), false));
+        add(std::make_unique<TsgExpDXFBulgePolyline>(data(), std::move(line), false));
         ++counts.polylines;
     }
 }
@@ -270,20 +274,65 @@ CamDxfCounts CamDxfExport::build(
     document.SetCurrentLayer(HolesLayer, LayerColor);
     document.SetCurrentLayer("0");
 
-    CamBuilder builder(document, settings);
+    // Fitting arcs takes most of the time, so a large drawing is walked in two halves at once,
+    // split where a chain begins; the figures are then added in list order as one walk would.
     const auto count = static_cast<std::int32_t>(elements.Count());
-    for (std::int32_t i = 0; i < count; ++i)
-        builder.element(elements, i);
-    builder.endRun();
+    std::int32_t split = count;
+    if (settings.allowThreads && count >= ParallelFrom) {
+        split = count / 2;
+        while (split < count && elements.at(split).ChainPos != 0)
+            ++split;
+    }
+    auto walk = [&](CamBuilder &builder, std::int32_t from, std::int32_t to) {
+        for (std::int32_t i = from; i < to; ++i)
+            builder.element(elements, i);
+        builder.endRun();
+    };
+    CamBuilder first(settings);
+    CamBuilder second(settings);
+    if (split < count) {
+        std::exception_ptr failure;
+        std::thread helper([&] {
+            try {
+                walk(second, split, count);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            walk(first, 0, split);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    } else {
+        walk(first, 0, count);
+    }
+    CamDxfCounts counts;
+    DrawingExtents extents;
+    for (CamBuilder *builder : { &first, &second }) {
+        for (auto &figure : builder->figures)
+            document.Figures.push_back(std::move(figure));
+        extents.add(builder->extents);
+        counts.polylines += builder->counts.polylines;
+        counts.closedPolylines += builder->counts.closedPolylines;
+        counts.circles += builder->counts.circles;
+        counts.ellipses += builder->counts.ellipses;
+        counts.splines += builder->counts.splines;
+        counts.arcs += builder->counts.arcs;
+    }
 
     const bool mm = settings.params.millimetres;
     document.AddHeaderInt("$INSUNITS", 70, mm ? 4 : 1);
     document.AddHeaderInt("$MEASUREMENT", 70, mm ? 1 : 0);
-    const TPointD low = builder.extents.min();
-    const TPointD high = builder.extents.max();
+    const TPointD low = extents.min();
+    const TPointD high = extents.max();
     document.AddHeaderPoint3D("$EXTMIN", low.x, low.y, 0);
     document.AddHeaderPoint3D("$EXTMAX", high.x, high.y, 0);
-    return builder.counts;
+    return counts;
 }
 
 bool CamDxfExport::write(

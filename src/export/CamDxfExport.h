@@ -23,6 +23,8 @@ struct CamDxfSettings
     double toleranceMm = DefaultToleranceMm; // always millimetres, whatever the output unit
     bool splines = false;
     double pictureHeight = 0; // pixels
+    // Whether a large drawing may be walked on two threads; both ways give the same bytes.
+    bool allowThreads = true;
 
     // The tolerance clamped to its range (its minimum when it is not a number), in output units.
     double toleranceInOutputUnits() const;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 void DrawingExtents::add(TPointD p)
 {
@@ -21,22 +20,21 @@ void DrawingExtents::addArc(TPointD a, TPointD b, double bulge)
     add(b);
     if (bulge == 0)
         return;
-    // The centre lies off the chord's middle along its left normal, by (1 - b^2) / (4b) of
-    // the chord; the arc reaches an axis extreme wherever that direction lies in its sweep.
+    // The centre lies off the chord's middle along its left normal, by (1 - b^2) / (4b) of the
+    // chord. A counter-clockwise arc is the part of its circle right of the chord from a to b,
+    // a clockwise one the part left of it; the arc reaches an axis extreme of its circle where
+    // that extreme lies on its side.
     const TPointD chord = b - a;
     const double offset = (1 - bulge * bulge) / (4 * bulge);
     const TPointD centre { (a.x + b.x) / 2 - chord.y * offset, (a.y + b.y) / 2 + chord.x * offset };
-    const double radius = std::hypot(a.x - centre.x, a.y - centre.y);
-    const double start = std::atan2(a.y - centre.y, a.x - centre.x);
-    const double sweep = 4 * std::atan(bulge);
-    constexpr double pi = std::numbers::pi;
-    for (int quarter = 0; quarter < 4; ++quarter) {
-        const double angle = quarter * pi / 2;
-        // How far the extreme lies along the arc's own direction of travel.
-        double along = sweep > 0 ? angle - start : start - angle;
-        along = std::fmod(std::fmod(along, 2 * pi) + 2 * pi, 2 * pi);
-        if (along <= std::fabs(sweep))
-            add({ centre.x + radius * std::cos(angle), centre.y + radius * std::sin(angle) });
+    const double dx = a.x - centre.x, dy = a.y - centre.y;
+    const double radius = std::sqrt(dx * dx + dy * dy);
+    const TPointD extremes[] = { { centre.x + radius, centre.y }, { centre.x - radius, centre.y },
+        { centre.x, centre.y + radius }, { centre.x, centre.y - radius } };
+    for (const TPointD &q : extremes) {
+        const double side = chord.x * (q.y - a.y) - chord.y * (q.x - a.x);
+        if (bulge > 0 ? side <= 0 : side >= 0)
+            add(q);
     }
 }
 
@@ -72,4 +70,12 @@ void DrawingExtents::addEllipse(TPointD centre, double halfWidth, double halfHei
 {
     add({ centre.x - halfWidth, centre.y - halfHeight });
     add({ centre.x + halfWidth, centre.y + halfHeight });
+}
+
+void DrawingExtents::add(const DrawingExtents &other)
+{
+    if (other.m_empty)
+        return;
+    add(other.m_min);
+    add(other.m_max);
 }

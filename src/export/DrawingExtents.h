@@ -14,6 +14,8 @@ public:
     void addArc(TPointD a, TPointD b, double bulge);
     void addCubic(const CubicCurve &curve);
     void addEllipse(TPointD centre, double halfWidth, double halfHeight);
+    // Grows the box by another one.
+    void add(const DrawingExtents &other);
 
     bool empty() const { return m_empty; }
     // The corners; the origin when nothing was added.
