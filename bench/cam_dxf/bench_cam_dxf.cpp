@@ -4,6 +4,7 @@
 // curve, which follows no tolerance at all.
 
 #include "../support/MixedDrawing.h"
+#include "../support/ProcessMemory.h"
 #include "dxf/DXFExport.h"
 #include "export/CamDxfExport.h"
 #include "export/CncDxfExport.h"
@@ -12,24 +13,9 @@
 #include <QIODevice>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace {
-
-// A line of /proc/self/status in megabytes ("VmRSS", "VmHWM"), 0 when it cannot be read.
-double statusMegabytes(const char *key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(status, line)) {
-        if (line.starts_with(prefix))
-            return std::atof(line.c_str() + prefix.size()) / 1024.0;
-    }
-    return 0;
-}
 
 CamDxfSettings settings()
 {
@@ -43,17 +29,13 @@ void BM_CamDxfExport(benchmark::State &state)
     const TElementList &list = benchdrawing::drawing();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.dxf"));
-    // The peak is measured from here: memory the process gave back before is returned to the
-    // system, and the kernel's high-water mark is set back to what is resident now.
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const double before = statusMegabytes("VmRSS");
+    const double before = benchmemory::resetPeak();
     CamDxfCounts counts;
     for (auto _ : state) {
         if (!savedxfCam(list, settings(), path, &counts).ok)
             state.SkipWithError("export failed");
     }
-    const double peak = statusMegabytes("VmHWM");
+    const double peak = benchmemory::statusMegabytes("VmHWM");
     const double fileMegabytes = static_cast<double>(QFileInfo(path).size()) / 1E6;
     state.counters["file_MB"] = fileMegabytes;
     state.counters["peak_rss_MB"] = peak;

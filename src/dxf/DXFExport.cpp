@@ -302,6 +302,22 @@ void TsgDXFExport::WriteLwPolylineHeader(const TdxfExportData &data, std::int32_
         WriteReal(43, data.ConstWidth);
 }
 
+void TsgDXFExport::WriteSplineHeader(const TdxfExportData &data, std::int64_t knots,
+    std::int64_t controlPoints, long double tolerance)
+{
+    WriteEntityHeader("SPLINE", "AcDbSpline");
+    WriteColor(data);
+    WriteLineWeight(data);
+    WritePoint3D(210, TFPoint { 0, 0, 1 });
+    WriteInt(70, 8);
+    WriteInt(71, 3);
+    WriteInt(72, knots);
+    WriteInt(73, controlPoints);
+    WriteInt(74, 0);
+    WriteReal(42, tolerance);
+    WriteReal(43, tolerance);
+}
+
 void TsgDXFExport::writeGroups(std::span<const FixedGroup> groups)
 {
     for (const FixedGroup &group : groups)

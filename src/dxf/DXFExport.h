@@ -80,6 +80,10 @@ public:
     void WriteColor(const TdxfExportData &data);
     void WriteLineWeight(const TdxfExportData &data);
     void WriteLwPolylineHeader(const TdxfExportData &data, std::int32_t vertexCount);
+    // The head of a planar cubic SPLINE up to its knots: entity header, colour, lineweight,
+    // extrusion, flags, degree, the counts, and the knot and control point tolerance.
+    void WriteSplineHeader(const TdxfExportData &data, std::int64_t knots,
+        std::int64_t controlPoints, long double tolerance);
 
     // The release 2000 lineweight for a pen width: -1 when no group 370 is written.
     static std::int32_t lineWeightFor(float penWidth);

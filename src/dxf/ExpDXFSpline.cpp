@@ -10,17 +10,8 @@ void TsgExpDXFSpline::WriteTo(TsgDXFExport &document) const
     if (segments == 0)
         return;
     const std::size_t controlPoints = 3 * segments + 1;
-    document.WriteEntityHeader("SPLINE", "AcDbSpline");
-    document.WriteColor(Data);
-    document.WriteLineWeight(Data);
-    document.WritePoint3D(210, TFPoint { 0, 0, 1 });
-    document.WriteInt(70, 8);
-    document.WriteInt(71, 3);
-    document.WriteInt(72, static_cast<std::int64_t>(controlPoints + 4));
-    document.WriteInt(73, static_cast<std::int64_t>(controlPoints));
-    document.WriteInt(74, 0);
-    document.WriteReal(42, 1E-10);
-    document.WriteReal(43, 1E-10);
+    document.WriteSplineHeader(Data, static_cast<std::int64_t>(controlPoints + 4),
+        static_cast<std::int64_t>(controlPoints), 1E-10L);
     // Whole numbers as knots print exactly, whatever the number of segments.
     for (std::size_t j = 0; j <= segments; ++j) {
         const int repeat = j == 0 || j == segments ? 4 : 3;

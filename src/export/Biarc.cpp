@@ -5,8 +5,9 @@
 
 namespace {
 
-// Pieces are never halved below this share of the curve.
-constexpr double MinSpan = 1.0 / (1 << 24);
+// Pieces are never halved below this share of the curve, which also bounds the work on a curve
+// that fits nowhere (coordinates so large that the tolerance drowns in rounding).
+constexpr double MinSpan = 1.0 / (1 << 16);
 // Curve points measured per piece, and points of each arc measured against them.
 constexpr int Samples = 16;
 constexpr int ArcSamples = 3;

@@ -33,8 +33,8 @@ struct ArcSegment
 // rest of the curve in pieces up to twice as long as the last one that fitted. A biarc fits when
 // it stays within the tolerance of its piece both ways, measured: every one of 15 points of the
 // piece lies within 95 % of the tolerance of the arcs, and the thirds of each arc lie within 95 % of it of
-// the curve. Only at a cusp, where the curve has no tangent, can a piece of about a
-// sixteen-millionth of the curve fail to fit; it becomes a straight segment.
+// the curve. Only at a cusp, where the curve has no tangent, can a piece of a 65,536th
+// of the curve fail to fit; it becomes a straight segment.
 class BiarcFit
 {
 public:

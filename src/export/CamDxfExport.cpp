@@ -111,9 +111,10 @@ void CamBuilder::element(const TElementList &elements, std::int32_t index)
     const TDrawElement &e = elements.at(index);
     if (e.ChainPos == 0)
         endRun();
-    const bool usable = finite(e.Start) && finite(e.End)
-        && (e.Kind != KindQuadBezier || finite(e.Ctrl1))
-        && (e.Kind != KindCubicBezier || (finite(e.Ctrl1) && finite(e.Ctrl2)));
+    // Checked in output units, where a huge coordinate may overflow.
+    const bool usable = finite(out(e.Start)) && finite(out(e.End))
+        && (e.Kind != KindQuadBezier || finite(out(e.Ctrl1)))
+        && (e.Kind != KindCubicBezier || (finite(out(e.Ctrl1)) && finite(out(e.Ctrl2))));
     if (!usable) {
         // Damaged coordinates never reach the file; the run breaks where they were.
         endRun();
@@ -144,7 +145,7 @@ void CamBuilder::element(const TElementList &elements, std::int32_t index)
     if (!e.ClosesChain)
         return;
     const std::int32_t first = chainStartIndex(elements, index);
-    if (first < 0 || !finite(elements.at(first).Start))
+    if (first < 0 || !finite(out(elements.at(first).Start)))
         return;
     // The closing line runs from this element's End to the chain's first Start. The run is
     // closed when it began there; after a break in the chain the line is only one more segment.
@@ -227,13 +228,13 @@ void CamBuilder::writeSpline()
 
 void CamBuilder::addEllipse(const TDrawElement &e)
 {
-    const TPointD centre = out({ (e.Start.x + e.End.x) / 2, (e.Start.y + e.End.y) / 2 });
-    const double hx = std::fabs(e.End.x - e.Start.x) / 2 / m_q;
-    const double hy = std::fabs(e.End.y - e.Start.y) / 2 / m_q;
+    const TPointD centre = out({ e.Start.x / 2 + e.End.x / 2, e.Start.y / 2 + e.End.y / 2 });
+    const double hx = std::fabs(e.End.x / 2 - e.Start.x / 2) / m_q;
+    const double hy = std::fabs(e.End.y / 2 - e.Start.y / 2) / m_q;
     const double major = std::max(hx, hy);
     const double minor = std::min(hx, hy);
-    if (!(major > 0))
-        return; // a point: nothing to cut
+    if (!(major > 0) || !std::isfinite(major) || !finite(centre))
+        return; // a point has nothing to cut, and an overflowing size has no DXF spelling
     extents.addEllipse(centre, hx, hy);
     if (major - minor <= CircleTolerance * major) {
         add(std::make_unique<TsgExpDXFCircle>(data(), centre.x, centre.y, (hx + hy) / 2),

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -100,6 +101,19 @@ TEST(CamDxf, ATriangleAndAHoleAreWrittenAsWorkedOut)
     const std::string inch = fileText(d.list, settings(100, false, false));
     EXPECT_EQ(between(inch, "$INSUNITS\r\n 70\r\n", "\r\n"), "1");
     EXPECT_EQ(between(inch, "$MEASUREMENT\r\n 70\r\n", "\r\n"), "0");
+
+    // Damaged coordinates (not a number, beyond what a DXF number can say) are left out, and
+    // leave the rest of the chain as it was.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    Drawing damaged { element(KindLine, 0, { 10, 10 }, { nan, 10 }),
+        element(KindCubicBezier, 0, { 0, 0 }, { 1E308, 0 }, { -1E308, 1E308 }, { 1E308, 1E308 }),
+        element(KindEllipse, 0, { -1E308, 0 }, { 1E308, 10 }),
+        element(KindLine, 0, { 1, 1 }, { 2, 2 }) };
+    const std::string written = fileText(damaged.list, settings(100));
+    EXPECT_EQ(written.find("nan"), std::string::npos);
+    EXPECT_EQ(written.find("inf"), std::string::npos);
+    EXPECT_NE(written.find(lines({ " 10", "1", " 20", "99", " 10", "2", " 20", "98" })),
+        std::string::npos);
 
     // A file that cannot be written is reported with its name and leaves nothing behind.
     QTemporaryDir dir;
