@@ -162,6 +162,17 @@ def build(times, counters):
                          "%.2f x" % (own_cpu / peer_cpu), "no target", "-"))
     tab.info(19, "  outline trace of the same sheet as 24-bit colour", "BM_TraceOutlineA4Rgb")
     tab.time(19, "outline trace of a 1000 x 1000 region", "BM_TraceOutlineRegion1000", 50)
+    # Issue 22: the DXF for CAD and CAM programs of the CNC benchmark's 100,000 elements.
+    tab.time(22, "CAD/CAM export to a file, 100,000 elements", "BM_CamDxfExport", 500)
+    c = counters.get("BM_CamDxfExport", {})
+    peak, limit = c.get("peak_rss_MB"), c.get("rss_limit_MB")
+    tab.add(22, "CAD/CAM export peak memory (MB)", peak, "MB",
+            "<= %.0f MB (2 x file + 50)" % limit if limit else "<= 2 x file + 50 MB",
+            lambda v: limit is not None and v <= limit)
+    cnc_arcs = counters.get("BM_CncArcsWithTwentyPieces", {}).get("arcs")
+    tab.used.add("BM_CncArcsWithTwentyPieces")
+    tab.ratio(22, "CAD/CAM arcs (tolerance 0.01 mm) / CNC arcs with n = 20",
+              ratio(c.get("arcs"), cnc_arcs), "< 1", lambda v: v < 1)
 
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):

@@ -8,7 +8,8 @@ build_pkgs=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev qt6-image-
     libfreeimage-dev libshp-dev libsane-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
     libpotrace-dev libopencv-dev libopencv-contrib-dev potrace)
 test_pkgs=(xvfb xdotool imagemagick netpbm libopenjp2-tools sane-utils python3-ezdxf python3-dbfread
-    locales desktop-file-utils appstream librsvg2-bin poppler-utils qt6-translations-l10n)
+    locales desktop-file-utils appstream librsvg2-bin poppler-utils qt6-translations-l10n
+    librecad libreoffice-draw)
 fuzz_pkgs=(clang libclang-rt-14-dev)
 # cpack's DEB generator finds the programs with file(1) and their library packages with
 # dpkg-shlibdeps.

@@ -1,6 +1,7 @@
 // The spline DXF export of a large mixed drawing, written to a real file as the editor does.
 // Reports the file size and the peak resident memory of the process next to the time.
 
+#include "../support/ProcessMemory.h"
 #include "export/SplineDxfExport.h"
 
 #include <QFileInfo>
@@ -93,36 +94,19 @@ void BM_SplineDxfToMemory(benchmark::State &state)
     }
 }
 
-// A line of /proc/self/status in megabytes ("VmRSS", "VmHWM"), 0 when it cannot be read.
-double statusMegabytes(const char *key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(status, line)) {
-        if (line.starts_with(prefix))
-            return std::atof(line.c_str() + prefix.size()) / 1024.0;
-    }
-    return 0;
-}
-
 void BM_SplineDxfExport(benchmark::State &state)
 {
     const TElementList &list = mixedDrawing();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.dxf"));
     DxfExportParams params;
-    // The peak is measured from here: memory the process gave back before is returned to the
-    // system, and the kernel's high-water mark is set back to what is resident now.
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const double before = statusMegabytes("VmRSS");
+    const double before = benchmemory::resetPeak();
     for (auto _ : state) {
         const SplineDxfResult result = SplineDxfExport::savedxf(list, params, path);
         if (!result.ok)
             state.SkipWithError("export failed");
     }
-    const double peak = statusMegabytes("VmHWM");
+    const double peak = benchmemory::statusMegabytes("VmHWM");
     const double fileMegabytes = static_cast<double>(QFileInfo(path).size()) / 1E6;
     state.counters["file_MB"] = fileMegabytes;
     // The whole process at its peak (the drawing and the libraries included), and what the

@@ -96,10 +96,12 @@ public:
     void openprojekt(const QString &fileName);
     void savedxf(const QString &fileName);
     void savedxfArc(const QString &fileName);
+    void savedxfCam(const QString &fileName, double toleranceMm, bool splines);
     void Projektffnen1Click();
     void Projektspeichern1Click();
     void LinienalsDXFexportieren2Click();
     void LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click();
+    void DXFfrCADCAMexportieren1Click();
     void DXFExportEinstellungen1Click();
     // The metafile, SVG and picture exports (TMainFormExport.cpp). The metafile is recorded at
     // the current zoom against the primary screen; the pictures are painted at 100 %.

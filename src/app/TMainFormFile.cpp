@@ -6,8 +6,10 @@
 #include "app/ProgressEvent.h"
 #include "app/TMainForm.h"
 #include "document/ProjectFile.h"
+#include "export/CamDxfExport.h"
 #include "export/CncDxfExport.h"
 #include "export/SplineDxfExport.h"
+#include "export/ui/TCamDxfExportForm.h"
 #include "export/ui/TDXFExportForm.h"
 #include "i18n/MessageTable.h"
 #include "i18n/Translator.h"
@@ -47,13 +49,21 @@ void TMainForm::connectFileMenu()
     connectItem("Scannen1", &TMainForm::Scannen1Click);
     connectItem("Scannerwhlen1", &TMainForm::Scannerwhlen1Click);
 
-    // The DXF settings would otherwise be out of reach: they follow the two DXF exports.
+    // The DXF for CAD and CAM programs follows the two DXF exports, and the DXF settings, which
+    // would otherwise be out of reach, follow all three.
     QMenu *datei = menuBar()->findChild<QMenu *>(QStringLiteral("Datei1"));
-    const QList<QAction *> items = datei->actions();
-    const qsizetype at = items.indexOf(cnc);
+    auto insertAfter = [datei](QAction *before, QAction *a) {
+        const QList<QAction *> items = datei->actions();
+        const qsizetype at = items.indexOf(before);
+        datei->insertAction(at + 1 < items.size() ? items.at(at + 1) : nullptr, a);
+    };
+    QAction *cam =
+        action("DXFfrCADCAMexportieren1", QStringLiteral("DXF für CAD/CAM exportieren..."));
+    insertAfter(cnc, cam);
+    connect(cam, &QAction::triggered, this, &TMainForm::DXFfrCADCAMexportieren1Click);
     QAction *settings =
         action("DXFExportEinstellungen1", QStringLiteral("DXF Export Einstellungen..."));
-    datei->insertAction(at + 1 < items.size() ? items.at(at + 1) : nullptr, settings);
+    insertAfter(cam, settings);
     connect(settings, &QAction::triggered, this, &TMainForm::DXFExportEinstellungen1Click);
 }
 
@@ -189,6 +199,18 @@ void TMainForm::savedxfArc(const QString &fileName)
         m_prompts.showMessage(this, result.message());
 }
 
+void TMainForm::savedxfCam(const QString &fileName, double toleranceMm, bool splines)
+{
+    CamDxfSettings settings;
+    settings.params = dxfParams();
+    settings.toleranceMm = toleranceMm;
+    settings.splines = splines;
+    settings.pictureHeight = m_picture.height();
+    const ExportResult result = ::savedxfCam(*m_elements, settings, fileName);
+    if (!result.ok)
+        m_prompts.showMessage(this, result.message());
+}
+
 void TMainForm::LinienalsDXFexportieren2Click()
 {
     auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("SaveDialog5"));
@@ -207,6 +229,20 @@ void TMainForm::LinienDXFfrCNCexportierenKreisbgenkeineSplines1Click()
         return;
     dialog->setFileName(name);
     savedxfArc(name);
+}
+
+void TMainForm::DXFfrCADCAMexportieren1Click()
+{
+    TCamDxfExportForm options(this);
+    m_prompts.runModal(&options);
+    if (options.result() != QDialog::Accepted)
+        return;
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("SaveDialog5"));
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (name.isEmpty())
+        return;
+    dialog->setFileName(name);
+    savedxfCam(name, options.toleranceMm(), options.splines());
 }
 
 void TMainForm::DXFExportEinstellungen1Click()

@@ -1,6 +1,7 @@
 #include "cli/ExportCommand.h"
 
 #include "document/ProjectFile.h"
+#include "export/CamDxfExport.h"
 #include "export/CncDxfExport.h"
 #include "export/DxfExportParams.h"
 #include "export/EmfExport.h"
@@ -20,6 +21,8 @@ const char *const kUsage =
     "first and writes what was traced. OUTPUT is one of:\n"
     "  --dxf OUT.dxf      DXF with splines\n"
     "  --cnc-dxf OUT.dxf  DXF for CNC machines, every curve cut into circular arcs\n"
+    "  --cam-dxf OUT.dxf  DXF for CAD and CAM programs: one closed polyline per closed chain,\n"
+    "                     curves as smooth arcs, circles as circles, the unit in the header\n"
     "  --emf OUT.emf      Enhanced Metafile of the lines at the zoom given by --zoom\n"
     "  --svg OUT.svg      SVG of the lines, sized in millimetres by --dpi\n"
     "  --png OUT.png      the lines painted at 100 % at the picture's size; a .jpg, .tif or\n"
@@ -37,12 +40,15 @@ const char *const kUsage =
     "                  the picture's own with --trace when it has one, otherwise 72)\n"
     "  --unit mm|inch  unit of the DXF coordinates (default mm)\n"
     "  --pieces N      pieces per curve for --cnc-dxf, 1 to 20 (default 4)\n"
+    "  --tolerance MM  how far the arcs of --cam-dxf may leave the curves, in millimetres,\n"
+    "                  0.0001 to 10 (default 0.01)\n"
+    "  --splines       keep the curves of --cam-dxf as splines instead of arcs\n"
     "  --zoom Z        zoom of --emf in percent, 10 to 30000 (default 100)\n"
     "  --with-picture  paint --png and --bmp over the project's picture instead of white\n"
     "  --help          show this text\n"
     "  --version       show the version\n";
 
-enum class Format { Dxf, CncDxf, Emf, Svg, Png, Bmp };
+enum class Format { Dxf, CncDxf, CamDxf, Emf, Svg, Png, Bmp };
 
 struct Options
 {
@@ -56,6 +62,8 @@ struct Options
     bool trace = false;
     TraceSettings traceSettings;
     QString projectOut;
+    double toleranceMm = CamDxfSettings::DefaultToleranceMm;
+    bool splines = false;
 };
 
 struct OutputOption
@@ -66,6 +74,7 @@ struct OutputOption
 constexpr OutputOption kOutputs[] = {
     { "--dxf", Format::Dxf },
     { "--cnc-dxf", Format::CncDxf },
+    { "--cam-dxf", Format::CamDxf },
     { "--emf", Format::Emf },
     { "--svg", Format::Svg },
     { "--png", Format::Png },
@@ -114,6 +123,18 @@ QString parse(const QStringList &args, Options &o)
             o.zoom = zoom;
         } else if (a == QLatin1String("--with-picture")) {
             o.withPicture = true;
+        } else if (a == QLatin1String("--splines")) {
+            o.splines = true;
+        } else if (a == QLatin1String("--tolerance")) {
+            bool ok = false;
+            if (!value(v))
+                return QStringLiteral("--tolerance needs a number");
+            const double mm = v.toDouble(&ok);
+            if (!ok || !std::isfinite(mm) || mm < CamDxfSettings::MinToleranceMm
+                || mm > CamDxfSettings::MaxToleranceMm)
+                return QStringLiteral("--tolerance must be a number from 0.0001 to 10, not \"%1\"")
+                    .arg(v);
+            o.toleranceMm = mm;
         } else if (a == QLatin1String("--dpi")) {
             bool ok = false;
             if (!value(v))
@@ -191,6 +212,14 @@ ExportResult write(const Options &o, TElementList &list, const ProjectContents &
     }
     case Format::CncDxf:
         return savedxfArc(list, o.params, o.output);
+    case Format::CamDxf: {
+        CamDxfSettings s;
+        s.params = o.params;
+        s.toleranceMm = o.toleranceMm;
+        s.splines = o.splines;
+        s.pictureHeight = project.picture.height();
+        return savedxfCam(list, s, o.output);
+    }
     case Format::Emf: {
         // There is no screen here: the standard reference device stands in for it.
         EmfExportSettings s;

@@ -71,6 +71,42 @@ void TsgDXFExport::AddPolyBezier(const TdxfExportData &data, int index)
     Figures.push_back(std::move(figure));
 }
 
+void TsgDXFExport::AddFigure(std::unique_ptr<TsgExpDXFFigure> figure)
+{
+    figure->Layer = CurrentLayerName;
+    Figures.push_back(std::move(figure));
+}
+
+void TsgDXFExport::SetCurrentLayer(std::string_view name, std::int32_t color)
+{
+    const auto found = std::find_if(
+        Layers.begin(), Layers.end(), [&](const auto &layer) { return layer->Name == name; });
+    if (found != Layers.end()) {
+        CurrentLayer = found->get();
+    } else {
+        Layers.push_back(std::make_unique<TsgExpDXFLayer>(std::string(name)));
+        CurrentLayer = Layers.back().get();
+        CurrentLayer->Color = color;
+    }
+    CurrentLayerName = CurrentLayer->Name;
+}
+
+void TsgDXFExport::AddHeaderInt(std::string_view name, int code, std::int64_t value)
+{
+    OutputSwitch to(Output, &HeaderVariables);
+    WriteString(9, name);
+    WriteInt(code, value);
+}
+
+void TsgDXFExport::AddHeaderPoint3D(std::string_view name, double x, double y, double z)
+{
+    OutputSwitch to(Output, &HeaderVariables);
+    WriteString(9, name);
+    WriteReal(10, x);
+    WriteReal(20, y);
+    WriteReal(30, z);
+}
+
 namespace {
 
 // The code line: the group code right-aligned in three characters.
@@ -167,6 +203,20 @@ void TsgDXFExport::WritePoint(int code, const TFPoint &point)
     }
 }
 
+void TsgDXFExport::WritePointD(int code, double x, double y)
+{
+    WriteReal(code, x);
+    WriteReal(code + 10, y);
+    if (Output == &Entities) {
+        const auto fx = static_cast<float>(x);
+        const auto fy = static_cast<float>(y);
+        LimMin.x = std::min(LimMin.x, fx);
+        LimMin.y = std::min(LimMin.y, fy);
+        LimMax.x = std::max(LimMax.x, fx);
+        LimMax.y = std::max(LimMax.y, fy);
+    }
+}
+
 void TsgDXFExport::WritePoint3D(int code, const TFPoint &point)
 {
     WritePoint(code, point);
@@ -252,6 +302,22 @@ void TsgDXFExport::WriteLwPolylineHeader(const TdxfExportData &data, std::int32_
         WriteReal(43, data.ConstWidth);
 }
 
+void TsgDXFExport::WriteSplineHeader(const TdxfExportData &data, std::int64_t knots,
+    std::int64_t controlPoints, long double tolerance)
+{
+    WriteEntityHeader("SPLINE", "AcDbSpline");
+    WriteColor(data);
+    WriteLineWeight(data);
+    WritePoint3D(210, TFPoint { 0, 0, 1 });
+    WriteInt(70, 8);
+    WriteInt(71, 3);
+    WriteInt(72, knots);
+    WriteInt(73, controlPoints);
+    WriteInt(74, 0);
+    WriteReal(42, tolerance);
+    WriteReal(43, tolerance);
+}
+
 void TsgDXFExport::writeGroups(std::span<const FixedGroup> groups)
 {
     for (const FixedGroup &group : groups)
@@ -307,6 +373,12 @@ bool TsgDXFExport::SaveToStream(std::ostream &stream)
         WritePoint(10, TFPoint { LimMin.x, LimMin.y, 0 });
         WriteString(9, "$LIMMAX");
         WritePoint(10, TFPoint { LimMax.x, LimMax.y, 0 });
+    }
+    head.writeTo(stream);
+    HeaderVariables.writeTo(stream);
+    head.clear();
+    {
+        OutputSwitch to(Output, &head);
         writeGroups(FixedBlocks::B);
     }
     head.writeTo(stream);

@@ -45,6 +45,16 @@ public:
     // Adds a poly-Bezier figure made from point list `index` of `data` on the current layer.
     // The caller keeps `data` and its point lists; the figure copies what it needs.
     void AddPolyBezier(const TdxfExportData &data, int index);
+    // Adds a figure of any kind on the current layer.
+    void AddFigure(std::unique_ptr<TsgExpDXFFigure> figure);
+    // Appends a layer record to the LAYER table, or finds the layer of that name, and makes it
+    // the current layer for the figures added next.
+    void SetCurrentLayer(std::string_view name, std::int32_t color = 7);
+
+    // Further header variables, written after the drawing limits in the order they are added.
+    // A document without them writes the header it always wrote.
+    void AddHeaderInt(std::string_view name, int code, std::int64_t value);
+    void AddHeaderPoint3D(std::string_view name, double x, double y, double z);
 
     // Writes the whole file. Returns false when the stream reports a write error; the
     // stream's state tells the caller more. The document never opens files itself.
@@ -62,11 +72,18 @@ public:
     void WritePoint(int code, const TFPoint &point);
     // WritePoint, then group code + 20 with z.
     void WritePoint3D(int code, const TFPoint &point);
+    // Groups code and code + 10 of a point held in double precision; extends the limits like
+    // WritePoint.
+    void WritePointD(int code, double x, double y);
     void WriteHandle();
     void WriteEntityHeader(std::string_view entityName, std::string_view subclassName);
     void WriteColor(const TdxfExportData &data);
     void WriteLineWeight(const TdxfExportData &data);
     void WriteLwPolylineHeader(const TdxfExportData &data, std::int32_t vertexCount);
+    // The head of a planar cubic SPLINE up to its knots: entity header, colour, lineweight,
+    // extrusion, flags, degree, the counts, and the knot and control point tolerance.
+    void WriteSplineHeader(const TdxfExportData &data, std::int64_t knots,
+        std::int64_t controlPoints, long double tolerance);
 
     // The release 2000 lineweight for a pen width: -1 when no group 370 is written.
     static std::int32_t lineWeightFor(float penWidth);
@@ -81,6 +98,7 @@ public:
     TextList *Output = nullptr;
     TextList Entities;
     TextList LineTypes;
+    TextList HeaderVariables;
     std::int32_t HandleCounter = FirstHandle;
     TFPoint2D LimMin;
     TFPoint2D LimMax;

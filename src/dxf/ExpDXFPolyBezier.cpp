@@ -12,17 +12,8 @@ void TsgExpDXFPolyBezier::WriteTo(TsgDXFExport &document) const
     const std::size_t segments = n / 3;
     const std::size_t controlPoints = segments + n - 1;
 
-    document.WriteEntityHeader("SPLINE", "AcDbSpline");
-    document.WriteColor(Data);
-    document.WriteLineWeight(Data);
-    document.WritePoint3D(210, TFPoint { 0, 0, 1 });
-    document.WriteInt(70, 8);
-    document.WriteInt(71, 3);
-    document.WriteInt(72, static_cast<std::int64_t>(controlPoints + 4));
-    document.WriteInt(73, static_cast<std::int64_t>(controlPoints));
-    document.WriteInt(74, 0);
-    document.WriteReal(42, 1E-7L);
-    document.WriteReal(43, 1E-7L);
+    document.WriteSplineHeader(Data, static_cast<std::int64_t>(controlPoints + 4),
+        static_cast<std::int64_t>(controlPoints), 1E-7L);
 
     // Every segment boundary is a knot of multiplicity four. The step and its multiples are
     // summed in 32-bit floats, so a boundary lies at the float sum, not at an exact fraction.

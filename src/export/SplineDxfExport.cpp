@@ -1,14 +1,13 @@
 #include "export/SplineDxfExport.h"
 
 #include "dxf/DXFExport.h"
+#include "export/DxfDocumentFile.h"
 #include "export/TargetCheck.h"
 
-#include <QSaveFile>
 #include <array>
 #include <cmath>
 #include <exception>
 #include <numbers>
-#include <streambuf>
 
 namespace {
 
@@ -135,67 +134,6 @@ void addEllipse(FigureSink &sink, const TDrawElement &e)
     }
 }
 
-// Hands the bytes of a std::ostream to a Qt device in large blocks and remembers whether
-// the device took them all.
-class DeviceStreamBuf : public std::streambuf
-{
-public:
-    explicit DeviceStreamBuf(QIODevice &device)
-        : m_device(device)
-        , m_buffer(1 << 16)
-    {
-        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
-    }
-
-    bool ok() const { return m_ok; }
-
-protected:
-    int_type overflow(int_type ch) override
-    {
-        if (!flushBuffer())
-            return traits_type::eof();
-        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(ch);
-            pbump(1);
-        }
-        return traits_type::not_eof(ch);
-    }
-
-    std::streamsize xsputn(const char *data, std::streamsize count) override
-    {
-        if (count > epptr() - pptr()) {
-            if (!flushBuffer())
-                return 0;
-            if (count >= static_cast<std::streamsize>(m_buffer.size()))
-                return writeThrough(data, count) ? count : 0;
-        }
-        std::copy(data, data + count, pptr());
-        pbump(static_cast<int>(count));
-        return count;
-    }
-
-    int sync() override { return flushBuffer() ? 0 : -1; }
-
-private:
-    bool writeThrough(const char *data, std::streamsize count)
-    {
-        if (m_ok && m_device.write(data, count) != count)
-            m_ok = false;
-        return m_ok;
-    }
-
-    bool flushBuffer()
-    {
-        const std::streamsize pending = pptr() - pbase();
-        setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
-        return pending == 0 ? m_ok : writeThrough(m_buffer.data(), pending);
-    }
-
-    QIODevice &m_device;
-    std::vector<char> m_buffer;
-    bool m_ok = true;
-};
-
 SplineDxfResult failure(const QString &fileName, const QString &detail)
 {
     SplineDxfResult result;
@@ -265,22 +203,9 @@ SplineDxfResult SplineDxfExport::savedxf(
     try {
         TsgDXFExport document;
         build(document, elements, params.scaleDivisorExtended());
-
-        QSaveFile file(fileName);
-        // The stream buffer already hands over large blocks; a second buffer in the device
-        // would only copy them again.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return failure(fileName, file.errorString());
-        DeviceStreamBuf buffer(file);
-        std::ostream stream(&buffer);
-        const bool written = document.SaveToStream(stream) && buffer.ok();
-        if (!written) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
+        const QString reason = saveDocumentAtomically(document, fileName);
+        if (!reason.isEmpty())
             return failure(fileName, reason);
-        }
-        if (!file.commit())
-            return failure(fileName, file.errorString());
         return {};
     } catch (const std::exception &error) {
         // Running out of memory on a huge drawing is a failed export like any other; the

@@ -79,6 +79,7 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "LinienalsDXFexportieren2", "Linien als DXF exportieren...", true, false },
         { "LinienDXFfrCNCexportierenKreisbgenkeineSplines1",
             "Linien als DXF für CNC exportieren (Kreisbögen, keine Splines)...", true, false },
+        { "DXFfrCADCAMexportieren1", "DXF für CAD/CAM exportieren...", true, false },
         { "DXFExportEinstellungen1", "DXF Export Einstellungen...", true, false },
         { "N2", "-", true, false },
         { "Druckereinrichten1", "Drucker einrichten...", true, false },
@@ -141,10 +142,12 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
     EXPECT_EQ(datei.last(), QStringLiteral("Beenen1"));
     // The items of the table, the DXF settings, the two-point scale and the two lists of
     // recent files.
-    EXPECT_EQ(datei.size(), 25);
-    // The DXF settings follow the two DXF exports.
-    EXPECT_EQ(datei.indexOf(QStringLiteral("DXFExportEinstellungen1")),
+    EXPECT_EQ(datei.size(), 26);
+    // The CAD/CAM export follows the two DXF exports, and the DXF settings follow all three.
+    EXPECT_EQ(datei.indexOf(QStringLiteral("DXFfrCADCAMexportieren1")),
         datei.indexOf(QStringLiteral("LinienDXFfrCNCexportierenKreisbgenkeineSplines1")) + 1);
+    EXPECT_EQ(datei.indexOf(QStringLiteral("DXFExportEinstellungen1")),
+        datei.indexOf(QStringLiteral("DXFfrCADCAMexportieren1")) + 1);
     for (int i = 1; i < datei.size(); ++i)
         EXPECT_NE(datei[i - 1], datei[i]);
 

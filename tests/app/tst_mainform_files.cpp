@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -269,8 +270,16 @@ TEST_F(FilesTest, DxfExportsWriteFilesAndReportTheOnesTheyCannot)
     form->findChild<QAction *>(QStringLiteral("LinienDXFfrCNCexportierenKreisbgenkeineSplines1"))
         ->trigger();
     EXPECT_TRUE(readFile(prompts.fileAnswer).contains("VERTEX"));
-    EXPECT_EQ(prompts.fileDialogs,
-        QStringList({ QStringLiteral("SaveDialog5"), QStringLiteral("SaveDialog5") }));
+    // The CAD/CAM export asks its options first; cancelled, it asks nothing more.
+    QAction *cam = form->findChild<QAction *>(QStringLiteral("DXFfrCADCAMexportieren1"));
+    prompts.fileAnswer = path("cam.dxf");
+    form->prompts().runModal = [](QDialog *d) { d->reject(); };
+    cam->trigger();
+    EXPECT_FALSE(QFile::exists(prompts.fileAnswer));
+    form->prompts().runModal = [](QDialog *d) { d->accept(); };
+    cam->trigger();
+    EXPECT_TRUE(readFile(prompts.fileAnswer).contains("$INSUNITS"));
+    EXPECT_EQ(prompts.fileDialogs, QStringList(3, QStringLiteral("SaveDialog5")));
     ASSERT_TRUE(prompts.messages.isEmpty());
 
     const QString unwritable = path("no-such-folder/cnc.dxf");

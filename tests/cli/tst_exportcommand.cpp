@@ -1,5 +1,6 @@
 #include "cli/ExportCommand.h"
 #include "document/ProjectFile.h"
+#include "export/CamDxfExport.h"
 #include "export/CncDxfExport.h"
 #include "export/EmfExport.h"
 #include "export/PictureExport.h"
@@ -87,6 +88,22 @@ TEST_F(ExportCommandTest, WritesTheSameBytesAsTheEditorsExports)
         0)
         << err.toStdString();
     EXPECT_EQ(readFile(path("c.dxf")), cncDxfBytes(m_list, params));
+
+    // The CAD/CAM file takes its origin from the project picture's height.
+    ASSERT_EQ(
+        run({ m_project, QStringLiteral("--cam-dxf"), path("m.dxf"), QStringLiteral("--dpi"),
+            QStringLiteral("64"), QStringLiteral("--unit"), QStringLiteral("inch"),
+            QStringLiteral("--tolerance"), QStringLiteral("0.05"), QStringLiteral("--splines") }),
+        0)
+        << err.toStdString();
+    CamDxfSettings cam;
+    cam.params = params;
+    cam.toleranceMm = 0.05;
+    cam.splines = true;
+    cam.pictureHeight = 120;
+    std::ostringstream camText;
+    ASSERT_TRUE(CamDxfExport::write(camText, m_list, cam));
+    EXPECT_EQ(readFile(path("m.dxf")).toStdString(), camText.str());
     EXPECT_TRUE(err.isEmpty());
 }
 
@@ -145,6 +162,8 @@ TEST_F(ExportCommandTest, BadOptionsExitWithOneLineAndWriteNothing)
         { m_project, QStringLiteral("--threshold"), QStringLiteral("100"), QStringLiteral("--dxf"),
             path("x.dxf") },
         { m_project, QStringLiteral("--project"), path("x.dxf") },
+        { m_project, QStringLiteral("--cam-dxf"), path("x.dxf"), QStringLiteral("--tolerance"),
+            QStringLiteral("0") },
     };
     for (const QStringList &args : bad) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());

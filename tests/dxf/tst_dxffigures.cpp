@@ -1,6 +1,11 @@
 #include "dxf/DXFExport.h"
+#include "dxf/ExpDXFBulgePolyline.h"
+#include "dxf/ExpDXFCircle.h"
+#include "dxf/ExpDXFEllipse.h"
+#include "dxf/ExpDXFSpline.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,4 +105,52 @@ TEST(DxfFigures, MissingPointListGivesAnEmptyPolyline)
     EXPECT_EQ(valuesOf(none, " 90"), Values { "0" });
     const auto pastEnd = entityLines(4, 5);
     EXPECT_EQ(valuesOf(pastEnd, " 90"), Values { "0" });
+}
+
+TEST(DxfFigures, DoublePrecisionFiguresWriteTheirGroupsAfterTheHeader)
+{
+    // Values chosen to show the full double (a float would print 0.100000001490116).
+    struct Case
+    {
+        const char *name;
+        std::unique_ptr<TsgExpDXFFigure> figure;
+        Values groups; // every line after the subclass marker
+    };
+    std::vector<Case> cases;
+    cases.push_back({ "closed polyline, bulge only where there is an arc",
+        std::make_unique<TsgExpDXFBulgePolyline>(
+            TdxfExportData {}, std::vector<TBulgeVertex> { { 0.1, 0, 0.5 }, { 1, 0, 0 } }, true),
+        { " 90", "2", " 70", "1", " 10", "0.1", " 20", "0", " 42", "0.5", " 10", "1", " 20",
+            "0" } });
+    cases.push_back({ "circle", std::make_unique<TsgExpDXFCircle>(TdxfExportData {}, 0.1, 2, 3.5),
+        { " 10", "0.1", " 20", "2", " 30", "0", " 40", "3.5" } });
+    cases.push_back(
+        { "ellipse", std::make_unique<TsgExpDXFEllipse>(TdxfExportData {}, 1, 2, 0, 4, 0.25),
+            { " 10", "1", " 20", "2", " 30", "0", " 11", "0", " 21", "4", " 31", "0", "210", "0",
+                "220", "0", "230", "1", " 40", "0.25", " 41", "0", " 42", "6.28318530717959" } });
+    // Two segments: whole-number knots, the inner one three times.
+    std::vector<TDPoint> points;
+    for (int i = 0; i < 7; ++i)
+        points.push_back({ static_cast<double>(i), 0.1 });
+    Values spline { "210", "0", "220", "0", "230", "1", " 70", "8", " 71", "3", " 72", "11", " 73",
+        "7", " 74", "0", " 42", "1E-10", " 43", "1E-10" };
+    for (const char *knot : { "0", "0", "0", "0", "1", "1", "1", "2", "2", "2", "2" })
+        spline.insert(spline.end(), { " 40", knot });
+    for (int i = 0; i < 7; ++i)
+        spline.insert(spline.end(), { " 10", std::to_string(i), " 20", "0.1", " 30", "0" });
+    cases.push_back({ "spline",
+        std::make_unique<TsgExpDXFSpline>(TdxfExportData {}, std::move(points)), spline });
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TsgDXFExport document;
+        c.figure->WriteTo(document);
+        std::vector<std::string> lines;
+        std::istringstream text(document.Entities.text());
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line.substr(0, line.size() - 1));
+        ASSERT_GT(lines.size(), 10u);
+        // Release 2000 with no pen width and colour 0: nothing between marker and geometry.
+        EXPECT_EQ(Values(lines.begin() + 10, lines.end()), c.groups);
+    }
 }

@@ -12,19 +12,20 @@ inline bool ink(QRgb c)
     return qRed(c) > 160 && qGreen(c) < 140 && qBlue(c) < 140;
 }
 
-// How many ink pixels of `a` have no ink pixel of `b` within `reach` pixels.
-inline int unmatchedInk(const QImage &a, const QImage &b, int reach)
+// How many ink pixels of `a` have no ink pixel of `b` within `reach` pixels; `isInk` says what
+// counts as ink.
+inline int unmatchedInk(const QImage &a, const QImage &b, int reach, bool (*isInk)(QRgb) = ink)
 {
     int misses = 0;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            if (!ink(a.pixel(x, y)))
+            if (!isInk(a.pixel(x, y)))
                 continue;
             bool found = false;
             for (int dy = -reach; dy <= reach && !found; ++dy) {
                 for (int dx = -reach; dx <= reach && !found; ++dx) {
                     const QPoint p(x + dx, y + dy);
-                    found = b.valid(p) && ink(b.pixel(p));
+                    found = b.valid(p) && isInk(b.pixel(p));
                 }
             }
             misses += found ? 0 : 1;
