@@ -15,3 +15,4 @@ set_target_properties(Shapelib::Shapelib PROPERTIES
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SANE REQUIRED IMPORTED_TARGET sane-backends)
+pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-qt6)
