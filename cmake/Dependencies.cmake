@@ -36,3 +36,6 @@ endforeach()
 # The editor asks the X server which keys are down (the left Ctrl key) through Qt's own X
 # connection.
 pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)
+
+# PDF pages are rendered into pictures by Poppler.
+pkg_check_modules(POPPLER REQUIRED IMPORTED_TARGET poppler-qt6)

@@ -5,8 +5,8 @@ set -euo pipefail
 
 # potrace (the command) is the peer the tracing benchmark measures itself against.
 build_pkgs=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins
-    libfreeimage-dev libshp-dev libsane-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
-    libpotrace-dev libopencv-dev libopencv-contrib-dev potrace)
+    libfreeimage-dev libshp-dev libsane-dev libxcb1-dev libpoppler-qt6-dev libgtest-dev libgmock-dev
+    libbenchmark-dev libpotrace-dev libopencv-dev libopencv-contrib-dev potrace)
 test_pkgs=(xvfb xdotool imagemagick netpbm libopenjp2-tools sane-utils python3-ezdxf python3-dbfread
     locales desktop-file-utils appstream librsvg2-bin poppler-utils qt6-translations-l10n
     librecad libreoffice-draw)

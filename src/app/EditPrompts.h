@@ -1,12 +1,14 @@
 #pragma once
 
+#include "raster/PdfPages.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
 
 class QWidget;
 
-// The questions of undo, recovery and the two-point scale, replaceable like Prompts so that
+// The questions of undo, recovery, the two-point scale and PDF pages, replaceable like Prompts so that
 // tests can answer them without a display. standard() gives the real dialogs.
 struct EditPrompts
 {
@@ -18,6 +20,8 @@ struct EditPrompts
     std::function<bool(QWidget *parent, const QString &caption, const QString &text,
         const QString &restore, const QString &discard)>
         askRestore;
+    // Asks which page of a PDF to load, at what resolution; nothing when the user cancels.
+    std::function<std::optional<PdfPageChoice>(QWidget *parent, const PdfFile &file)> askPdfPage;
 
     static EditPrompts standard();
 };

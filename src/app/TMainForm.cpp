@@ -6,6 +6,7 @@
 #include "app/TAboutBox.h"
 #include "app/ProgressEvent.h"
 #include "i18n/MessageTable.h"
+#include "raster/PdfPages.h"
 #include "raster/scan/ScanDelivery.h"
 #include "i18n/ui/LanguageMenu.h"
 #include "i18n/ui/WindowTranslator.h"
@@ -195,8 +196,9 @@ void TMainForm::FormShow()
     translateWindows();
     translateApplicationTitle();
     editShown();
-    OpenDialog1->setFilterPairs(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
-                                                     : QString::fromUtf8(GetDIBOpenFilter()));
+    OpenDialog1->setFilterPairs(
+        openFilterWithPdf(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
+                                               : QString::fromUtf8(GetDIBOpenFilter())));
     // The picture is loaded once the window is on screen, so that a message about a file
     // that is not a picture appears over the window instead of before it. A project handed
     // over by the file manager opens as a project; anything else is taken as a picture.
@@ -260,12 +262,16 @@ int TMainForm::scrollY() const
 bool TMainForm::LadeBild(const QString &fileName)
 {
     // The new picture is read aside; the old one is released only once the new one exists.
-    Dib fresh = Dib::open(fileName);
+    bool cancelled = false;
+    double chosenDpi = 0;
+    Dib fresh = readPictureFile(fileName, cancelled, chosenDpi);
     if (fresh.isNull()) {
-        m_prompts.showMessage(this, messageText(5));
+        if (!cancelled)
+            m_prompts.showMessage(this, messageText(5));
         return false;
     }
     replacePicture(std::move(fresh));
+    takePictureResolution(chosenDpi);
     pictureOpened(fileName);
     Repaint();
     return true;

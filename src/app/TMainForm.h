@@ -185,6 +185,13 @@ public:
     void projectOpened(const QString &fileName);
     void projectSaved(const QString &fileName);
     void pictureOpened(const QString &fileName);
+    // Reads a picture file, or the page of a PDF the user picks; null when the file cannot be
+    // read or the user cancels (then `cancelled` is set). `chosenDpi` is the resolution a PDF
+    // page was drawn at.
+    Dib readPictureFile(const QString &fileName, bool &cancelled, double &chosenDpi);
+    // Sets DPIED to the resolution of a PDF page, or to the one the new picture declares when
+    // the DXF settings allow it, and says so in the status bar.
+    void takePictureResolution(double chosenDpi);
     // Whether the document differs from the last saved or opened project.
     bool isModified() const;
     const UndoHistory &undoHistory() const;

@@ -4,6 +4,7 @@
 
 #include "app/TMainFormEditState.h"
 #include "export/ui/TDXFExportForm.h"
+#include "raster/ui/PdfPageDialog.h"
 #include "tools/PointSnapping.h"
 #include "view/ui/TPaintBox.h"
 
@@ -56,6 +57,7 @@ EditPrompts EditPrompts::standard()
         box.exec();
         return box.clickedButton() == yes;
     };
+    p.askPdfPage = ::askPdfPage;
     return p;
 }
 

@@ -290,7 +290,7 @@ TEST_F(MainFormTest, PictureOpenFilterIsTheEnglishListForLanguageOneOnly)
     // The fixed English list, written out in the form Qt's dialogs take.
     const QString english = QStringLiteral(
         "All pictures (*.BMP *.DIB *.GIF *.IFF *.JIF *.JPG *.JPEG *.LBM *.PCX *.RLE *.TGA *.TIF "
-        "*.PNG *.JP2);;"
+        "*.PNG *.JP2 *.PDF);;"
         "BMP - Windows,OS/2 Bitmap (*.BMP);;"
         "DIB - Windows,OS/2 DIB (*.DIB);;"
         "GIF - CompuServe Graphics Interchange (*.GIF);;"
@@ -304,6 +304,7 @@ TEST_F(MainFormTest, PictureOpenFilterIsTheEnglishListForLanguageOneOnly)
         "TGA - Truevision Targa (*.TGA);;"
         "TIF - Tagged Image File Format (*.TIF);;"
         "PNG - Portable Graphics Network (*.PNG);;"
+        "PDF - Portable Document Format (*.PDF);;"
         "All files (*)");
 
     create();
@@ -322,6 +323,7 @@ TEST_F(MainFormTest, PictureOpenFilterIsTheEnglishListForLanguageOneOnly)
         // The image library's own list: its first entry offers every picture it reads.
         EXPECT_TRUE(open->filter().startsWith(QStringLiteral("All pictures (*.BMP"))) << language;
         EXPECT_TRUE(open->filter().contains(QStringLiteral("*.PNG"))) << language;
+        EXPECT_TRUE(open->filter().contains(QStringLiteral("(*.PDF)"))) << language;
     }
 }
 

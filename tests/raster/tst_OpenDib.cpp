@@ -1,11 +1,14 @@
 #include "raster/DibImage.h"
 #include "raster/DibRec.h"
+#include "raster/PictureResolution.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 
 using linovex::test::dataPath;
@@ -250,6 +253,59 @@ TEST(OpenDib, KeepsTheFilesResolution)
         EXPECT_EQ(dib.rec().BitmapInfo->bmiHeader.biXPelsPerMeter, 11811) << name;
         EXPECT_EQ(dib.rec().BitmapInfo->bmiHeader.biYPelsPerMeter, 5906) << name;
     }
+}
+
+TEST(OpenDib, DeclaredResolutionIsTakenFromEachFormatUnlessItMeansNothing)
+{
+    struct Case
+    {
+        const char *format;
+        int dotsPerMetre;
+        bool aspectOnly; // a JFIF density of unit 0: a pixel aspect, no resolution
+        std::optional<double> dpi;
+    };
+    const Case cases[] = {
+        { "bmp", 7874, false, 200.0 },
+        { "png", 7874, false, 200.0 },
+        { "jpg", 7874, false, 200.0 },
+        { "tif", 7874, false, 200.0 },
+        { "png", 11811, false, 300.0 },
+        { "png", 10200, false, 259.07949 }, // no whole number of dots per inch
+        { "bmp", 393701, false, 10000.0 },
+        { "png", 2835, false, std::nullopt }, // the 72 dpi placeholder
+        { "bmp", 3780, false, std::nullopt }, // the 96 dpi placeholder
+        { "tif", 2835, false, std::nullopt },
+        { "jpg", 7874, true, std::nullopt },
+        { "bmp", 300, false, std::nullopt }, // 7.6 dpi: below any real scan
+        { "png", 400000, false, std::nullopt },
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        const std::string label = std::string(c.format) + " " + std::to_string(c.dotsPerMetre);
+        QImage image(16, 8, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        image.setDotsPerMeterX(c.dotsPerMetre);
+        image.setDotsPerMeterY(c.dotsPerMetre);
+        const QString path = dir.filePath(QStringLiteral("r.") + QLatin1String(c.format));
+        ASSERT_TRUE(image.save(path)) << label;
+        if (c.aspectOnly) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            QByteArray bytes = file.readAll();
+            ASSERT_EQ(bytes.mid(6, 5), QByteArray("JFIF", 5)) << label;
+            bytes[13] = 0; // the density unit
+            file.seek(0);
+            file.write(bytes);
+        }
+        const Dib dib = Dib::open(path);
+        ASSERT_FALSE(dib.isNull()) << label;
+        const std::optional<double> dpi = declaredResolution(dib.rec());
+        ASSERT_EQ(dpi.has_value(), c.dpi.has_value()) << label;
+        if (dpi) {
+            EXPECT_NEAR(*dpi, *c.dpi, 1e-9) << label;
+        }
+    }
+    EXPECT_FALSE(declaredResolution(TDibRec {}).has_value());
 }
 
 TEST(OpenDib, KeepsANonAsciiFileName)

@@ -1,5 +1,6 @@
 #include "export/ui/TDXFExportForm.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -34,6 +35,7 @@ TDXFExportForm::TDXFExportForm(QWidget *parent)
     , DXFismmCheck(new QRadioButton(QStringLiteral("DXF Ausgabe in mm"), this))
     , DXFisZollCheck(new QRadioButton(QStringLiteral("DXF Ausgabe in Zoll"), this))
     , DPIED(new QDoubleSpinBox(this))
+    , BildDPICheck(new QCheckBox(QStringLiteral("Auflösung aus dem Bild übernehmen"), this))
 {
     setObjectName(QStringLiteral("TDXFExportForm"));
     setWindowTitle(QStringLiteral("DXF Export"));
@@ -42,6 +44,8 @@ TDXFExportForm::TDXFExportForm(QWidget *parent)
     DXFismmCheck->setObjectName(QStringLiteral("DXFismmCheck"));
     DXFisZollCheck->setObjectName(QStringLiteral("DXFisZollCheck"));
     DPIED->setObjectName(QStringLiteral("DPIED"));
+    BildDPICheck->setObjectName(QStringLiteral("BildDPICheck"));
+    BildDPICheck->setChecked(true);
 
     // Numbers show and read with a point whatever the user's locale, as everywhere in the files.
     for (QAbstractSpinBox *box :
@@ -67,6 +71,7 @@ TDXFExportForm::TDXFExportForm(QWidget *parent)
     grid->addWidget(DXFismmCheck, row++, 0, 1, 2);
     grid->addWidget(DXFisZollCheck, row++, 0, 1, 2);
     addField(grid, row, QStringLiteral("Auflösung der Vorlage:"), DPIED, QStringLiteral("DPI"));
+    grid->addWidget(BildDPICheck, row++, 0, 1, 2);
 
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
@@ -172,6 +177,7 @@ void TDXFExportForm::loadSettings()
         DXFisZollCheck->setChecked(true);
     else if (settings.contains(QStringLiteral("DXFismmCheck.Checked")))
         DXFismmCheck->setChecked(true);
+    BildDPICheck->setChecked(settings.value(QStringLiteral("BildDPICheck.Checked"), true).toBool());
     const QByteArray geometry = settings.value(QStringLiteral("Geometry")).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
@@ -185,6 +191,7 @@ void TDXFExportForm::saveSettings() const
     settings.setValue(QStringLiteral("DivideEd.Value"), DivideEd->value());
     settings.setValue(QStringLiteral("DXFismmCheck.Checked"), DXFismmCheck->isChecked());
     settings.setValue(QStringLiteral("DXFisZollCheck.Checked"), DXFisZollCheck->isChecked());
+    settings.setValue(QStringLiteral("BildDPICheck.Checked"), BildDPICheck->isChecked());
     // A dialog that was never shown has no placement of its own yet (it would be the screen's
     // corner), so the one kept from an earlier run stays.
     if (m_shown)

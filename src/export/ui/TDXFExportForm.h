@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QRadioButton;
 class QSpinBox;
@@ -37,6 +38,9 @@ public:
     QRadioButton *DXFismmCheck;
     QRadioButton *DXFisZollCheck;
     QDoubleSpinBox *DPIED;
+    // Whether a loaded picture that declares its resolution sets DPIED; users who calibrate
+    // by hand turn it off.
+    QCheckBox *BildDPICheck;
 
 public slots:
     void DPIEDChange();
