@@ -1,0 +1,268 @@
+#include "trace/Skeleton.h"
+
+#include <opencv2/ximgproc.hpp>
+
+namespace {
+
+constexpr int Dx[8] = { 1, 1, 0, -1, -1, -1, 0, 1 };
+constexpr int Dy[8] = { 0, 1, 1, 1, 0, -1, -1, -1 };
+
+// Whether a skeleton pixel whose neighbours are the bits of `ring` (bit d for direction d) may
+// go: it stands in the corner of a step, between two neighbours that touch diagonally, and the
+// neighbours stay connected without it.
+bool stepCorner(unsigned ring)
+{
+    if (!((ring & 0x05) == 0x05 || (ring & 0x14) == 0x14 || (ring & 0x50) == 0x50
+            || (ring & 0x41) == 0x41))
+        return false;
+    int parent[8];
+    for (int i = 0; i < 8; ++i)
+        parent[i] = i;
+    const auto find = [&](int i) {
+        while (parent[i] != i)
+            i = parent[i];
+        return i;
+    };
+    const auto join = [&](int a, int b) {
+        if ((ring >> a & 1) && (ring >> b & 1))
+            parent[find(a)] = find(b);
+    };
+    for (int d = 0; d < 8; ++d) {
+        join(d, (d + 1) % 8);
+        if (d % 2 == 0)
+            join(d, (d + 2) % 8);
+    }
+    int parts = 0;
+    for (int d = 0; d < 8; ++d)
+        parts += (ring >> d & 1) && find(d) == d;
+    return parts == 1;
+}
+
+// Thinning leaves steps two pixels thick where a line turns; their corner pixels would look
+// like junctions. Removes them, so every line pixel has exactly two neighbours.
+void removeSteps(cv::Mat &thin)
+{
+    bool table[256];
+    for (unsigned ring = 0; ring < 256; ++ring)
+        table[ring] = stepCorner(ring);
+    for (int y = 1; y + 1 < thin.rows; ++y) {
+        std::uint8_t *row = thin.ptr<std::uint8_t>(y);
+        for (int x = 1; x + 1 < thin.cols; ++x) {
+            if (!row[x])
+                continue;
+            unsigned ring = 0;
+            for (int d = 0; d < 8; ++d)
+                ring |= (thin.ptr<std::uint8_t>(y + Dy[d])[x + Dx[d]] ? 1u : 0u) << d;
+            if (table[ring])
+                row[x] = 0;
+        }
+    }
+}
+
+TPointD centre(int x, int y)
+{
+    return { x + 0.5, y + 0.5 };
+}
+
+// Walks the skeleton pixel by pixel; `label` holds -1 for paper, -2 for an unvisited line
+// pixel, -3 for a visited one and the node number for junction and end pixels.
+class Walker
+{
+public:
+    Walker(const cv::Mat &thin, Skeleton &s)
+        : m_s(s)
+        , m_w(thin.cols)
+        , m_h(thin.rows)
+    {
+        m_label.assign(std::size_t(m_w) * std::size_t(m_h), -1);
+        for (int y = 0; y < m_h; ++y) {
+            const std::uint8_t *row = thin.ptr<std::uint8_t>(y);
+            for (int x = 0; x < m_w; ++x) {
+                if (row[x])
+                    label(x, y) = -2;
+            }
+        }
+    }
+
+    void run()
+    {
+        std::vector<std::pair<int, int>> nodePixels;
+        for (int y = 0; y < m_h; ++y) {
+            for (int x = 0; x < m_w; ++x) {
+                if (label(x, y) == -2 && neighbours(x, y) != 2)
+                    nodePixels.emplace_back(x, y);
+            }
+        }
+        // Lone pixels are specks; the others become nodes, touching junction pixels one node.
+        for (auto [x, y] : nodePixels) {
+            if (neighbours(x, y) == 0)
+                label(x, y) = -1;
+        }
+        for (auto [x, y] : nodePixels) {
+            if (label(x, y) == -2)
+                makeNode(x, y);
+        }
+        for (auto [x, y] : nodePixels) {
+            for (int d = 0; d < 8; ++d) {
+                const int nx = x + Dx[d], ny = y + Dy[d];
+                if (!inside(nx, ny))
+                    continue;
+                const int l = label(nx, ny);
+                // A node pixel next to another node's pixel: an edge without line pixels between them.
+                if (l == -2 || (l >= 0 && l > label(x, y)))
+                    walk(x, y, nx, ny);
+            }
+        }
+        // What is left are loops without a node.
+        for (int y = 0; y < m_h; ++y) {
+            for (int x = 0; x < m_w; ++x) {
+                if (label(x, y) == -2)
+                    walkLoop(x, y);
+            }
+        }
+    }
+
+private:
+    int &label(int x, int y) { return m_label[std::size_t(y) * std::size_t(m_w) + std::size_t(x)]; }
+    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < m_w && y < m_h; }
+    bool isEnd(int x, int y) { return neighbours(x, y) == 1; }
+    int neighbours(int x, int y)
+    {
+        int n = 0;
+        for (int d = 0; d < 8; ++d) {
+            const int nx = x + Dx[d], ny = y + Dy[d];
+            n += inside(nx, ny) && label(nx, ny) != -1;
+        }
+        return n;
+    }
+
+    void makeNode(int x, int y)
+    {
+        const int id = int(m_s.nodes.size());
+        m_s.nodes.emplace_back();
+        std::vector<std::pair<int, int>> stack { { x, y } };
+        label(x, y) = id;
+        TPointD sum {};
+        int count = 0;
+        while (!stack.empty()) {
+            const auto [cx, cy] = stack.back();
+            stack.pop_back();
+            sum = sum + centre(cx, cy);
+            ++count;
+            for (int d = 0; d < 8; ++d) {
+                const int nx = cx + Dx[d], ny = cy + Dy[d];
+                if (inside(nx, ny) && label(nx, ny) == -2 && neighbours(nx, ny) > 2) {
+                    label(nx, ny) = id;
+                    stack.emplace_back(nx, ny);
+                }
+            }
+        }
+        m_s.nodes.back().at = (1.0 / count) * sum;
+    }
+
+    // Follows line pixels from node pixel (x, y) through (nx, ny) to the next node pixel.
+    void walk(int x, int y, int nx, int ny)
+    {
+        SkeletonEdge e;
+        e.from = label(x, y);
+        e.points.push_back(centre(x, y));
+        int px = x, py = y;
+        while (label(nx, ny) == -2) {
+            label(nx, ny) = -3;
+            e.points.push_back(centre(nx, ny));
+            int bx = -1, by = -1;
+            bool toNode = false;
+            for (int d = 0; d < 8; ++d) {
+                const int cx = nx + Dx[d], cy = ny + Dy[d];
+                if (!inside(cx, cy) || (cx == px && cy == py))
+                    continue;
+                const int l = label(cx, cy);
+                if (l == -2 && !toNode) {
+                    bx = cx;
+                    by = cy;
+                } else if (l >= 0) {
+                    bx = cx;
+                    by = cy;
+                    toNode = true;
+                }
+            }
+            if (bx < 0)
+                return; // cannot happen on a thinned picture; the pieces are left as specks
+            px = nx;
+            py = ny;
+            nx = bx;
+            ny = by;
+        }
+        if (label(nx, ny) < 0)
+            return;
+        e.to = label(nx, ny);
+        e.points.push_back(centre(nx, ny));
+
+        add(std::move(e));
+    }
+
+    void walkLoop(int x, int y)
+    {
+        SkeletonEdge e;
+        int px = -9, py = -9;
+        int cx = x, cy = y;
+        for (;;) {
+            label(cx, cy) = -3;
+            e.points.push_back(centre(cx, cy));
+            int bx = -1, by = -1;
+            for (int d = 0; d < 8 && bx < 0; ++d) {
+                const int nx = cx + Dx[d], ny = cy + Dy[d];
+                if (inside(nx, ny) && label(nx, ny) == -2 && !(nx == px && ny == py)) {
+                    bx = nx;
+                    by = ny;
+                }
+            }
+            if (bx < 0)
+                break;
+            px = cx;
+            py = cy;
+            cx = bx;
+            cy = by;
+        }
+        if (e.points.size() >= 3)
+            add(std::move(e));
+    }
+
+    void add(SkeletonEdge &&e)
+    {
+        const int id = int(m_s.edges.size());
+        if (e.from >= 0) {
+            m_s.nodes[std::size_t(e.from)].edges.push_back(id);
+            m_s.nodes[std::size_t(e.to)].edges.push_back(id);
+        }
+        m_s.edges.push_back(std::move(e));
+    }
+
+    Skeleton &m_s;
+    int m_w, m_h;
+    std::vector<int> m_label;
+};
+
+} // namespace
+
+double SkeletonEdge::length() const
+{
+    double l = 0;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        l += norm(points[i] - points[i - 1]);
+    return l;
+}
+
+Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels)
+{
+    cv::Mat thin;
+    cv::ximgproc::thinning(ink, thin, cv::ximgproc::THINNING_ZHANGSUEN);
+    removeSteps(thin);
+    Skeleton s;
+    const std::size_t length = std::size_t(cv::countNonZero(thin));
+    if (length == 0)
+        return s;
+    s.strokeWidth = std::max(1.0, double(inkPixels) / double(length));
+    Walker(thin, s).run();
+    return s;
+}
