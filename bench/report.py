@@ -162,6 +162,7 @@ def build(times, counters):
                          "%.2f x" % (own_cpu / peer_cpu), "no target", "-"))
     tab.info(19, "  outline trace of the same sheet as 24-bit colour", "BM_TraceOutlineA4Rgb")
     tab.time(19, "outline trace of a 1000 x 1000 region", "BM_TraceOutlineRegion1000", 50)
+    tab.time(19, "centre-line trace of an A4 line drawing, 300 dpi", "BM_TraceCenterlineA4", 1000)
 
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):

@@ -1,63 +1,13 @@
 #include "trace/Skeleton.h"
 
-#include <opencv2/ximgproc.hpp>
+#include "trace/Thinning.h"
+
+#include <opencv2/core.hpp>
 
 namespace {
 
 constexpr int Dx[8] = { 1, 1, 0, -1, -1, -1, 0, 1 };
 constexpr int Dy[8] = { 0, 1, 1, 1, 0, -1, -1, -1 };
-
-// Whether a skeleton pixel whose neighbours are the bits of `ring` (bit d for direction d) may
-// go: it stands in the corner of a step, between two neighbours that touch diagonally, and the
-// neighbours stay connected without it.
-bool stepCorner(unsigned ring)
-{
-    if (!((ring & 0x05) == 0x05 || (ring & 0x14) == 0x14 || (ring & 0x50) == 0x50
-            || (ring & 0x41) == 0x41))
-        return false;
-    int parent[8];
-    for (int i = 0; i < 8; ++i)
-        parent[i] = i;
-    const auto find = [&](int i) {
-        while (parent[i] != i)
-            i = parent[i];
-        return i;
-    };
-    const auto join = [&](int a, int b) {
-        if ((ring >> a & 1) && (ring >> b & 1))
-            parent[find(a)] = find(b);
-    };
-    for (int d = 0; d < 8; ++d) {
-        join(d, (d + 1) % 8);
-        if (d % 2 == 0)
-            join(d, (d + 2) % 8);
-    }
-    int parts = 0;
-    for (int d = 0; d < 8; ++d)
-        parts += (ring >> d & 1) && find(d) == d;
-    return parts == 1;
-}
-
-// Thinning leaves steps two pixels thick where a line turns; their corner pixels would look
-// like junctions. Removes them, so every line pixel has exactly two neighbours.
-void removeSteps(cv::Mat &thin)
-{
-    bool table[256];
-    for (unsigned ring = 0; ring < 256; ++ring)
-        table[ring] = stepCorner(ring);
-    for (int y = 1; y + 1 < thin.rows; ++y) {
-        std::uint8_t *row = thin.ptr<std::uint8_t>(y);
-        for (int x = 1; x + 1 < thin.cols; ++x) {
-            if (!row[x])
-                continue;
-            unsigned ring = 0;
-            for (int d = 0; d < 8; ++d)
-                ring |= (thin.ptr<std::uint8_t>(y + Dy[d])[x + Dx[d]] ? 1u : 0u) << d;
-            if (table[ring])
-                row[x] = 0;
-        }
-    }
-}
 
 TPointD centre(int x, int y)
 {
@@ -255,9 +205,7 @@ double SkeletonEdge::length() const
 
 Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels)
 {
-    cv::Mat thin;
-    cv::ximgproc::thinning(ink, thin, cv::ximgproc::THINNING_ZHANGSUEN);
-    removeSteps(thin);
+    const cv::Mat thin = thinToSkeleton(ink);
     Skeleton s;
     const std::size_t length = std::size_t(cv::countNonZero(thin));
     if (length == 0)

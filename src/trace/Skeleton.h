@@ -37,7 +37,7 @@ struct Skeleton
     int degree(int node) const { return int(nodes[std::size_t(node)].edges.size()); }
 };
 
-// Thins `ink` (8 bits, non-zero for ink) to one-pixel lines and splits them at their ends and
+// Thins `ink` (8 bits, non-zero for ink) to one-pixel lines (see Thinning.h) and splits them at their ends and
 // junctions; `inkPixels` is the number of ink pixels. Neighbouring junction pixels form one node.
 Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels);
 
