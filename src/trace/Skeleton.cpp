@@ -3,6 +3,7 @@
 #include "trace/Thinning.h"
 
 #include <opencv2/core.hpp>
+#include <unordered_map>
 
 namespace {
 
@@ -14,24 +15,18 @@ TPointD centre(int x, int y)
     return { x + 0.5, y + 0.5 };
 }
 
-// Walks the skeleton pixel by pixel; `label` holds -1 for paper, -2 for an unvisited line
-// pixel, -3 for a visited one and the node number for junction and end pixels.
+// Walks the skeleton pixel by pixel. The skeleton picture itself holds each pixel's state, so
+// a large picture needs no second one: 0 paper, 1 an unvisited line pixel, 2 a visited one,
+// 3 a junction or end pixel, whose node number the map holds.
 class Walker
 {
 public:
-    Walker(const cv::Mat &thin, Skeleton &s)
+    Walker(cv::Mat thin, Skeleton &s)
         : m_s(s)
-        , m_w(thin.cols)
-        , m_h(thin.rows)
+        , m_thin(std::move(thin))
+        , m_w(m_thin.cols)
+        , m_h(m_thin.rows)
     {
-        m_label.assign(std::size_t(m_w) * std::size_t(m_h), -1);
-        for (int y = 0; y < m_h; ++y) {
-            const std::uint8_t *row = thin.ptr<std::uint8_t>(y);
-            for (int x = 0; x < m_w; ++x) {
-                if (row[x])
-                    label(x, y) = -2;
-            }
-        }
     }
 
     void run()
@@ -46,7 +41,7 @@ public:
         // Lone pixels are specks; the others become nodes, touching junction pixels one node.
         for (auto [x, y] : nodePixels) {
             if (neighbours(x, y) == 0)
-                label(x, y) = -1;
+                state(x, y) = Paper;
         }
         for (auto [x, y] : nodePixels) {
             if (label(x, y) == -2)
@@ -58,7 +53,7 @@ public:
                 if (!inside(nx, ny))
                     continue;
                 const int l = label(nx, ny);
-                // A node pixel next to another node's pixel: an edge without line pixels between them.
+                // A node pixel next to another node's pixel makes an edge without line pixels.
                 if (l == -2 || (l >= 0 && l > label(x, y)))
                     walk(x, y, nx, ny);
             }
@@ -73,9 +68,25 @@ public:
     }
 
 private:
-    int &label(int x, int y) { return m_label[std::size_t(y) * std::size_t(m_w) + std::size_t(x)]; }
+    static constexpr std::uint8_t Paper = 0, Line = 1, Visited = 2, Node = 3;
+
+    std::uint8_t &state(int x, int y) { return m_thin.ptr<std::uint8_t>(y)[x]; }
+    std::size_t index(int x, int y) const
+    {
+        return std::size_t(y) * std::size_t(m_w) + std::size_t(x);
+    }
+    // -1 paper, -2 an unvisited line pixel, -3 a visited one, or the node number.
+    int label(int x, int y)
+    {
+        const std::uint8_t v = state(x, y);
+        return v == Node ? m_nodeOf.at(index(x, y)) : -1 - int(v);
+    }
+    void setNode(int x, int y, int id)
+    {
+        state(x, y) = Node;
+        m_nodeOf[index(x, y)] = id;
+    }
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < m_w && y < m_h; }
-    bool isEnd(int x, int y) { return neighbours(x, y) == 1; }
     int neighbours(int x, int y)
     {
         int n = 0;
@@ -91,7 +102,7 @@ private:
         const int id = int(m_s.nodes.size());
         m_s.nodes.emplace_back();
         std::vector<std::pair<int, int>> stack { { x, y } };
-        label(x, y) = id;
+        setNode(x, y, id);
         TPointD sum {};
         int count = 0;
         while (!stack.empty()) {
@@ -102,7 +113,7 @@ private:
             for (int d = 0; d < 8; ++d) {
                 const int nx = cx + Dx[d], ny = cy + Dy[d];
                 if (inside(nx, ny) && label(nx, ny) == -2 && neighbours(nx, ny) > 2) {
-                    label(nx, ny) = id;
+                    setNode(nx, ny, id);
                     stack.emplace_back(nx, ny);
                 }
             }
@@ -118,7 +129,7 @@ private:
         e.points.push_back(centre(x, y));
         int px = x, py = y;
         while (label(nx, ny) == -2) {
-            label(nx, ny) = -3;
+            state(nx, ny) = Visited;
             e.points.push_back(centre(nx, ny));
             int bx = -1, by = -1;
             bool toNode = false;
@@ -147,7 +158,6 @@ private:
             return;
         e.to = label(nx, ny);
         e.points.push_back(centre(nx, ny));
-
         add(std::move(e));
     }
 
@@ -157,7 +167,7 @@ private:
         int px = -9, py = -9;
         int cx = x, cy = y;
         for (;;) {
-            label(cx, cy) = -3;
+            state(cx, cy) = Visited;
             e.points.push_back(centre(cx, cy));
             int bx = -1, by = -1;
             for (int d = 0; d < 8 && bx < 0; ++d) {
@@ -189,8 +199,9 @@ private:
     }
 
     Skeleton &m_s;
+    cv::Mat m_thin;
     int m_w, m_h;
-    std::vector<int> m_label;
+    std::unordered_map<std::size_t, int> m_nodeOf;
 };
 
 } // namespace
@@ -205,12 +216,12 @@ double SkeletonEdge::length() const
 
 Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels)
 {
-    const cv::Mat thin = thinToSkeleton(ink);
+    cv::Mat thin = thinToSkeleton(ink);
     Skeleton s;
     const std::size_t length = std::size_t(cv::countNonZero(thin));
     if (length == 0)
         return s;
     s.strokeWidth = std::max(1.0, double(inkPixels) / double(length));
-    Walker(thin, s).run();
+    Walker(std::move(thin), s).run();
     return s;
 }
