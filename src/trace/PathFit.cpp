@@ -255,13 +255,16 @@ std::vector<OutlinePiece> fitPath(
     bool cornerAtStart = false;
     if (closed) {
         // Start a loop at its sharpest corner, or anywhere when it has none, and close it.
-        std::vector<TPointD> around(
-            p.end() - std::ptrdiff_t(std::min(cornerSpan, p.size())), p.end());
+        // The loop with `span` points of the other end on either side, so corners are found
+        // all the way round.
+        const std::size_t span = std::min(cornerSpan, p.size());
+        std::vector<TPointD> around(p.end() - std::ptrdiff_t(span), p.end());
         around.insert(around.end(), p.begin(), p.end());
+        around.insert(around.end(), p.begin(), p.begin() + std::ptrdiff_t(span));
         const std::vector<std::size_t> c = corners(around, cornerSpan);
         std::size_t start = 0;
         if (!c.empty())
-            start = (c.front() + p.size() - std::min(cornerSpan, p.size())) % p.size();
+            start = (c.front() + p.size() - span) % p.size();
         cornerAtStart = !c.empty();
         std::rotate(p.begin(), p.begin() + std::ptrdiff_t(start), p.end());
         p.push_back(p.front());
@@ -269,10 +272,12 @@ std::vector<OutlinePiece> fitPath(
     cuts.push_back(0);
     for (std::size_t c : corners(p, cornerSpan))
         cuts.push_back(c);
-    if (closed && cuts.size() == 1)
-        cuts.push_back(p.size() / 2); // a loop without corners in two halves
-    cuts.push_back(p.size() - 1);
     const bool smoothLoop = closed && !cornerAtStart;
+    if (smoothLoop) {
+        cuts.resize(1);
+        cuts.push_back(p.size() / 2); // a loop without corners in two halves
+    }
+    cuts.push_back(p.size() - 1);
     if (!smoothLoop)
         sharpenCorners(p, cuts, closed, tolerance, cornerSpan);
     const Fitter fitter(p, tolerance, cornerSpan);

@@ -103,10 +103,11 @@ TEST(CenterlineTrace, FollowsTheMiddleOfTheStrokesAndKeepsJunctionsJoined)
         { "noise", { 255, 0, 0, 10, false } },
         { "blur", { 255, 0, 0.8, 0, false } },
         { "grey background", { 190, 50, 0, 0, false } },
+        { "one bit", { 255, 0, 0, 0, true } },
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        const Dib dib = toDib(paint(d.strokes, 560, 740, row.look), false);
+        const Dib dib = toDib(paint(d.strokes, 560, 740, row.look), row.look.oneBit);
         const TraceResult r = traceCenterline(dib.rec(), TraceSettings {});
         ASSERT_TRUE(r.ok()) << r.reason.toStdString();
 
