@@ -88,7 +88,9 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
     if (control.cancelled())
         return withStatus(TraceResult::Status::Cancelled);
 
-    Skeleton skeleton = traceSkeleton(ink, inkPixels);
+    Skeleton skeleton;
+    if (!traceSkeleton(ink, inkPixels, control, skeleton))
+        return withStatus(TraceResult::Status::Cancelled);
     ink.release();
     control.report(50);
     if (control.cancelled())

@@ -214,14 +214,16 @@ double SkeletonEdge::length() const
     return l;
 }
 
-Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels)
+bool traceSkeleton(
+    const cv::Mat &ink, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton)
 {
-    cv::Mat thin = thinToSkeleton(ink);
-    Skeleton s;
+    cv::Mat thin = thinToSkeleton(ink, control);
+    if (thin.empty())
+        return false;
     const std::size_t length = std::size_t(cv::countNonZero(thin));
     if (length == 0)
-        return s;
-    s.strokeWidth = std::max(1.0, double(inkPixels) / double(length));
-    Walker(std::move(thin), s).run();
-    return s;
+        return true;
+    skeleton.strokeWidth = std::max(1.0, double(inkPixels) / double(length));
+    Walker(std::move(thin), skeleton).run();
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trace/Outline.h"
+#include "trace/TraceSettings.h"
 
 #include <opencv2/core/mat.hpp>
 #include <vector>
@@ -39,7 +40,9 @@ struct Skeleton
 
 // Thins `ink` (8 bits, non-zero for ink) to one-pixel lines (see Thinning.h) and splits them at their ends and
 // junctions; `inkPixels` is the number of ink pixels. Neighbouring junction pixels form one node.
-Skeleton traceSkeleton(const cv::Mat &ink, std::size_t inkPixels);
+// False when `control` cancelled it.
+bool traceSkeleton(
+    const cv::Mat &ink, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton);
 
 // Drops spurs (branches from a junction to a free end shorter than the stroke width) and
 // specks (lone pieces as short), joins the two edges at every node that is left with two, and

@@ -81,7 +81,7 @@ struct Tables
 
 } // namespace
 
-cv::Mat thinToSkeleton(const cv::Mat &ink)
+cv::Mat thinToSkeleton(const cv::Mat &ink, const TraceControl &control)
 {
     static const Tables tables;
     // A frame of paper around the picture spares every look at a neighbour a bounds check.
@@ -116,6 +116,8 @@ cv::Mat thinToSkeleton(const cv::Mat &ink)
     };
     std::vector<std::size_t> gone, kept;
     for (bool changed = true; changed;) {
+        if (control.cancelled())
+            return {};
         changed = false;
         for (int half = 0; half < 2; ++half) {
             gone.clear();
