@@ -6,10 +6,9 @@
 // on an A4 line drawing at 300 dpi: a plan of crossing and meeting walls, doors drawn as
 // circles and diagonal hatching, strokes 3 to 6 pixels wide.
 #include "TraceScene.h"
-#include "trace/CenterlineTrace.h"
 #include "trace/GreyPicture.h"
-#include "trace/OutlineTrace.h"
 #include "trace/Threshold.h"
+#include "trace/Trace.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -72,13 +71,15 @@ Sheet &sheet()
     return *s;
 }
 
-void trace(benchmark::State &state, const Dib &dib, QRect region)
+void trace(benchmark::State &state, const Dib &dib, QRect region,
+    TraceSettings::Mode mode = TraceSettings::Mode::Outline)
 {
     TraceSettings settings;
     settings.region = region;
+    settings.mode = mode;
     std::size_t elements = 0;
     for (auto _ : state) {
-        const TraceResult r = traceOutline(dib.rec(), settings);
+        const TraceResult r = tracePicture(dib.rec(), settings);
         if (!r.ok())
             state.SkipWithError("the trace failed");
         elements = r.elements.size();
@@ -139,17 +140,7 @@ Dib lineDrawingA4()
 void BM_TraceCenterlineA4(benchmark::State &state)
 {
     static const Dib drawing = lineDrawingA4();
-    TraceSettings settings;
-    settings.mode = TraceSettings::Mode::Centerline;
-    std::size_t elements = 0;
-    for (auto _ : state) {
-        const TraceResult r = traceCenterline(drawing.rec(), settings);
-        if (!r.ok())
-            state.SkipWithError("the trace failed");
-        elements = r.elements.size();
-        benchmark::DoNotOptimize(r.elements.data());
-    }
-    state.counters["elements"] = double(elements);
+    trace(state, drawing, {}, TraceSettings::Mode::Centerline);
 }
 
 void BM_PotraceCommandA4(benchmark::State &state)

@@ -37,24 +37,6 @@ std::size_t transitions(const cv::Mat &ink)
     return n;
 }
 
-void appendOpenChain(const std::vector<OutlinePiece> &pieces, const GreyPicture &g,
-    std::vector<TDrawElement> &elements)
-{
-    for (std::size_t k = 0; k < pieces.size(); ++k) {
-        const OutlinePiece &p = pieces[k];
-        TDrawElement e {};
-        e.ChainPos = static_cast<std::int32_t>(k);
-        e.Kind = p.line ? KindLine : KindCubicBezier;
-        e.Start = g.toPicture(p.p0);
-        e.End = g.toPicture(p.p3);
-        if (!p.line) {
-            e.Ctrl1 = g.toPicture(p.c1);
-            e.Ctrl2 = g.toPicture(p.c2);
-        }
-        elements.push_back(e);
-    }
-}
-
 TraceResult run(const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
 {
     control.report(0);

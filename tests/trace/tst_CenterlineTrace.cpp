@@ -1,10 +1,8 @@
 #include "TraceScene.h"
 #include "trace/CenterlineTrace.h"
 
-#include <QElapsedTimer>
 #include <cmath>
 #include <gtest/gtest.h>
-#include <random>
 
 using namespace trace_scene;
 
@@ -159,69 +157,6 @@ TEST(CenterlineTrace, FollowsTheMiddleOfTheStrokesAndKeepsJunctionsJoined)
             for (TPointD p : there)
                 EXPECT_EQ(0, std::memcmp(&p, &there.front(), sizeof p));
         }
-    }
-}
-
-TEST(CenterlineTrace, BadInputAndCancellingGiveNothing)
-{
-    Dib white = Dib::create(300, 200, 24);
-    std::memset(white.rec().Bits, 0xFF, std::size_t(white.rec().BytesPerLine) * 200);
-    Dib black = Dib::create(300, 200, 24);
-    Dib noise = Dib::create(600, 600, 24);
-    std::mt19937 random(7);
-    for (std::size_t i = 0; i < std::size_t(noise.rec().BytesPerLine) * 600; ++i)
-        noise.rec().Bits[i] = std::uint8_t(random());
-    TraceSettings outside;
-    outside.region = QRect(400, 0, 50, 50);
-    const Dib none;
-    struct Row
-    {
-        const char *name;
-        const Dib *dib;
-        TraceSettings settings;
-        TraceResult::Status status;
-    };
-    const Row rows[] = {
-        { "all white", &white, {}, TraceResult::Status::Empty },
-        { "all black", &black, {}, TraceResult::Status::Empty },
-        { "noise", &noise, {}, TraceResult::Status::Empty },
-        { "region outside the picture", &white, outside, TraceResult::Status::Failed },
-        { "no picture", &none, {}, TraceResult::Status::Failed },
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        QElapsedTimer timer;
-        timer.start();
-        const TraceResult r = traceCenterline(row.dib->rec(), row.settings);
-        EXPECT_LT(timer.elapsed(), 2000);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_TRUE(r.elements.empty());
-        EXPECT_FALSE(r.reason.isEmpty());
-    }
-
-    const Dib dib = toDib(paint(drawing().strokes, 560, 740, {}), false);
-    int last = -1;
-    bool rising = true;
-    TraceControl watch;
-    watch.progress = [&](int p) {
-        rising = rising && p >= last;
-        last = p;
-    };
-    ASSERT_TRUE(traceCenterline(dib.rec(), {}, watch).ok());
-    EXPECT_TRUE(rising);
-    EXPECT_EQ(last, 100);
-    for (int at : { 0, 10, 20, 50, 60, 75 }) {
-        SCOPED_TRACE(at);
-        std::atomic<bool> cancel { false };
-        TraceControl control;
-        control.cancel = &cancel;
-        control.progress = [&](int p) {
-            if (p >= at)
-                cancel = true;
-        };
-        const TraceResult r = traceCenterline(dib.rec(), {}, control);
-        EXPECT_EQ(r.status, TraceResult::Status::Cancelled);
-        EXPECT_TRUE(r.elements.empty());
     }
 }
 
