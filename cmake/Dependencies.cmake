@@ -32,7 +32,3 @@ foreach(component core imgproc)
     find_library(OPENCV_${component}_LIBRARY NAMES opencv_${component} REQUIRED)
     target_link_libraries(OpenCV::Trace INTERFACE "${OPENCV_${component}_LIBRARY}")
 endforeach()
-
-# The editor asks the X server which keys are down (the left Ctrl key) through Qt's own X
-# connection.
-pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb)

@@ -121,7 +121,11 @@ TraceResult traceCenterline(
         return run(picture, settings, control);
     } catch (const std::bad_alloc &) {
         return withStatus(TraceResult::Status::Failed, "not enough memory to trace the picture");
-    } catch (const cv::Exception &) {
-        return withStatus(TraceResult::Status::Failed, "not enough memory to trace the picture");
+    } catch (const cv::Exception &e) {
+        // OpenCV reports a failed allocation this way, among other faults.
+        TraceResult r = withStatus(TraceResult::Status::Failed);
+        r.reason = QStringLiteral("the picture could not be traced: %1")
+                       .arg(QString::fromStdString(e.msg));
+        return r;
     }
 }
