@@ -56,10 +56,10 @@ Drawing drawing()
     d.strokes.push_back({ dense({ { 40.3, 60.6 }, { 260.3, 60.6 } }), 6 });
     d.strokes.push_back({ dense({ { 150.3, 60.6 }, { 150.3, 220.2 } }), 6 });
     d.junctions.push_back({ { 150.3, 60.6 }, 3 });
-    // X: two lines crossing at an odd angle.
+    // X: two lines crossing at 66 degrees.
     d.strokes.push_back({ dense({ { 320.4, 40.7 }, { 500.1, 230.2 } }), 4 });
-    d.strokes.push_back({ dense({ { 330.2, 220.9 }, { 490.6, 50.3 } }), 4 });
-    d.junctions.push_back({ { 410.3961, 135.6041 }, 4 });
+    d.strokes.push_back({ dense({ { 300.2, 190.9 }, { 530.6, 110.3 } }), 4 });
+    d.junctions.push_back({ { 422.3207, 148.1790 }, 4 });
     // A corner of 70 degrees in a wide stroke, and a thin curve.
     d.strokes.push_back({ dense({ { 60.2, 300.4 }, { 220.7, 330.1 }, { 120.5, 460.3 } }), 8 });
     d.strokes.push_back({ arc({ 400.3, 400.6 }, 90.2, 200, 340), 3 });
