@@ -162,6 +162,7 @@ def build(times, counters):
                          "%.2f x" % (own_cpu / peer_cpu), "no target", "-"))
     tab.info(19, "  outline trace of the same sheet as 24-bit colour", "BM_TraceOutlineA4Rgb")
     tab.time(19, "outline trace of a 1000 x 1000 region", "BM_TraceOutlineRegion1000", 50)
+    tab.time(19, "centre-line trace of an A4 line drawing, 300 dpi", "BM_TraceCenterlineA4", 1000)
     # Issue 22: the DXF for CAD and CAM programs of the CNC benchmark's 100,000 elements.
     tab.time(22, "CAD/CAM export to a file, 100,000 elements", "BM_CamDxfExport", 500)
     c = counters.get("BM_CamDxfExport", {})

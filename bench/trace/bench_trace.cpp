@@ -2,11 +2,13 @@
 // (2480 x 3508 pixels, 8-bit grey, anti-aliased); the trace runs from the picture record to
 // the elements, grey levels, threshold and refinement included. The potrace command traces the
 // same black-and-white bitmap (the picture at the same threshold) from a PBM file, with its
-// default settings, started as a process as a user would start it.
+// default settings, started as a process as a user would start it. The centre-line trace runs
+// on an A4 line drawing at 300 dpi: a plan of crossing and meeting walls, doors drawn as
+// circles and diagonal hatching, strokes 3 to 6 pixels wide.
 #include "TraceScene.h"
 #include "trace/GreyPicture.h"
-#include "trace/OutlineTrace.h"
 #include "trace/Threshold.h"
+#include "trace/Trace.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -69,13 +71,15 @@ Sheet &sheet()
     return *s;
 }
 
-void trace(benchmark::State &state, const Dib &dib, QRect region)
+void trace(benchmark::State &state, const Dib &dib, QRect region,
+    TraceSettings::Mode mode = TraceSettings::Mode::Outline)
 {
     TraceSettings settings;
     settings.region = region;
+    settings.mode = mode;
     std::size_t elements = 0;
     for (auto _ : state) {
-        const TraceResult r = traceOutline(dib.rec(), settings);
+        const TraceResult r = tracePicture(dib.rec(), settings);
         if (!r.ok())
             state.SkipWithError("the trace failed");
         elements = r.elements.size();
@@ -99,6 +103,44 @@ void BM_TraceOutlineA4Rgb(benchmark::State &state)
 void BM_TraceOutlineRegion1000(benchmark::State &state)
 {
     trace(state, sheet().grey, QRect(700, 1200, 1000, 1000));
+}
+
+Dib lineDrawingA4()
+{
+    using trace_scene::Stroke;
+    std::vector<Stroke> strokes;
+    const auto line = [&](QPointF a, QPointF b, double width) {
+        strokes.push_back({ QPolygonF({ a, b }), width });
+    };
+    for (int i = 0; i < 17; ++i)
+        line({ 100.5, 150.3 + i * 200.2 }, { 2380.5, 150.3 + i * 200.2 }, 5);
+    for (int j = 0; j < 10; ++j)
+        line({ 120.4 + j * 250.7, 150.3 + (j % 2) * 200.2 }, { 120.4 + j * 250.7, 3353.5 }, 4);
+    for (int i = 0; i < 16; ++i) {
+        for (int j = 0; j < 9; ++j) {
+            const QPointF cell(120.4 + j * 250.7, 150.3 + i * 200.2);
+            if ((i + j) % 3 == 0) {
+                QPolygonF circle;
+                for (int k = 0; k < 720; ++k)
+                    circle << cell
+                            + QPointF(125.3 + 50 * std::cos(k * M_PI / 360),
+                                100.1 + 50 * std::sin(k * M_PI / 360));
+                strokes.push_back({ circle, 4, true });
+            } else if ((i + j) % 3 == 1) {
+                for (int k = 1; k < 4; ++k)
+                    line(cell + QPointF(40 + 50 * k, 30), cell + QPointF(10 + 50 * k, 170), 3);
+            } else {
+                line(cell + QPointF(40, 100.4), cell + QPointF(200, 100.4), 6);
+            }
+        }
+    }
+    return trace_scene::toDib(trace_scene::paint(strokes, 2480, 3508, {}), false);
+}
+
+void BM_TraceCenterlineA4(benchmark::State &state)
+{
+    static const Dib drawing = lineDrawingA4();
+    trace(state, drawing, {}, TraceSettings::Mode::Centerline);
 }
 
 void BM_PotraceCommandA4(benchmark::State &state)
@@ -134,3 +176,4 @@ BENCHMARK(BM_TraceOutlineA4)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRe
 BENCHMARK(BM_PotraceCommandA4)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_TraceOutlineA4Rgb)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_TraceOutlineRegion1000)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_TraceCenterlineA4)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();

@@ -1,5 +1,23 @@
 #include "trace/ChainBuilder.h"
 
+namespace {
+
+TDrawElement element(const OutlinePiece &p, const GreyPicture &picture, std::size_t pos)
+{
+    TDrawElement e {};
+    e.ChainPos = static_cast<std::int32_t>(pos);
+    e.Kind = p.line ? KindLine : KindCubicBezier;
+    e.Start = picture.toPicture(p.p0);
+    e.End = picture.toPicture(p.p3);
+    if (!p.line) {
+        e.Ctrl1 = picture.toPicture(p.c1);
+        e.Ctrl2 = picture.toPicture(p.c2);
+    }
+    return e;
+}
+
+} // namespace
+
 void appendChain(
     const Outline &outline, const GreyPicture &picture, std::vector<TDrawElement> &elements)
 {
@@ -31,17 +49,15 @@ void appendChain(
     if (count == 0)
         return;
     for (std::size_t k = 0; k < count; ++k) {
-        const OutlinePiece &p = outline.pieces[(first + k) % n];
-        TDrawElement e {};
-        e.ChainPos = static_cast<std::int32_t>(k);
-        e.Kind = p.line ? KindLine : KindCubicBezier;
-        e.Start = picture.toPicture(p.p0);
-        e.End = picture.toPicture(p.p3);
-        if (!p.line) {
-            e.Ctrl1 = picture.toPicture(p.c1);
-            e.Ctrl2 = picture.toPicture(p.c2);
-        }
+        TDrawElement e = element(outline.pieces[(first + k) % n], picture, k);
         e.ClosesChain = k + 1 == count;
         elements.push_back(e);
     }
+}
+
+void appendOpenChain(const std::vector<OutlinePiece> &pieces, const GreyPicture &picture,
+    std::vector<TDrawElement> &elements)
+{
+    for (std::size_t k = 0; k < pieces.size(); ++k)
+        elements.push_back(element(pieces[k], picture, k));
 }

@@ -11,3 +11,7 @@
 // element's ClosesChain draws is that piece instead of a second line of no length on top of it.
 void appendChain(
     const Outline &outline, const GreyPicture &picture, std::vector<TDrawElement> &elements);
+
+// Appends `pieces` to `elements` as one open chain in picture coordinates.
+void appendOpenChain(const std::vector<OutlinePiece> &pieces, const GreyPicture &picture,
+    std::vector<TDrawElement> &elements);

@@ -309,6 +309,30 @@ TEST_F(ExportCommandTest, TracesAPictureIntoAProjectAndAnExport)
         EXPECT_NEAR(right, 140 * row.mmPerPixel, 0.15 * row.mmPerPixel);
     }
 
+    // A stroke traced along its middle: one open line.
+    QImage drawing(200, 60, QImage::Format_RGB32);
+    drawing.fill(Qt::white);
+    {
+        QPainter p(&drawing);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 5));
+        p.drawLine(QPointF(20, 30.5), QPointF(180, 30.5));
+    }
+    ASSERT_TRUE(drawing.save(path("stroke.png")));
+    ASSERT_EQ(run({ path("stroke.png"), QStringLiteral("--trace"), QStringLiteral("centerline"),
+                  QStringLiteral("--project"), path("stroke.lvx") }),
+        0)
+        << err.toStdString();
+    const ProjectLoad stroke = loadProjectFile(path("stroke.lvx"));
+    ASSERT_TRUE(stroke.result.ok);
+    ASSERT_EQ(stroke.result.contents.elements.size(), 1u);
+    const TDrawElement &middle = stroke.result.contents.elements[0];
+    EXPECT_EQ(middle.Kind, KindLine);
+    EXPECT_EQ(middle.ClosesChain, 0);
+    EXPECT_NEAR(middle.Start.y, 30.5, 0.3);
+    EXPECT_NEAR(middle.End.y, 30.5, 0.3);
+    EXPECT_GT(std::abs(middle.End.x - middle.Start.x), 150);
+
     // Nothing to trace is said, and the outputs are still written.
     QImage blank(50, 50, QImage::Format_RGB32);
     blank.fill(Qt::white);

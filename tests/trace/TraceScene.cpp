@@ -143,20 +143,11 @@ Scene a4Sheet()
     return s;
 }
 
-QImage paint(const Scene &scene, const Look &look)
+namespace {
+
+// Blur, noise and the reduction to black and white, on a picture painted with `look`'s levels.
+void applyLook(QImage &image, const Look &look)
 {
-    QImage image(scene.width, scene.height, QImage::Format_Grayscale8);
-    image.fill(look.oneBit ? 255 : look.paper);
-    {
-        QPainterPath path;
-        path.setFillRule(Qt::OddEvenFill);
-        for (const QPolygonF &b : scene.boundaries)
-            path.addPolygon(b);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        const int ink = look.oneBit ? 0 : look.ink;
-        painter.fillPath(path, QColor(ink, ink, ink));
-    }
     cv::Mat m(
         image.height(), image.width(), CV_8UC1, image.bits(), std::size_t(image.bytesPerLine()));
     if (look.blur > 0)
@@ -172,6 +163,46 @@ QImage paint(const Scene &scene, const Look &look)
     }
     if (look.oneBit)
         cv::threshold(m, m, 127, 255, cv::THRESH_BINARY);
+}
+
+} // namespace
+
+QImage paint(const Scene &scene, const Look &look)
+{
+    QImage image(scene.width, scene.height, QImage::Format_Grayscale8);
+    image.fill(look.oneBit ? 255 : look.paper);
+    {
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        for (const QPolygonF &b : scene.boundaries)
+            path.addPolygon(b);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        const int ink = look.oneBit ? 0 : look.ink;
+        painter.fillPath(path, QColor(ink, ink, ink));
+    }
+    applyLook(image, look);
+    return image;
+}
+
+QImage paint(const std::vector<Stroke> &strokes, int width, int height, const Look &look)
+{
+    QImage image(width, height, QImage::Format_Grayscale8);
+    image.fill(look.oneBit ? 255 : look.paper);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        const int ink = look.oneBit ? 0 : look.ink;
+        for (const Stroke &s : strokes) {
+            painter.setPen(
+                QPen(QColor(ink, ink, ink), s.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            if (s.closed)
+                painter.drawPolygon(s.line);
+            else
+                painter.drawPolyline(s.line);
+        }
+    }
+    applyLook(image, look);
     return image;
 }
 

@@ -43,6 +43,15 @@ Scene a4Sheet();
 
 // The scene painted in grey levels (or black and white), as an 8-bit grey or 1-bit picture.
 QImage paint(const Scene &scene, const Look &look);
+
+// A stroke of a line drawing, with round ends and joins: its centre line, dense as above.
+struct Stroke
+{
+    QPolygonF line;
+    double width = 1;
+    bool closed = false;
+};
+QImage paint(const std::vector<Stroke> &strokes, int width, int height, const Look &look);
 Dib toDib(const QImage &grey, bool oneBit);
 
 // Points every `step` pixels along the elements; one vector per chain.

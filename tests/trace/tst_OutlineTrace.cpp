@@ -1,6 +1,7 @@
 #include "TraceScene.h"
 #include "trace/OutlineTrace.h"
 #include "trace/Threshold.h"
+#include "trace/Trace.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -202,7 +203,7 @@ TEST(OutlineTrace, PictureDepthsAndRegionsAgree)
     }
 }
 
-TEST(OutlineTrace, BadInputEndsQuicklyWithoutElements)
+TEST(OutlineTrace, BadInputEndsQuicklyWithoutElementsInEitherMode)
 {
     Dib white = Dib::create(300, 200, 24);
     std::memset(white.rec().Bits, 0xFF, std::size_t(white.rec().BytesPerLine) * 200);
@@ -228,44 +229,63 @@ TEST(OutlineTrace, BadInputEndsQuicklyWithoutElements)
         { "region outside the picture", &white, outside, TraceResult::Status::Failed },
         { "no picture", &none, {}, TraceResult::Status::Failed },
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        QElapsedTimer timer;
-        timer.start();
-        const TraceResult r = traceOutline(row.dib->rec(), row.settings);
-        EXPECT_LT(timer.elapsed(), 2000);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_TRUE(r.elements.empty());
-        EXPECT_FALSE(r.reason.isEmpty());
+    // Both kinds of trace.
+    for (const auto mode : { TraceSettings::Mode::Outline, TraceSettings::Mode::Centerline }) {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(row.name);
+            TraceSettings settings = row.settings;
+            settings.mode = mode;
+            QElapsedTimer timer;
+            timer.start();
+            const TraceResult r = tracePicture(row.dib->rec(), settings);
+            EXPECT_LT(timer.elapsed(), 2000);
+            EXPECT_EQ(r.status, row.status);
+            EXPECT_TRUE(r.elements.empty());
+            EXPECT_FALSE(r.reason.isEmpty());
+        }
     }
 }
 
-TEST(OutlineTrace, CancellingAtAnyStageLeavesNothing)
+TEST(OutlineTrace, CancellingAtAnyStageLeavesNothingInEitherMode)
 {
     const Dib dib = toDib(paint(partsSheet(), {}), false);
-    int last = -1;
-    bool rising = true;
-    TraceControl watch;
-    watch.progress = [&](int p) {
-        rising = rising && p >= last;
-        last = p;
+    struct Row
+    {
+        TraceSettings::Mode mode;
+        std::vector<int> stages; // the progress each stage starts with
     };
-    ASSERT_TRUE(traceOutline(dib.rec(), {}, watch).ok());
-    EXPECT_TRUE(rising);
-    EXPECT_EQ(last, 100);
-
-    for (int at : { 0, 10, 20, 70 }) {
-        SCOPED_TRACE(at);
-        std::atomic<bool> cancel { false };
-        TraceControl control;
-        control.cancel = &cancel;
-        control.progress = [&](int p) {
-            if (p >= at)
-                cancel = true;
+    const Row rows[] = {
+        { TraceSettings::Mode::Outline, { 0, 10, 20, 70 } },
+        { TraceSettings::Mode::Centerline, { 0, 10, 20, 50, 60, 75 } },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(int(row.mode));
+        TraceSettings settings;
+        settings.mode = row.mode;
+        int last = -1;
+        bool rising = true;
+        TraceControl watch;
+        watch.progress = [&](int p) {
+            rising = rising && p >= last;
+            last = p;
         };
-        const TraceResult r = traceOutline(dib.rec(), {}, control);
-        EXPECT_EQ(r.status, TraceResult::Status::Cancelled);
-        EXPECT_TRUE(r.elements.empty());
+        ASSERT_TRUE(tracePicture(dib.rec(), settings, watch).ok());
+        EXPECT_TRUE(rising);
+        EXPECT_EQ(last, 100);
+
+        for (int at : row.stages) {
+            SCOPED_TRACE(at);
+            std::atomic<bool> cancel { false };
+            TraceControl control;
+            control.cancel = &cancel;
+            control.progress = [&](int p) {
+                if (p >= at)
+                    cancel = true;
+            };
+            const TraceResult r = tracePicture(dib.rec(), settings, control);
+            EXPECT_EQ(r.status, TraceResult::Status::Cancelled);
+            EXPECT_TRUE(r.elements.empty());
+        }
     }
 }
 
