@@ -15,3 +15,5 @@ set_target_properties(Shapelib::Shapelib PROPERTIES
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SANE REQUIRED IMPORTED_TARGET sane-backends)
+# OpenCV's image processing does the resampling of the picture operations.
+pkg_check_modules(OPENCV REQUIRED IMPORTED_TARGET opencv4)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(build-essential cmake pkg-config qt6-base-dev qt6-svg-dev qt6-image-formats-plugins
-    libfreeimage-dev libshp-dev libsane-dev libgtest-dev libgmock-dev libbenchmark-dev)
+    libfreeimage-dev libshp-dev libsane-dev libgtest-dev libgmock-dev libbenchmark-dev libopencv-dev)
 test_pkgs=(xvfb xdotool imagemagick netpbm libopenjp2-tools sane-utils python3-ezdxf python3-dbfread
     locales desktop-file-utils appstream librsvg2-bin poppler-utils qt6-translations-l10n)
 fuzz_pkgs=(clang libclang-rt-14-dev)
