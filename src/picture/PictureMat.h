@@ -8,7 +8,6 @@
 // Helpers shared by the picture operations; not for use outside this module.
 
 // The reasons an operation gives when it refuses, in German as the user reads them.
-inline constexpr const char *kNoPicture = "Es ist kein Bild geladen.";
 inline constexpr const char *kNoMemory = "Für das Bild reicht der Speicher nicht.";
 inline constexpr const char *kTooLarge = "Das Ergebnis wäre größer, als ein Bild sein darf.";
 inline constexpr const char *kCropOutside = "Der Ausschnitt liegt außerhalb des Bildes.";

@@ -6,6 +6,9 @@
 #include <QString>
 #include <array>
 
+// The reason every operation gives when there is no picture, in German.
+inline constexpr const char *kNoPicture = "Es ist kein Bild geladen.";
+
 // Where the points of the old picture lie in the new one: a projective map of picture
 // coordinates (pixels, origin at the top-left corner, y downward). Quarter turns, mirrors and
 // crops are maps whose factors are 0 and +-1 and whose offsets are whole pixels, so they move
@@ -74,5 +77,5 @@ PictureChange rectifyPicture(
     const Dib &picture, const std::array<TPointD, 4> &corners, double widthMm, double heightMm);
 
 // The picture as a black-and-white threshold sees it, with Otsu's threshold on the grey
-// values: an 8-bit picture holding only black and white. Null when it cannot be made.
+// values: a 1-bit picture of black (0) and white (1). Null when it cannot be made.
 Dib thresholdView(const Dib &picture);

@@ -292,18 +292,29 @@ Dib thresholdView(const Dib &picture)
 {
     if (picture.isNull())
         return {};
-    Dib d = newWorkPicture(picture, picture.width(), picture.height(), true);
+    TBitmapInfo blackWhite {};
+    blackWhite.bmiColors[1] = { 255, 255, 255, 0 };
+    Dib d = Dib::create(picture.width(), picture.height(), 1, &blackWhite, 2);
     if (d.isNull())
         return d;
     try {
         const bool grey = picture.bitCount() <= 8 && greyPalette(picture);
-        cv::Mat from = workRows(picture, grey);
-        cv::Mat to = wrapRows(d);
-        if (!grey)
-            cv::cvtColor(from, to, cv::COLOR_BGR2GRAY);
+        const cv::Mat from = workRows(picture, grey);
+        cv::Mat levels;
+        if (grey)
+            levels = from;
         else
-            from.copyTo(to);
-        cv::threshold(to, to, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+            cv::cvtColor(from, levels, cv::COLOR_BGR2GRAY);
+        cv::Mat binary;
+        cv::threshold(levels, binary, 0, 1, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        // One bit per pixel, so the view costs an eighth of a grey picture while it is shown.
+        const TDibRec &r = d.rec();
+        for (int y = 0; y < binary.rows; ++y) {
+            const std::uint8_t *in = binary.ptr<std::uint8_t>(y);
+            std::uint8_t *out = r.Bits + static_cast<std::ptrdiff_t>(y) * r.BytesPerLine;
+            for (int x = 0; x < binary.cols; ++x)
+                out[x >> 3] |= static_cast<std::uint8_t>(in[x] << (7 - (x & 7)));
+        }
     } catch (const cv::Exception &) {
         return {};
     } catch (const std::bad_alloc &) {

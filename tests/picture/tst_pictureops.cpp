@@ -219,5 +219,6 @@ TEST(PictureOps, ThresholdViewIsBlackAndWhite)
     const Dib view = thresholdView(picture);
     ASSERT_FALSE(view.isNull());
     EXPECT_EQ(at(view, 7, 3), 0u);
-    EXPECT_EQ(at(view, 8, 3), 255u);
+    EXPECT_EQ(at(view, 8, 3), 1u);
+    EXPECT_EQ(view.rec().BitmapInfo->bmiColors[1].rgbRed, 255);
 }
