@@ -147,6 +147,15 @@ def build(times, counters):
             "<= %.0f MB (2 x file + 50)" % limit if limit else "<= 2 x file + 50 MB",
             lambda v: limit is not None and v <= limit)
 
+    # Issue 20: picture operations on an A0 scan at 600 dpi, 24 bits.
+    for name, figure, limit in (("BM_QuarterTurnA0", "quarter turn", 1500),
+                                ("BM_StraightenA0", "straightening by 0.4 degrees", 4000)):
+        tab.time(20, "%s, A0 at 600 dpi" % figure, name, limit)
+        c = counters.get(name, {})
+        peak, picture = c.get("peak_rss_MB"), c.get("picture_MB")
+        tab.ratio(20, "  %s peak memory / picture" % figure, ratio(peak, picture), "<= 2",
+                  lambda v: v <= 2)
+
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):
         if name not in tab.used:

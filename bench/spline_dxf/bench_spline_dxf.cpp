@@ -2,6 +2,7 @@
 // Reports the file size and the peak resident memory of the process next to the time.
 
 #include "export/SplineDxfExport.h"
+#include "support/PeakMemory.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -93,19 +94,6 @@ void BM_SplineDxfToMemory(benchmark::State &state)
     }
 }
 
-// A line of /proc/self/status in megabytes ("VmRSS", "VmHWM"), 0 when it cannot be read.
-double statusMegabytes(const char *key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(key) + ":";
-    while (std::getline(status, line)) {
-        if (line.starts_with(prefix))
-            return std::atof(line.c_str() + prefix.size()) / 1024.0;
-    }
-    return 0;
-}
-
 void BM_SplineDxfExport(benchmark::State &state)
 {
     const TElementList &list = mixedDrawing();
@@ -114,8 +102,7 @@ void BM_SplineDxfExport(benchmark::State &state)
     DxfExportParams params;
     // The peak is measured from here: memory the process gave back before is returned to the
     // system, and the kernel's high-water mark is set back to what is resident now.
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";
+    restartPeak();
     const double before = statusMegabytes("VmRSS");
     for (auto _ : state) {
         const SplineDxfResult result = SplineDxfExport::savedxf(list, params, path);

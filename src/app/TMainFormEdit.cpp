@@ -251,12 +251,9 @@ void TMainForm::stepHistory(bool back)
     UndoDocument doc { *m_elements, m_picture, pen, width, m_dxfExportForm ? &restored : nullptr };
     if (!(back ? m_edit->history.undo(doc) : m_edit->history.redo(doc)))
         return;
-    if (m_dxfExportForm) {
-        if (restored != resolution)
-            m_dxfExportForm->setResolution(restored, m_picture.width());
-        else
-            m_dxfExportForm->refreshWidth(m_picture.width());
-    }
+    // The dialog's width field follows the picture whenever the dialog is shown.
+    if (m_dxfExportForm && restored != resolution)
+        m_dxfExportForm->setResolution(restored, m_picture.width());
     // The restored records may carry selection flags; nothing is being carried afterwards.
     documentReplaced();
     Shape1->setBrushColor(fromColorRef(pen));

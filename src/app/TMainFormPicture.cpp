@@ -14,6 +14,7 @@
 #include <QRubberBand>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstdlib>
 #include <thread>
 
 using namespace editaids;
@@ -64,6 +65,9 @@ void TMainForm::createPictureMenu()
     item("Perspektiveentzerren1", "Perspektive entzerren...",
         [this] { startPicturePicking(PicturePick::Perspective); });
 
+    // Escape ends the picking as it ends a chain.
+    connect(BreakBtn, &QAction::triggered, this, [this] { cancelPicturePicking(); });
+
     m_edit->blackWhite = action("SchwarzweiVorschau1", QStringLiteral("Schwarzweiß-Vorschau"));
     m_edit->blackWhite->setCheckable(true);
     ToolBar1->addSeparator();
@@ -106,6 +110,8 @@ void TMainForm::runPictureOperation(const std::function<PictureChange(const Dib 
         QProgressDialog progress(tr8(Working), QString(), 0, 0, this);
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(500);
+        // At its minimum the value starts the clock after which the dialog shows itself.
+        progress.setValue(0);
         std::thread worker([&] {
             change = operation(m_picture);
             QMetaObject::invokeMethod(
@@ -121,12 +127,8 @@ void TMainForm::runPictureOperation(const std::function<PictureChange(const Dib 
     replacePicture(std::move(change.picture));
     change.mapping.apply(*m_elements);
     documentReplaced();
-    if (m_dxfExportForm) {
-        if (change.dpi > 0)
-            m_dxfExportForm->setResolution(change.dpi, m_picture.width());
-        else
-            m_dxfExportForm->refreshWidth(m_picture.width());
-    }
+    if (m_dxfExportForm && change.dpi > 0)
+        m_dxfExportForm->setResolution(change.dpi, m_picture.width());
     changeCompleted();
     Repaint();
 }
@@ -218,6 +220,10 @@ void TMainForm::pictureMouseUp(const ToolEvent &event)
         return;
     const TPointD a = pick.points.front();
     const TPointD b = event.picture;
+    const QPoint dragged = event.screen - pick.anchor;
     cancelPicturePicking();
+    // A press without a drag is taken as a change of mind, not as a rectangle of nothing.
+    if (std::abs(dragged.x()) < 2 || std::abs(dragged.y()) < 2)
+        return;
     runPictureOperation([a, b](const Dib &p) { return cropPicture(p, a, b); });
 }

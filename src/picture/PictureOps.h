@@ -63,9 +63,9 @@ PictureChange mirrorPicture(const Dib &picture, bool leftRight);
 PictureChange cropPicture(const Dib &picture, TPointD a, TPointD b);
 
 // Turns the picture by the small angle that makes the edge from a to b exactly horizontal,
-// or vertical when it is steeper than 45 degrees; the picture grows so that no pixel is
-// lost, and the new corners are white. Resampled bilinearly into 8-bit grey (for grey
-// pictures) or 24 bits.
+// or vertical when it is steeper than 45 degrees, about the picture's centre. The size stays:
+// what turns out of the picture is cut and what turns in is white. Resampled bilinearly into
+// 8-bit grey (for grey pictures) or 24 bits.
 PictureChange straightenPicture(const Dib &picture, TPointD a, TPointD b);
 
 // Rectifies the four corners of a rectangle seen in perspective, clicked in order around

@@ -209,14 +209,13 @@ PictureChange straightenPicture(const Dib &picture, TPointD a, TPointD b)
     double angle = std::abs(dx) >= std::abs(dy) ? -std::atan(dy / dx) : std::atan(dx / dy);
     const double co = std::cos(angle);
     const double si = std::sin(angle);
+    // The picture keeps its size, as a scan keeps its page: the corners turned out of it are
+    // cut, which a tilt of a few tenths of a degree confines to the margins, and the memory
+    // stays at that of two pictures.
     const double w = picture.width();
     const double h = picture.height();
-    // The picture grows to hold the turned one; a hair's breadth of rounding is forgiven so
-    // that a turn by nothing keeps the size.
-    const double nw = std::ceil(w * co + h * std::abs(si) - 1e-6);
-    const double nh = std::ceil(w * std::abs(si) + h * co - 1e-6);
-    if (nw > kMaxDibPixels || nh > kMaxDibPixels)
-        return refused(kTooLarge);
+    const double nw = w;
+    const double nh = h;
     // Turn about the centre of the old picture, which becomes the centre of the new one.
     const double cx = w / 2;
     const double cy = h / 2;
