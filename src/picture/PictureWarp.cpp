@@ -154,6 +154,68 @@ Matrix fromStored(int height)
     return { 1, 0, 0.5, 0, -1, height - 0.5, 0, 0, 1 };
 }
 
+Matrix shift(double x, double y)
+{
+    return { 1, 0, x, 0, 1, y, 0, 0, 1 };
+}
+
+// OpenCV's resampling keeps positions in 16 bits, so it is given tiles of the new picture,
+// each with the part of the old picture its pixels come from. A projective map sends a tile
+// to a convex shape, so the box around its mapped corners holds every pixel it needs.
+constexpr int kTile = 4096;
+constexpr int kLargestSource = 32000;
+
+bool resampleTiles(const cv::Mat &from, cv::Mat &to, const Matrix &back, bool perspective)
+{
+    const int flags = cv::INTER_LINEAR | cv::WARP_INVERSE_MAP;
+    const cv::Scalar white(255, 255, 255);
+    for (int ty = 0; ty < to.rows; ty += kTile) {
+        for (int tx = 0; tx < to.cols; tx += kTile) {
+            const int tw = std::min(kTile, to.cols - tx);
+            const int th = std::min(kTile, to.rows - ty);
+            double left = INFINITY, right = -INFINITY, top = INFINITY, bottom = -INFINITY;
+            for (const auto &[x, y] : { std::pair { tx, ty }, { tx + tw - 1, ty },
+                     { tx, ty + th - 1 }, { tx + tw - 1, ty + th - 1 } }) {
+                const double w = back[6] * x + back[7] * y + back[8];
+                const double sx = (back[0] * x + back[1] * y + back[2]) / w;
+                const double sy = (back[3] * x + back[4] * y + back[5]) / w;
+                if (!std::isfinite(sx) || !std::isfinite(sy) || !(w > 0))
+                    return false;
+                left = std::min(left, sx);
+                right = std::max(right, sx);
+                top = std::min(top, sy);
+                bottom = std::max(bottom, sy);
+            }
+            // Two pixels more on each side for the neighbours the interpolation reads.
+            const auto cut = [](double v, int limit) {
+                return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(limit)));
+            };
+            const int x0 = cut(std::floor(left) - 2, from.cols);
+            const int x1 = cut(std::ceil(right) + 3, from.cols);
+            const int y0 = cut(std::floor(top) - 2, from.rows);
+            const int y1 = cut(std::ceil(bottom) + 3, from.rows);
+            cv::Mat tile = to(cv::Rect(tx, ty, tw, th));
+            if (x1 <= x0 || y1 <= y0) {
+                tile.setTo(white);
+                continue;
+            }
+            if (x1 - x0 > kLargestSource || y1 - y0 > kLargestSource)
+                return false;
+            const cv::Mat source = from(cv::Rect(x0, y0, x1 - x0, y1 - y0));
+            const Matrix local = multiply(shift(-x0, -y0), multiply(back, shift(tx, ty)));
+            if (perspective)
+                cv::warpPerspective(source, tile,
+                    cv::Mat(3, 3, CV_64F, const_cast<double *>(local.data())), tile.size(), flags,
+                    cv::BORDER_CONSTANT, white);
+            else
+                cv::warpAffine(source, tile,
+                    cv::Mat(2, 3, CV_64F, const_cast<double *>(local.data())), tile.size(), flags,
+                    cv::BORDER_CONSTANT, white);
+        }
+    }
+    return true;
+}
+
 // Resamples `picture` into a new picture of width x height in which the point p of the old
 // picture lies at `mapping`(p); the inverse map is given too. Pixels from outside are white.
 PictureChange warp(const Dib &picture, const Matrix &mapping, const Matrix &inverse, int width,
@@ -173,14 +235,8 @@ PictureChange warp(const Dib &picture, const Matrix &mapping, const Matrix &inve
         // The matrix that takes a stored position of the new picture to one of the old.
         const Matrix back =
             multiply(toStored(picture.height()), multiply(inverse, fromStored(height)));
-        const int flags = cv::INTER_LINEAR | cv::WARP_INVERSE_MAP;
-        const cv::Scalar white(255, 255, 255);
-        if (perspective)
-            cv::warpPerspective(from, to, cv::Mat(3, 3, CV_64F, const_cast<double *>(back.data())),
-                to.size(), flags, cv::BORDER_CONSTANT, white);
-        else
-            cv::warpAffine(from, to, cv::Mat(2, 3, CV_64F, const_cast<double *>(back.data())),
-                to.size(), flags, cv::BORDER_CONSTANT, white);
+        if (!resampleTiles(from, to, back, perspective))
+            return refused(kTooLarge);
     } catch (const cv::Exception &) {
         return refused(kNoMemory);
     } catch (const std::bad_alloc &) {
@@ -206,7 +262,7 @@ PictureChange straightenPicture(const Dib &picture, TPointD a, TPointD b)
         return refused(kSamePoints);
     // The turn (clockwise on the screen for positive values) that brings the edge onto the
     // nearer axis; never more than 45 degrees.
-    double angle = std::abs(dx) >= std::abs(dy) ? -std::atan(dy / dx) : std::atan(dx / dy);
+    const double angle = std::abs(dx) >= std::abs(dy) ? -std::atan(dy / dx) : std::atan(dx / dy);
     const double co = std::cos(angle);
     const double si = std::sin(angle);
     // The picture keeps its size, as a scan keeps its page: the corners turned out of it are

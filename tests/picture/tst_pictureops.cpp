@@ -118,36 +118,36 @@ TEST(PictureOps, ExactOperationsMovePixelsAndDrawingAlike)
     }
 }
 
-// A scan tilted by 0.4 degrees: straightening on two points of a long edge levels the edge
-// along its whole length.
+// A scan tilted by 0.4 degrees, wider than the resampling takes at once: straightening on two
+// points of a long edge levels the edge along its whole length.
 TEST(PictureOps, StraighteningLevelsATiltedEdge)
 {
-    const int w = 1600;
+    const int w = 33000;
     const int h = 400;
     const double slope = std::tan(0.4 * M_PI / 180);
-    const auto edge = [&](double x) { return 200 + slope * (x - 800); };
+    const auto edge = [&](double x) { return 200 + slope * (x - w / 2.0); };
     // Dark below the edge, with the share of each pixel that lies below it.
     const Dib tilted = greyPicture(w, h, [&](int x, int y) {
         const double dark = std::clamp(y + 1 - edge(x + 0.5), 0.0, 1.0);
         return static_cast<std::uint8_t>(std::lround(255 * (1 - dark)));
     });
-    const PictureChange r = straightenPicture(tilted, { 100, edge(100) }, { 1500, edge(1500) });
+    const PictureChange r = straightenPicture(tilted, { 100, edge(100) }, { 32000, edge(32000) });
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.picture.bitCount(), 8);
     EXPECT_EQ(r.picture.height(), h);
     // The edge's height in a column: the white above it, summed.
     double low = 1e9;
     double high = -1e9;
-    for (int x = 160; x < r.picture.width() - 160; ++x) {
+    for (int x = w / 10; x < w - w / 10; ++x) {
         double white = 0;
-        for (int y = 0; y < 330; ++y)
+        for (int y = 0; y < 300; ++y)
             white += at(r.picture, x, y) / 255.0;
         low = std::min(low, white);
         high = std::max(high, white);
     }
     EXPECT_LT(high - low, 0.5);
     // The drawing moves with it: a point on the edge lands on the levelled edge.
-    const TPointD p = r.mapping.map({ 1200, edge(1200) });
+    const TPointD p = r.mapping.map({ 30000, edge(30000) });
     EXPECT_NEAR(p.y, (low + high) / 2, 0.5);
 }
 
