@@ -1,5 +1,6 @@
 #include "export/DxfExportParams.h"
 #include "picture/PictureOps.h"
+#include "support/TestDrawing.h"
 
 #include <cmath>
 #include <functional>
@@ -34,17 +35,6 @@ void fill(TElementList &list, std::initializer_list<TDrawElement> records)
 {
     for (const TDrawElement &e : records)
         *list.Append() = e;
-}
-
-TDrawElement element(std::int32_t kind, TPointD start, TPointD end)
-{
-    TDrawElement e {};
-    e.Kind = kind;
-    e.Start = start;
-    e.End = end;
-    e.Ctrl1 = start;
-    e.Ctrl2 = end;
-    return e;
 }
 
 } // namespace
@@ -102,8 +92,8 @@ TEST(PictureOps, ExactOperationsMovePixelsAndDrawingAlike)
                 }
             TElementList list;
             fill(list,
-                { element(KindLine, { 2.25, 1.5 }, { 2.25, 1.5 }),
-                    element(KindEllipse, { 1, 1 }, { 5, 3 }) });
+                { element(KindLine, 0, { 2.25, 1.5 }, { 2.25, 1.5 }, { 2.25, 1.5 }, { 2.25, 1.5 }),
+                    element(KindEllipse, 0, { 1, 1 }, { 5, 3 }) });
             r.mapping.apply(list);
             EXPECT_EQ(list.at(0).Start.x, c.point.x);
             EXPECT_EQ(list.at(0).Start.y, c.point.y);
