@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <opencv2/core.hpp>
+#include <opencv2/core/utility.hpp>
 
 // --- The map ---
 
@@ -70,6 +71,10 @@ void PictureMapping::apply(TElementList &elements) const
 
 namespace {
 
+// Rows of the new picture per band of a quarter turn: 16 pixels of 24 bits read 48 bytes of
+// every source row, most of a cache line.
+constexpr int kBand = 16;
+
 // Moves the pixels by whole positions: dst stored (x, y) takes src stored from(x, y). Used for
 // 1- and 4-bit pictures, whose pixels share bytes.
 template <typename From>
@@ -120,14 +125,26 @@ PictureChange rotateQuarter(const Dib &picture, int quarterTurns)
     if (picture.bitCount() >= 8) {
         try {
             const cv::Mat from = wrapRows(picture);
-            cv::Mat to = wrapRows(c.picture);
-            if (turns == 0)
-                from.copyTo(to);
-            else if (turns == 2)
-                cv::rotate(from, to, cv::ROTATE_180);
-            else
-                cv::rotate(from, to,
-                    turns == 1 ? cv::ROTATE_90_COUNTERCLOCKWISE : cv::ROTATE_90_CLOCKWISE);
+            const cv::Mat to = wrapRows(c.picture);
+            // Bands of rows of the new picture are turned on all cores; each comes from a
+            // band of the old picture's columns (or rows, for a half turn).
+            const int rows = to.rows;
+            cv::parallel_for_(cv::Range(0, (rows + kBand - 1) / kBand), [&](const cv::Range &r) {
+                for (int b = r.start; b < r.end; ++b) {
+                    const int r0 = b * kBand;
+                    const int r1 = std::min(rows, r0 + kBand);
+                    cv::Mat band = to.rowRange(r0, r1);
+                    if (turns == 0)
+                        from.rowRange(r0, r1).copyTo(band);
+                    else if (turns == 2)
+                        cv::flip(from.rowRange(rows - r1, rows - r0), band, -1);
+                    else if (turns == 1)
+                        cv::rotate(from.colRange(from.cols - r1, from.cols - r0), band,
+                            cv::ROTATE_90_COUNTERCLOCKWISE);
+                    else
+                        cv::rotate(from.colRange(r0, r1), band, cv::ROTATE_90_CLOCKWISE);
+                }
+            });
         } catch (const cv::Exception &) {
             return refused(kNoMemory);
         }

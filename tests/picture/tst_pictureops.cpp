@@ -44,7 +44,8 @@ void fill(TElementList &list, std::initializer_list<TDrawElement> records)
 // lands exactly where the turn of the plane sends it.
 TEST(PictureOps, ExactOperationsMovePixelsAndDrawingAlike)
 {
-    const int w = 13;
+    // Wide enough for several bands of a quarter turn.
+    const int w = 37;
     const int h = 6;
     struct Case
     {
@@ -55,9 +56,9 @@ TEST(PictureOps, ExactOperationsMovePixelsAndDrawingAlike)
     };
     const Case cases[] = {
         { "90", [](const Dib &d) { return rotateQuarter(d, 1); }, h, w, { 4.5, 2.25 } },
-        { "180", [](const Dib &d) { return rotateQuarter(d, 2); }, w, h, { 10.75, 4.5 } },
-        { "270", [](const Dib &d) { return rotateQuarter(d, -1); }, h, w, { 1.5, 10.75 } },
-        { "left-right", [](const Dib &d) { return mirrorPicture(d, true); }, w, h, { 10.75, 1.5 } },
+        { "180", [](const Dib &d) { return rotateQuarter(d, 2); }, w, h, { 34.75, 4.5 } },
+        { "270", [](const Dib &d) { return rotateQuarter(d, -1); }, h, w, { 1.5, 34.75 } },
+        { "left-right", [](const Dib &d) { return mirrorPicture(d, true); }, w, h, { 34.75, 1.5 } },
         { "top-bottom", [](const Dib &d) { return mirrorPicture(d, false); }, w, h, { 2.25, 4.5 } },
         { "crop",
             [](const Dib &d) {
