@@ -174,6 +174,14 @@ def build(times, counters):
     tab.used.add("BM_CncArcsWithTwentyPieces")
     tab.ratio(22, "CAD/CAM arcs (tolerance 0.01 mm) / CNC arcs with n = 20",
               ratio(c.get("arcs"), cnc_arcs), "< 1", lambda v: v < 1)
+    # Issue 20: picture operations on an A0 scan at 600 dpi, 24 bits.
+    for name, figure, limit in (("BM_QuarterTurnA0", "quarter turn", 1500),
+                                ("BM_StraightenA0", "straightening by 0.4 degrees", 4000)):
+        tab.time(20, "%s, A0 at 600 dpi" % figure, name, limit)
+        c = counters.get(name, {})
+        peak, picture = c.get("peak_rss_MB"), c.get("picture_MB")
+        tab.ratio(20, "  %s peak memory / picture" % figure, ratio(peak, picture), "<= 2",
+                  lambda v: v <= 2)
 
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):

@@ -16,8 +16,9 @@ set_target_properties(Shapelib::Shapelib PROPERTIES
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SANE REQUIRED IMPORTED_TARGET sane-backends)
 
-# Tracing: potrace's library finds the outlines; OpenCV wraps the picture rows and converts them
-# to grey levels. Only the OpenCV modules the tracer uses are linked, not the whole suite.
+# Tracing: potrace's library finds the outlines. OpenCV wraps the picture rows, converts them to
+# grey levels and resamples them for the picture operations. Only the OpenCV modules these use
+# are linked, not the whole suite.
 find_path(POTRACE_INCLUDE_DIR potracelib.h REQUIRED)
 find_library(POTRACE_LIBRARY NAMES potrace REQUIRED)
 add_library(Potrace::Potrace UNKNOWN IMPORTED)
@@ -26,11 +27,11 @@ set_target_properties(Potrace::Potrace PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${POTRACE_INCLUDE_DIR}")
 
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4 REQUIRED)
-add_library(OpenCV::Trace INTERFACE IMPORTED)
-set_target_properties(OpenCV::Trace PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${OPENCV_INCLUDE_DIR}")
+add_library(OpenCV::ImgProc INTERFACE IMPORTED)
+set_target_properties(OpenCV::ImgProc PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${OPENCV_INCLUDE_DIR}")
 foreach(component core imgproc)
     find_library(OPENCV_${component}_LIBRARY NAMES opencv_${component} REQUIRED)
-    target_link_libraries(OpenCV::Trace INTERFACE "${OPENCV_${component}_LIBRARY}")
+    target_link_libraries(OpenCV::ImgProc INTERFACE "${OPENCV_${component}_LIBRARY}")
 endforeach()
 
 # The editor asks the X server which keys are down (the left Ctrl key) through Qt's own X

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+struct PictureChange;
 class ColorSwatch;
 struct EditPrompts;
 class UndoHistory;
@@ -374,4 +375,20 @@ private:
     void fillRecentMenu(QMenu *menu, bool projects);
     void openRecent(const QString &fileName, bool project);
     void openDropped(const QString &fileName);
+
+    // The "Bild" menu (TMainFormPicture.cpp).
+    void createPictureMenu();
+    // The picture as the drawing area shows it: the black-and-white view while it is on.
+    const Dib &shownPicture();
+    // The resolution of the DXF exports, which belongs to the picture; 0 without the dialog.
+    double currentResolution() const;
+    // Runs an operation on the picture; its result replaces the picture, moves the drawing
+    // and becomes one undo step, or its refusal is shown and nothing changes.
+    void runPictureOperation(const std::function<PictureChange(const Dib &)> &operation);
+    bool picturePicking() const;
+    void startPicturePicking(int mode);
+    void cancelPicturePicking();
+    void pictureMouseDown(const ToolEvent &event);
+    void pictureMouseMove(const ToolEvent &event);
+    void pictureMouseUp(const ToolEvent &event);
 };

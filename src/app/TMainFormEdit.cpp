@@ -4,6 +4,7 @@
 
 #include "app/ColorSwatch.h"
 #include "app/TMainFormEditState.h"
+#include "export/ui/TDXFExportForm.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -85,6 +86,7 @@ void TMainForm::connectEdit()
     createEditMenu();
     createEditToolBar();
     createShortcuts();
+    createPictureMenu();
     setAcceptDrops(true);
     updateEditState();
 }
@@ -237,7 +239,7 @@ bool TMainForm::isModified() const
 void TMainForm::replacePicture(Dib fresh)
 {
     if (m_edit)
-        m_edit->history.pictureReplaced(std::move(m_picture));
+        m_edit->history.pictureReplaced(std::move(m_picture), currentResolution());
     m_picture = std::move(fresh);
 }
 
@@ -285,9 +287,14 @@ void TMainForm::stepHistory(bool back)
 {
     std::uint32_t pen = penColorRef();
     double width = m_lineWidth;
-    UndoDocument doc { *m_elements, m_picture, pen, width };
+    const double resolution = currentResolution();
+    double restored = resolution;
+    UndoDocument doc { *m_elements, m_picture, pen, width, m_dxfExportForm ? &restored : nullptr };
     if (!(back ? m_edit->history.undo(doc) : m_edit->history.redo(doc)))
         return;
+    // The dialog's width field follows the picture whenever the dialog is shown.
+    if (m_dxfExportForm && restored != resolution)
+        m_dxfExportForm->setResolution(restored, m_picture.width());
     // The restored records may carry selection flags; nothing is being carried afterwards.
     documentReplaced();
     Shape1->setBrushColor(fromColorRef(pen));

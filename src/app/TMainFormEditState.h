@@ -13,10 +13,13 @@
 #include "i18n/Translator.h"
 
 #include <QElapsedTimer>
+#include <QPoint>
 #include <QString>
 #include <QTimer>
+#include <vector>
 
 class QAction;
+class QRubberBand;
 class QSpinBox;
 
 namespace editaids {
@@ -44,6 +47,16 @@ inline QString tr8(const char *text)
 
 } // namespace editaids
 
+// Points or a rectangle picked in the drawing area for an operation on the picture.
+struct PicturePick
+{
+    enum Mode { None, Straighten, Crop, Perspective };
+    Mode mode = None;
+    std::vector<TPointD> points;
+    QPoint anchor; // where the crop rectangle was started, in drawing-area pixels
+    QRubberBand *band = nullptr; // the crop rectangle on the screen, owned by the drawing area
+};
+
 struct TMainForm::EditState
 {
     UndoHistory history;
@@ -65,4 +78,9 @@ struct TMainForm::EditState
     QAction *undo = nullptr;
     QAction *redo = nullptr;
     QSpinBox *fade = nullptr;
+    PicturePick pick;
+    // The black-and-white view and the serial of the picture it was made from.
+    QAction *blackWhite = nullptr;
+    Dib threshold;
+    std::uint64_t thresholdOf = 0;
 };

@@ -135,12 +135,18 @@ void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
         scaleMouseDown(toolEvent(event));
         return;
     }
+    if (picturePicking()) {
+        pictureMouseDown(toolEvent(event));
+        return;
+    }
     m_tools.PaintBox1MouseDown(toolEvent(event));
     toolEventDone();
 }
 
 void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
 {
+    if (picturePicking())
+        pictureMouseMove(toolEvent(event));
     m_tools.PaintBox1MouseMove(toolEvent(event));
 }
 
@@ -148,6 +154,10 @@ void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
 {
     if (!drawingButton(event))
         return;
+    if (picturePicking()) {
+        pictureMouseUp(toolEvent(event));
+        return;
+    }
     m_tools.PaintBox1MouseUp(toolEvent(event));
     toolEventDone();
 }
@@ -229,8 +239,9 @@ void TMainForm::Repaint()
 void TMainForm::renderBackBuffer(bool bufferOnly)
 {
     TPaintScene scene;
-    scene.picture = &m_picture.rec();
-    scene.pictureSerial = m_picture.serial();
+    const Dib &shown = shownPicture();
+    scene.picture = &shown.rec();
+    scene.pictureSerial = shown.serial();
     scene.pictureLayer = &m_pictureLayer;
     scene.elements = m_elements.get();
     scene.penColor = penColor();
@@ -275,7 +286,7 @@ void TMainForm::PaintBox1Paint(QPainter &painter)
         m_helperDue = false;
         // Picking the two points of a scale always shows the crosshair.
         m_helperLines.update(painter, m_helperPos.x(), m_helperPos.y(),
-            Hilfslinienanzeigen1->isChecked() || scalePicking(), size());
+            Hilfslinienanzeigen1->isChecked() || scalePicking() || picturePicking(), size());
     }
 }
 

@@ -152,12 +152,14 @@ void UndoHistory::reset(const TElementList &elements, std::uint32_t penColor, do
     m_lineWidth = lineWidth;
 }
 
-void UndoHistory::pictureReplaced(Dib previous)
+void UndoHistory::pictureReplaced(Dib previous, double previousResolution)
 {
-    if (m_replacedPicture)
+    if (m_replacedPicture) {
         release(std::move(previous));
-    else
+    } else {
         m_replacedPicture = std::move(previous);
+        m_replacedResolution = previousResolution;
+    }
 }
 
 std::uint64_t UndoHistory::stateId() const
@@ -213,6 +215,7 @@ bool UndoHistory::checkpoint(const TElementList &elements, std::uint32_t penColo
     }
     if (pictureChanged) {
         step.picture = std::move(*m_replacedPicture);
+        step.resolution = m_replacedResolution;
         m_replacedPicture.reset();
     }
     step.measure();
@@ -277,6 +280,8 @@ bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
     }
     if (step.picture)
         std::swap(*step.picture, document.picture);
+    if (step.resolution > 0 && document.resolution)
+        std::swap(step.resolution, *document.resolution);
     document.penColor = back ? step.penBefore : step.penAfter;
     document.lineWidth = back ? step.widthBefore : step.widthAfter;
     m_penColor = document.penColor;

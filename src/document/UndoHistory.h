@@ -19,6 +19,9 @@ struct UndoDocument
     Dib &picture;
     std::uint32_t &penColor; // 0x00BBGGRR
     double &lineWidth;
+    // The resolution of the DXF exports in dots per inch, which belongs to the picture; a
+    // window that keeps none leaves it null.
+    double *resolution = nullptr;
 };
 
 // Undo and redo of completed changes. The window calls checkpoint() whenever a change of the
@@ -52,8 +55,10 @@ public:
 
     // The window calls this when it replaces the picture, with the picture it had. Only the
     // picture of the last checkpoint is needed to undo, so of several replacements between two
-    // checkpoints the first picture is kept and the later ones are let go.
-    void pictureReplaced(Dib previous);
+    // checkpoints the first picture is kept and the later ones are let go. `previousResolution`
+    // is the resolution that belonged to it (0 when the window keeps none); undo brings it
+    // back with the picture.
+    void pictureReplaced(Dib previous, double previousResolution = 0);
 
     // Records everything that changed since the last checkpoint as one step and clears the
     // steps that could be redone. Changes of the selection flags and drag copies alone are not
@@ -91,6 +96,8 @@ private:
         // The picture that the document does not have at the moment: the older one while the
         // step can be undone, the newer one while it can be redone. Undo and redo exchange it.
         std::optional<Dib> picture;
+        // The resolution belonging to `picture`, exchanged with it; 0 when none was recorded.
+        double resolution = 0;
         std::uint32_t penBefore = 0;
         std::uint32_t penAfter = 0;
         double widthBefore = 0;
@@ -123,6 +130,7 @@ private:
     std::uint32_t m_penColor = 0;
     double m_lineWidth = 0;
     std::optional<Dib> m_replacedPicture;
+    double m_replacedResolution = 0;
 };
 
 // Replaces `removeCount` records of the list from `offset` on by `insertCount` records, moving

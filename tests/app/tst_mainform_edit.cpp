@@ -271,6 +271,55 @@ TEST_F(MainFormEdit, TwoPointsSevenHundredTwentyPixelsApartAndTwoHundredFiftyFou
     EXPECT_EQ(dxf.DPIED->value(), 10000.0);
 }
 
+TEST_F(MainFormEdit, PictureOperationsMoveTheDrawingAndUndoRestoresPictureDrawingAndResolution)
+{
+    TDXFExportForm dxf(form.get());
+    form->setDxfExportForm(&dxf);
+    ASSERT_TRUE(form->LadeBild(writePicture("turn.png", 400, 300)));
+    dxf.setResolution(200, 400);
+    drawTwoLines();
+    const int steps = form->undoHistory().undoCount();
+
+    act("Um90drehen1")->trigger();
+    EXPECT_EQ(form->picture().width(), 300);
+    EXPECT_EQ(element(0).Start.x, 250);
+    EXPECT_EQ(element(0).Start.y, 50);
+
+    // Two presses on one spot give no edge: refused, and nothing changes.
+    act("Ausrichten1")->trigger();
+    click(30, 30);
+    click(30, 30);
+    EXPECT_EQ(prompts.messages.value(0), QStringLiteral("Die beiden Punkte fallen zusammen."));
+    EXPECT_EQ(form->picture().width(), 300);
+    EXPECT_EQ(form->undoHistory().undoCount(), steps + 1);
+
+    // A rectangle of 200 x 100 pixels rectified to 50 x 50 mm: the finer side decides.
+    distanceAnswer = 50.0;
+    act("Perspektiveentzerren1")->trigger();
+    for (const QPoint p : { QPoint(20, 20), QPoint(220, 20), QPoint(220, 120), QPoint(20, 120) })
+        click(p.x(), p.y());
+    EXPECT_EQ(form->picture().width(), 200);
+    EXPECT_NEAR(dxf.DPIED->value(), 200 * 25.39995 / 50, 1e-6);
+    EXPECT_NEAR(element(0).Start.x, 230, 1e-6);
+
+    act("Zuschneiden1")->trigger();
+    drag({ 10, 10 }, { 110, 60 });
+    EXPECT_EQ(form->picture().width(), 100);
+    EXPECT_EQ(form->picture().height(), 50);
+
+    undo();
+    undo();
+    EXPECT_NEAR(element(0).Start.x, 250, 1e-9);
+    EXPECT_EQ(dxf.DPIED->value(), 200);
+    undo();
+    EXPECT_EQ(form->picture().width(), 400);
+    EXPECT_EQ(element(0).Start.x, 50);
+    redo();
+    redo();
+    EXPECT_EQ(form->picture().width(), 200);
+    EXPECT_NEAR(dxf.DPIED->value(), 200 * 25.39995 / 50, 1e-6);
+}
+
 TEST_F(MainFormEdit, ScalePointsSnapToTheDrawing)
 {
     TDXFExportForm dxf(form.get());

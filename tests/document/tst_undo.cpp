@@ -42,6 +42,7 @@ struct Document
     Dib picture = Dib::create(8, 8, 24);
     std::uint32_t pen = 0x0000FF;
     double width = 3;
+    double dpi = 200;
     UndoHistory history;
 
     Document() { history.reset(list, pen, width); }
@@ -50,7 +51,7 @@ struct Document
     {
         history.reset(list, pen, width);
     }
-    UndoDocument doc() { return { list, picture, pen, width }; }
+    UndoDocument doc() { return { list, picture, pen, width, &dpi }; }
     void append(const TDrawElement &e)
     {
         *list.Append() = e;
@@ -60,7 +61,7 @@ struct Document
     bool redo() { return history.redo(doc()); }
     void replacePicture(Dib fresh)
     {
-        history.pictureReplaced(std::move(picture));
+        history.pictureReplaced(std::move(picture), dpi);
         picture = std::move(fresh);
     }
 };
@@ -146,8 +147,12 @@ TEST(UndoHistory, SelectingIsNoStepButAMoveOfTheSelectedPointsIs)
 TEST(UndoHistory, PictureColourAndWidthStepsAndTypedWidthsFormOneStep)
 {
     Document d;
+    d.append(line(0, 1, 2, 3, 4));
     const std::uint8_t *first = d.picture.rec().Bits;
+    // A picture operation: new picture, moved drawing and new resolution in one step.
     d.replacePicture(Dib::create(16, 4, 8));
+    d.list.Get(0)->Start = { 5, 6 };
+    d.dpi = 300;
     const std::uint8_t *second = d.picture.rec().Bits;
     ASSERT_TRUE(d.history.checkpoint(d.list, d.pen, d.width));
 
@@ -157,7 +162,7 @@ TEST(UndoHistory, PictureColourAndWidthStepsAndTypedWidthsFormOneStep)
         d.width = w;
         d.history.checkpoint(d.list, d.pen, d.width);
     }
-    EXPECT_EQ(d.history.undoCount(), 3);
+    EXPECT_EQ(d.history.undoCount(), 4);
 
     ASSERT_TRUE(d.undo());
     EXPECT_EQ(d.width, 3);
@@ -166,9 +171,13 @@ TEST(UndoHistory, PictureColourAndWidthStepsAndTypedWidthsFormOneStep)
     ASSERT_TRUE(d.undo());
     // The old picture itself comes back, not a copy of it.
     EXPECT_EQ(d.picture.rec().Bits, first);
+    EXPECT_EQ(d.list.at(0).Start.x, 1);
+    EXPECT_EQ(d.dpi, 200);
     ASSERT_TRUE(d.redo());
     EXPECT_EQ(d.picture.rec().Bits, second);
     EXPECT_EQ(d.picture.width(), 16);
+    EXPECT_EQ(d.list.at(0).Start.x, 5);
+    EXPECT_EQ(d.dpi, 300);
 }
 
 TEST(UndoHistory, StateIdTellsWhetherTheDocumentIsTheSavedOne)
