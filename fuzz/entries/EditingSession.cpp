@@ -154,7 +154,8 @@ void Session::mouse(const Event &event)
     const int b = event.arg & 3;
     m_pointer = position(event);
     if (op == Op::Move) {
-        m_tools.PaintBox1MouseMove(toolEvent(m_pointer, MouseButton::Left));
+        // A move changes no button; the drawing area reports it as no button at all.
+        m_tools.PaintBox1MouseMove(toolEvent(m_pointer, MouseButton::Other));
         return;
     }
     const MouseButton button = static_cast<MouseButton>(b);
