@@ -18,6 +18,7 @@ constexpr QSize AreaSize(240, 180);
 constexpr int PictureWidth = 64;
 constexpr int PictureHeight = 48;
 constexpr int ScrollLimit = 10000; // the range of both scroll bars
+constexpr long long ScreenReach = 20000; // beyond any screen
 constexpr int ZoomValues[] = { 10, 20, 50, 80, 100, 130, 200, 400, 1000, 5000, 30000 };
 
 std::int16_t signedPair(std::uint8_t hi, std::uint8_t lo)
@@ -83,6 +84,12 @@ void Session::panStep(const ToolEvent &event)
 
 QPoint Session::position(const Event &event) const
 {
+    // The window reports positions on the screen, however far a drag leaves the drawing area;
+    // a point aimed at may lie far beyond it.
+    const auto onScreen = [](long long x, long long y) {
+        return QPoint(static_cast<int>(std::clamp(x, -ScreenReach, ScreenReach)),
+            static_cast<int>(std::clamp(y, -ScreenReach, ScreenReach)));
+    };
     switch ((event.arg >> 4) & 3) {
     case 0: // a grid over the drawing area and a little beyond
         return { event.x * 3 - 64, event.y * 3 - 64 };
@@ -93,11 +100,12 @@ QPoint Session::position(const Event &event) const
         const TDrawElement &e = m_elements.at(event.x % count);
         const TPointD points[] = { e.Start, e.End, e.Ctrl1, e.Ctrl2 };
         const QPoint at = m_nav.transform().ImageToScreen(points[event.y & 3]);
-        return at + QPoint(((event.y >> 2) & 7) - 3, ((event.y >> 5) & 7) - 3);
+        return onScreen(static_cast<long long>(at.x()) + ((event.y >> 2) & 7) - 3,
+            static_cast<long long>(at.y()) + ((event.y >> 5) & 7) - 3);
     }
     case 2: // a step from the last position
-        return m_pointer
-            + QPoint(static_cast<std::int8_t>(event.x), static_cast<std::int8_t>(event.y));
+        return onScreen(static_cast<long long>(m_pointer.x()) + static_cast<std::int8_t>(event.x),
+            static_cast<long long>(m_pointer.y()) + static_cast<std::int8_t>(event.y));
     default: // far outside, as a drag that leaves the window reports it
         return { static_cast<std::int8_t>(event.x) * 100, static_cast<std::int8_t>(event.y) * 100 };
     }
