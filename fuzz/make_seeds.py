@@ -126,11 +126,48 @@ def elements_seeds():
         write(entry, "straight-cubic", b"\x30" + prefix + straight)
 
 
+# --- editing event lists -------------------------------------------------------------------
+
+# Operation numbers of the editing entry, in the order of its Op enumeration.
+TOOL, CTRL_DOWN, CTRL_UP, DEACTIVATE, PRESS, RELEASE, MOVE, CLOSE, BREAK, NEW_LINES, ZOOM, \
+    SCROLL, WHEEL, UNDO, REDO, WIDTH, COLOUR, RECOVERY = range(18)
+LINIE1, BEZIERBTN3, BEZIER1, BEZIER2, CIRCLE, ZEIGER1, DELBTN, VERSCHIEB = range(2, 10)
+GRID, NODE, STEP = 0x00, 0x10, 0x20
+
+
+def ev(op, arg=0, x=0, y=0):
+    return bytes([op, arg, x, y])
+
+
+def click(x, y):
+    return ev(PRESS, GRID, x, y) + ev(RELEASE, GRID, x, y)
+
+
+def editing_seeds():
+    history = bytes([99])  # a history of 100 steps
+    chain = (ev(TOOL, LINIE1) + click(40, 40) + ev(MOVE, GRID, 60, 40) + click(80, 40)
+             + click(80, 70) + ev(CLOSE))
+    write("editing", "closed-chain-undone", history + chain + ev(UNDO) + ev(UNDO) + ev(REDO))
+    curves = (ev(TOOL, BEZIER2) + click(30, 30) + click(90, 30) + click(50, 10) + click(70, 60)
+              + ev(TOOL, BEZIERBTN3) + click(100, 80) + click(110, 90) + click(120, 60)
+              + ev(PRESS, GRID | 2, 0, 0) + ev(TOOL, CIRCLE) + ev(CTRL_DOWN, 0)
+              + click(20, 70) + click(50, 90) + ev(CTRL_UP, 0))
+    write("editing", "curves-and-circle", history + curves + ev(RECOVERY) + ev(WIDTH, 0, 1, 44))
+    drag = (ev(TOOL, ZEIGER1) + ev(PRESS, NODE, 0, 1) + ev(MOVE, STEP, 5, 3)
+            + ev(ZOOM, 0) + ev(MOVE, STEP, 250, 4) + ev(RELEASE, STEP, 0, 0))
+    write("editing", "node-drag-while-zooming", history + chain + drag + ev(UNDO))
+    area = (ev(TOOL, VERSCHIEB) + click(30, 30) + ev(MOVE, GRID, 30, 30) + ev(MOVE, STEP, 9, 9)
+            + ev(UNDO) + ev(TOOL, DELBTN) + ev(PRESS, GRID, 70, 30) + ev(MOVE, STEP, 20, 20)
+            + ev(RELEASE, GRID, 90, 50) + ev(SCROLL, 0, 0, 40) + ev(WHEEL, 1))
+    write("editing", "area-move-then-delete", bytes([3]) + chain + area + ev(COLOUR, 0, 255, 0))
+
+
 def main():
     project_seeds()
     table_seeds()
     text_seeds()
     elements_seeds()
+    editing_seeds()
     return 0
 
 

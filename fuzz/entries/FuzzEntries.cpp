@@ -15,6 +15,7 @@ constexpr std::array kEntries {
     Entry { "spline_dxf", &splineDxf },
     Entry { "cnc_dxf", &cncDxf },
     Entry { "emf", &emfExport },
+    Entry { "editing", &editing },
 };
 
 } // namespace

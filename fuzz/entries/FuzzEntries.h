@@ -28,5 +28,6 @@ std::string translateTextLookup(std::span<const std::uint8_t> data);
 std::string splineDxf(std::span<const std::uint8_t> data);
 std::string cncDxf(std::span<const std::uint8_t> data);
 std::string emfExport(std::span<const std::uint8_t> data);
+std::string editing(std::span<const std::uint8_t> data);
 
 } // namespace linovex::fuzz

@@ -37,6 +37,23 @@ void DrawingTool::chainStart(const ToolEvent &event, const TElementList &list, d
     snapPoint(list, event.canvas, zoom, SegStart);
 }
 
+void DrawingTool::continueAfter(const TElementList &list)
+{
+    if (ChainCounter == 0)
+        return;
+    // The list now ends with the new element; the one before it is where the chain in
+    // progress should end. "Linien Neu", opening a project or an area delete can have removed
+    // some or all of the chain meanwhile. Numbering on regardless would leave a gap, put a
+    // chain position other than 0 at the head of the list, or join the new element to another
+    // chain, whose start a closing line would then run to.
+    const auto count = static_cast<std::int32_t>(list.Count());
+    const std::int32_t previous = count > 1 ? list.at(count - 2).ChainPos : -1;
+    if (previous + 1 < ChainCounter)
+        ChainCounter = previous + 1; // the chain lost elements: go on from what is left
+    else if (previous + 1 > ChainCounter)
+        ChainCounter = 0; // the chain is gone: the element starts a new one
+}
+
 DrawingTool::PressResult DrawingTool::nextPoint(
     const ToolEvent &event, TElementList &list, double zoom)
 {
@@ -87,6 +104,7 @@ DrawingTool::PressResult DrawingTool::nextPoint(
     // The kind follows the points placed so far, not the tool that happens to be down.
     element->Kind = tool == ToolButton::CircleBtn ? KindEllipse : SegClicks;
     element->ClosesChain = 0;
+    continueAfter(list);
     element->ChainPos = ChainCounter++;
     element->Start = SegStart;
     element->End = SegEnd;

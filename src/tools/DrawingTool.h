@@ -61,4 +61,9 @@ public:
     TPointD SmoothHandle {}; // first control point of the next smooth segment
     TPointD Mirror {}; // the pointer mirrored about SegEnd
     TPointD CurPt {}; // pointer position after the circle constraint and snapping
+
+private:
+    // Brings ChainCounter in line with the list, whose last record is the element being
+    // appended, so that chain positions always count up from 0.
+    void continueAfter(const TElementList &list);
 };

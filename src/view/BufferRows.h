@@ -72,6 +72,13 @@ struct BufferBits
 // pixel ratio, where each logical pixel of the ring becomes a block of device pixels.
 inline void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
 {
+    // A point far off the view reaches here at a saturated position, where x - d or x + d
+    // would overflow; a ring that cannot touch the buffer is left out first, in 64 bits.
+    const long long lx = x;
+    const long long ly = y;
+    if (lx + d < 0 || ly + d < 0 || static_cast<double>(lx - d) * buffer.ratio > buffer.width
+        || static_cast<double>(ly - d) * buffer.ratio > buffer.height)
+        return;
     if (buffer.ratio == 1 && x - d >= 0 && y - d >= buffer.firstRow && x + d < buffer.width
         && y + d < buffer.endRow) {
         // Wholly inside: the two rows and the two columns without any cutting.

@@ -113,14 +113,28 @@ public:
 private:
     // Skipping elements that lie wholly outside the buffer changes no pixel; it keeps a large
     // drawing cheap when only part of it is in view.
+    // The bounds are taken in 64 bits: a point far off the view has a screen position
+    // saturated at the end of the integer range, which the margin would carry past it.
     bool reachesArea(const TDrawElement &e, const ScreenPoints &s) const
     {
-        QRect box = spanning(s.start, s.end);
+        long long left = s.start.x();
+        long long right = left;
+        long long top = s.start.y();
+        long long bottom = top;
+        const auto take = [&](QPoint p) {
+            left = std::min<long long>(left, p.x());
+            right = std::max<long long>(right, p.x());
+            top = std::min<long long>(top, p.y());
+            bottom = std::max<long long>(bottom, p.y());
+        };
+        take(s.end);
         if (usesCtrl1(e.Kind))
-            box = box.united(QRect(s.ctrl1, QSize(1, 1)));
+            take(s.ctrl1);
         if (usesCtrl2(e.Kind))
-            box = box.united(QRect(s.ctrl2, QSize(1, 1)));
-        return box.adjusted(-m_margin, -m_margin, m_margin, m_margin).intersects(m_area);
+            take(s.ctrl2);
+        return !m_area.isEmpty() && left - m_margin <= m_area.right()
+            && right + m_margin >= m_area.left() && top - m_margin <= m_area.bottom()
+            && bottom + m_margin >= m_area.top();
     }
 
     void marker(QPoint s, const QColor &colour)

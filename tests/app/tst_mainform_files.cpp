@@ -251,7 +251,8 @@ TEST_F(FilesTest, OpeningAProjectKeepsTheChainBeingDrawn)
     QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(150, 180));
     ASSERT_EQ(form->elements().Count(), 3u);
     const TDrawElement &next = form->elements().at(2);
-    EXPECT_EQ(next.ChainPos, 1);
+    // The opened drawing ends with a chain of its own, which the new element must not join.
+    EXPECT_EQ(next.ChainPos, 0);
     EXPECT_EQ(next.Start, (TPointD { 150, 100 }));
     EXPECT_EQ(next.End, (TPointD { 150, 180 }));
     // The opened elements are untouched by the press.

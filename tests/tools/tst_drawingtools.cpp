@@ -1,4 +1,5 @@
 #include "FakeToolHost.h"
+#include "tools/ChainRepair.h"
 #include "tools/LeftCtrlTracker.h"
 #include "tools/PointSnapping.h"
 
@@ -181,6 +182,43 @@ TEST_F(DrawingTools, BreakBtnThenAPressAtTheOldEndStartsANewChainThere)
     ASSERT_EQ(count(), 2);
     EXPECT_EQ(element(1).ChainPos, 0);
     EXPECT_POINT(element(1).Start, 50, 0);
+}
+
+// A chain in progress survives "Linien Neu", an opened project and an area delete; what it
+// appends next must still number its chain from 0 without gaps, and never join another chain.
+TEST_F(DrawingTools, ChainInProgressNumbersOnFromWhatIsLeftOfIt)
+{
+    struct Case
+    {
+        const char *name;
+        int otherChain; // elements of a finished chain drawn first
+        int dropFromEnd; // records removed from the end of the list
+        bool dropMiddle; // the chain's middle element removed instead
+        std::int32_t expected;
+    };
+    const Case cases[] = {
+        { "untouched", 0, 0, false, 3 },
+        { "list cleared", 0, 3, false, 0 },
+        { "middle deleted", 0, 0, true, 2 },
+        { "chain deleted after a longer chain", 4, 3, false, 0 },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        host.list.Clear();
+        for (int i = 0; i < c.otherChain; ++i)
+            add(i, KindLine, { 0.0 + i, 200 }, { 1.0 + i, 200 });
+        drawing = DrawingTool {};
+        for (int x : { 0, 40, 80, 120 })
+            press(x, 0, T::Linie1);
+        for (int i = 0; i < c.dropFromEnd; ++i)
+            host.list.Delete(count() - 1);
+        if (c.dropMiddle) {
+            host.list.Get(count() - 2)->SelStart = 1;
+            deleteSelectedElements(host.list); // renumbers the rest of the chain
+        }
+        press(160, 0, T::Linie1);
+        EXPECT_EQ(element(count() - 1).ChainPos, c.expected);
+    }
 }
 
 TEST_F(DrawingTools, CubicRubberBandHasBothControlPointsAtThePointer)

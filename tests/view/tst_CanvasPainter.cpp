@@ -215,13 +215,22 @@ TEST(CanvasPainter, PictureOnlyWhenShownAndBufferOnlyStopsBeforeTheCopy)
 
 TEST(CanvasPainter, ElementsFarOutsideTheAreaChangeNothing)
 {
-    Fixture f { element(
-        KindCubicBezier, 0, { 5000, 5000 }, { 6000, 5000 }, { 5000, 1 }, { 6000, 1 }) };
-    f.scene.lineWidth = 10;
-    f.paint();
+    // Also points so far off that their screen positions saturate at the ends of the integer
+    // range, where a marker's corners would overflow.
+    const TDrawElement far[] = {
+        element(KindCubicBezier, 0, { 5000, 5000 }, { 6000, 5000 }, { 5000, 1 }, { 6000, 1 }),
+        element(KindLine, 0, { -1e12, -1e12 }, { -1e12, -1e12 }),
+        element(KindLine, 0, { 1e12, 1e12 }, { 1e12, 1e12 }),
+        element(KindLine, 0, { -1e12, -1e12 }, { -1e12, 1e12 }),
+    };
     QImage white(100, 80, QImage::Format_RGB32);
     white.fill(White);
-    EXPECT_EQ(f.buffer, white);
+    for (const TDrawElement &e : far) {
+        Fixture f { e };
+        f.scene.lineWidth = 10;
+        f.paint();
+        EXPECT_EQ(f.buffer, white) << e.Start.x;
+    }
 }
 
 TEST(CanvasPainter, FadeLightensOnlyThePictureAndNothingAtZero)
