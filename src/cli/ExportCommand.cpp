@@ -8,6 +8,7 @@
 #include "export/PictureExport.h"
 #include "export/SplineDxfExport.h"
 #include "export/SvgExport.h"
+#include "raster/PictureResolution.h"
 #include "trace/Trace.h"
 
 #include <cmath>
@@ -252,15 +253,6 @@ ExportResult write(const Options &o, TElementList &list, const ProjectContents &
     return ExportResult::success();
 }
 
-// Resolution in dots per inch that a picture's header states, 0 when it states none. The header
-// keeps whole pixels per metre, so 300 dpi arrive as 11811 and are rounded back to 300.00.
-double pictureDpi(const TDibRec &picture)
-{
-    const std::int32_t perMetre =
-        picture.BitmapInfo ? picture.BitmapInfo->bmiHeader.biXPelsPerMeter : 0;
-    return perMetre > 0 ? std::round(perMetre * 0.0254 * 100) / 100 : 0;
-}
-
 // Reads the picture and traces it into a document of its own, with the editor's starting pen
 // (red, 3 pixels wide). Returns the error message, empty on success; `note` says why nothing
 // was traced, when nothing was.
@@ -280,9 +272,10 @@ QString tracePicture(Options &o, ProjectContents &doc, QString &note)
     doc.penColor = 0x0000FF;
     doc.lineWidth = 3.0;
     if (!o.dpiGiven) {
-        const double dpi = pictureDpi(doc.picture.rec());
-        if (dpi >= DxfExportParams::MinDpi && dpi <= DxfExportParams::MaxDpi)
-            o.params.dpi = dpi;
+        // The same rule as the editor's: 72 and 96 dpi are placeholders, not a scan's resolution.
+        if (const std::optional<double> dpi = declaredResolution(doc.picture.rec());
+            dpi && *dpi >= DxfExportParams::MinDpi && *dpi <= DxfExportParams::MaxDpi)
+            o.params.dpi = *dpi;
     }
     return {};
 }
