@@ -4,6 +4,7 @@
 #include "export/CamDxfExport.h"
 #include "support/TestDrawing.h"
 #include "support/TestSupport.h"
+#include "EzdxfCheck.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -163,21 +164,9 @@ TEST(CamDxf, EzdxfFindsOneEntityPerChainClosedExactlyWhenTheChainIs)
         CamDxfCounts counts;
         ASSERT_TRUE(savedxfCam(d.list, settings(200, c.splines), dxf, &counts).ok);
 
-        QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-            { linovex::test::dataPath(QStringLiteral("export/cam_ezdxf_check.py")), dxf });
-        if (!python.waitForStarted(10000))
-            GTEST_SKIP() << "/usr/bin/python3 is not available";
-        ASSERT_TRUE(python.waitForFinished(120000));
-        if (python.exitCode() == 77)
-            GTEST_SKIP() << "ezdxf cannot be imported";
-        ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-        const QJsonObject report = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-
-        EXPECT_EQ(report["errors"].toArray().size(), 0)
-            << QJsonDocument(report["errors"].toArray()).toJson().toStdString();
-        EXPECT_EQ(report["fixes"].toArray().size(), 0)
-            << QJsonDocument(report["fixes"].toArray()).toJson().toStdString();
+        EZDXF_RUN(check, "cam_ezdxf_check.py", dxf);
+        const QJsonObject &report = check.report;
+        ezdxfcheck::expectCleanAudit(report);
         EXPECT_EQ(report["version"].toString(), QStringLiteral("AC1015"));
         const QJsonObject header = report["header"].toObject();
         EXPECT_EQ(header["$INSUNITS"].toInt(), 4);

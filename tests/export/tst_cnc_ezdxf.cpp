@@ -2,6 +2,7 @@
 // find nothing to complain about or repair, and every arc it reads from a bulge must follow the
 // Bezier piece it replaces within 1 % of the piece's chord.
 #include "CncTestDrawing.h"
+#include "EzdxfCheck.h"
 #include "export/CncDxfExport.h"
 #include "support/TestSupport.h"
 
@@ -126,21 +127,9 @@ TEST(CncDxfReader, EzdxfReadsArcsThatFollowTheirPieces)
     ASSERT_TRUE(savedxfArc(list, params, dxf).ok);
     ASSERT_TRUE(linovex::test::writeFile(segments, expected.json()));
 
-    QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-        { linovex::test::dataPath(QStringLiteral("export/cnc_ezdxf_check.py")), dxf, segments });
-    if (!python.waitForStarted(10000))
-        GTEST_SKIP() << "/usr/bin/python3 is not available";
-    ASSERT_TRUE(python.waitForFinished(120000));
-    if (python.exitCode() == 77)
-        GTEST_SKIP() << "ezdxf cannot be imported";
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-
-    const QJsonObject report = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
-    EXPECT_EQ(report["errors"].toArray().size(), 0)
-        << QJsonDocument(report["errors"].toArray()).toJson().toStdString();
-    EXPECT_EQ(report["fixes"].toArray().size(), 0)
-        << QJsonDocument(report["fixes"].toArray()).toJson().toStdString();
+    EZDXF_RUN(check, "cnc_ezdxf_check.py", dxf, segments);
+    const QJsonObject &report = check.report;
+    ezdxfcheck::expectCleanAudit(report);
     EXPECT_EQ(report["problems"].toArray().size(), 0)
         << QJsonDocument(report["problems"].toArray()).toJson().toStdString();
     // Only polylines: the first chain with its closing line, the second curve (it starts elsewhere), and
