@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char *OpNames[] = { "tool", "ctrl-down", "ctrl-up", "deactivate", "press",
     "release", "move", "close", "break", "new-lines", "zoom", "scroll", "wheel", "undo", "redo",
-    "width", "colour", "recovery" };
+    "width", "colour", "recovery", "picture" };
 static_assert(std::size(OpNames) == static_cast<std::size_t>(Op::Count));
 
 // How often each operation comes up in a seeded run, out of the sum of all weights. Moves,
@@ -39,6 +39,7 @@ constexpr Weight Weights[] = {
     { Op::Width, 8 },
     { Op::Colour, 8 },
     { Op::Recovery, 8 },
+    { Op::Picture, 4 },
 };
 
 } // namespace

@@ -31,6 +31,7 @@ enum class Op : std::uint8_t {
     Width, // the width field: 0.10 ... 10.00
     Colour, // the colour dialog: argument, x and y are red, green and blue
     Recovery, // the recovery timer fires
+    Picture, // a command of the "Bild" menu: argument modulo 7 chooses it, x and y its points
     Count,
 };
 

@@ -1,6 +1,7 @@
 #include "EditingSession.h"
 
 #include "document/ProjectFile.h"
+#include "picture/PictureOps.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -230,6 +231,45 @@ void Session::scroll(const Event &event)
         repaint();
 }
 
+void Session::pictureCommand(const Event &event)
+{
+    // As the window runs a command of the "Bild" menu: the work in hand is completed first, a
+    // refused command changes nothing, and an accepted one moves the drawing with the picture
+    // in one step of the history.
+    finishToolWork();
+    const double w = m_picture.width(), h = m_picture.height();
+    // Points anywhere from a little outside the picture to its far corner.
+    const TPointD a { (event.x % 64) / 64.0 * w * 1.25 - 0.125 * w,
+        (event.y % 64) / 64.0 * h * 1.25 - 0.125 * h };
+    const TPointD b { w - (event.x >> 6) * w / 5, h - (event.y >> 6) * h / 5 };
+    PictureChange change;
+    switch (event.arg % 7) {
+    case 0:
+    case 1:
+    case 2:
+        change = rotateQuarter(m_picture, 1 + event.arg % 7);
+        break;
+    case 3:
+    case 4:
+        change = mirrorPicture(m_picture, event.arg % 7 == 3);
+        break;
+    case 5:
+        change = cropPicture(m_picture, a, b);
+        break;
+    default:
+        change = straightenPicture(m_picture, a, b);
+        break;
+    }
+    if (!change.ok())
+        return;
+    m_history.pictureReplaced(std::move(m_picture));
+    m_picture = std::move(change.picture);
+    change.mapping.apply(m_elements);
+    m_tools.documentReplaced();
+    changeCompleted();
+    repaint();
+}
+
 void Session::writeRecovery()
 {
     if (!m_recovery || m_recovery->busy())
@@ -318,6 +358,9 @@ void Session::play(const Event &event)
         break;
     case Op::Recovery:
         writeRecovery();
+        break;
+    case Op::Picture:
+        pictureCommand(event);
         break;
     case Op::Count:
         break;

@@ -52,6 +52,7 @@ private:
     void mouse(const Event &event);
     void zoom(const Event &event);
     void scroll(const Event &event);
+    void pictureCommand(const Event &event);
     void stepHistory(bool back);
     std::string walkHistory(bool back);
     void writeRecovery();
