@@ -63,8 +63,9 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
     } else if (m_drawing.Drawing) {
         rubberBand(event);
     } else if (m_measure.phase() == MeasureTool::Phase::Placing) {
+        // The measured line is drawn over the back buffer whenever the drawing area is shown,
+        // which the helper lines below do for every move.
         m_measure.follow(event, m_host.elements(), m_host.view().zoom);
-        m_host.showBuffer();
     }
     m_host.updateHelperLines(event);
 }
