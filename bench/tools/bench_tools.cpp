@@ -1,6 +1,7 @@
 // Costs per mouse event of the tool logic: snapping and node selection walk the whole element
 // list on every event, and a rubber-band move repaints the drawing into the back buffer.
 #include "tools/PointSnapping.h"
+#include "tools/StatusReadout.h"
 #include "tools/ToolController.h"
 #include "tools/ToolHost.h"
 #include "view/CanvasPainter.h"
@@ -140,6 +141,24 @@ BENCHMARK(BM_RubberBandMove)
     ->Args({ 100000, 0 })
     ->Unit(benchmark::kMillisecond);
 
+// The status bar's share of a pointer move while a line is drawn: the position, the line's
+// length and angle and the hint, formatted afresh for every move.
+void BM_StatusReadout(benchmark::State &state)
+{
+    BenchHost host(false);
+    ToolController tools(host);
+    tools.PaintBox1MouseDown(eventAt(10, 10, ToolButton::Linie1));
+    const ReadoutUnit unit(72 / 25.39995, true);
+    const ReadoutWords words;
+    int x = 0;
+    for (auto _ : state) {
+        const ToolEvent move = eventAt(10 + x++ % 50, 60, ToolButton::Linie1);
+        tools.drawing().CurPt = move.picture;
+        benchmark::DoNotOptimize(statusReadout(tools, move, unit, words));
+    }
+}
+BENCHMARK(BM_StatusReadout)->Unit(benchmark::kMicrosecond);
+
 // An area delete that removes about a tenth of a large drawing, spread over the whole list.
 void BM_AreaDelete(benchmark::State &state)
 {
@@ -157,4 +176,3 @@ void BM_AreaDelete(benchmark::State &state)
 BENCHMARK(BM_AreaDelete)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-

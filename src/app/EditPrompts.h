@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/DrawElement.h"
 #include "raster/PdfPages.h"
 
 #include <QString>
@@ -23,5 +24,15 @@ struct EditPrompts
     // Asks which page of a PDF to load, at what resolution; nothing when the user cancels.
     std::function<std::optional<PdfPageChoice>(QWidget *parent, const PdfFile &file)> askPdfPage;
 
+    // Asks for a point's position, shown from `initial` with `decimals` and the unit's name;
+    // nothing when the user cancels. A field left as it was gives its initial value exactly.
+    std::function<std::optional<TPointD>(QWidget *parent, const QString &caption, TPointD initial,
+        int decimals, const QString &unit)>
+        askPoint;
+
     static EditPrompts standard();
 };
+
+// The standard askPoint: a small dialog with an x and a y field.
+std::optional<TPointD> askPointDialog(
+    QWidget *parent, const QString &caption, TPointD initial, int decimals, const QString &unit);

@@ -196,6 +196,7 @@ void TMainForm::FormShow()
     translateWindows();
     translateApplicationTitle();
     editShown();
+    readoutShown();
     OpenDialog1->setFilterPairs(
         openFilterWithPdf(m_languageIndex == 1 ? QString::fromLatin1(EnglishPictureFilter)
                                                : QString::fromUtf8(GetDIBOpenFilter())));

@@ -5,6 +5,7 @@
 #include "i18n/Translator.h"
 #include "raster/DibRec.h"
 #include "tools/LeftCtrlTracker.h"
+#include "tools/StatusReadout.h"
 #include "tools/ToolController.h"
 #include "tools/ToolHost.h"
 #include "view/CanvasPainter.h"
@@ -332,6 +333,8 @@ private:
     void connectInteraction();
     ToolButton toolDown() const;
     ToolEvent toolEvent(const QMouseEvent *event) const;
+    // An event at drawing-area position `screen` with the keys as they are now.
+    ToolEvent toolEventAt(QPoint screen, MouseButton button) const;
     void renderBackBuffer(bool bufferOnly);
     void syncScrollBars();
 
@@ -391,4 +394,34 @@ private:
     void pictureMouseDown(const ToolEvent &event);
     void pictureMouseMove(const ToolEvent &event);
     void pictureMouseUp(const ToolEvent &event);
+
+    // Working in real units (TMainFormReadout.cpp): the status bar, the measuring tool, the
+    // typed length of a line and the exact position of a point.
+public:
+    void Punktbearbeiten1Click();
+    // What the status bar shows since the last pointer event.
+    const StatusReadout &statusShown() const { return m_statusShown; }
+
+private:
+    void connectReadout();
+    void readoutShown();
+    ReadoutUnit readoutUnit() const;
+    void showReadout(const ToolEvent &pointer);
+    void paintMeasurement(QPainter &painter);
+    bool readoutKey(QObject *watched, QEvent *event);
+    bool lineWaitsForEnd() const;
+    void openLengthField(const QString &typed);
+    void closeLengthField();
+    void lengthEntered();
+    QAction *MessBtn = nullptr;
+    QAction *Statusleisteanzeigen1 = nullptr;
+    QAction *Punktbearbeiten1 = nullptr;
+    QLabel *m_positionLabel = nullptr;
+    QLabel *m_segmentLabel = nullptr;
+    QLabel *m_hintLabel = nullptr;
+    QLabel *m_lengthLabel = nullptr;
+    class QLineEdit *m_lengthField = nullptr;
+    ReadoutWords m_words;
+    StatusReadout m_statusShown;
+    QPoint m_lastPointer; // where the pointer last moved over the drawing area
 };

@@ -58,6 +58,7 @@ EditPrompts EditPrompts::standard()
         return box.clickedButton() == yes;
     };
     p.askPdfPage = ::askPdfPage;
+    p.askPoint = askPointDialog;
     return p;
 }
 

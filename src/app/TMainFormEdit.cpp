@@ -87,6 +87,7 @@ void TMainForm::connectEdit()
     createEditToolBar();
     createShortcuts();
     createPictureMenu();
+    connectReadout();
     setAcceptDrops(true);
     updateEditState();
 }

@@ -33,7 +33,7 @@ void TMainForm::connectInteraction()
     FormStorage1 = new FormStorage(this, QStringLiteral("TMainForm"),
         { QStringLiteral("Hilfslinienanzeigen1.Checked"),
             QStringLiteral("Linealeanzeigen1.Checked"), QStringLiteral("Panel2.Visible"),
-            QStringLiteral("Panel4.Visible") },
+            QStringLiteral("Panel4.Visible"), QStringLiteral("Statusleisteanzeigen1.Checked") },
         FormStorage::Placement::StateAndPosition);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
 
@@ -59,6 +59,8 @@ bool drawingButton(const QMouseEvent *event)
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (readoutKey(watched, event))
+        return true;
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
@@ -106,6 +108,7 @@ ToolButton TMainForm::toolDown() const
         { Zeiger1, ToolButton::Zeiger1 },
         { DelBtn, ToolButton::DelBtn },
         { VerschiebBtn, ToolButton::VerschiebBtn },
+        { MessBtn, ToolButton::MessBtn },
     };
     for (const auto &[button, tool] : buttons) {
         if (button == down)
@@ -116,10 +119,18 @@ ToolButton TMainForm::toolDown() const
 
 ToolEvent TMainForm::toolEvent(const QMouseEvent *event) const
 {
+    return toolEventAt(event->position().toPoint(), toMouseButton(event->button()));
+}
+
+ToolEvent TMainForm::toolEventAt(QPoint screen, MouseButton button) const
+{
     // The keys are read as they are now, when the event is handled.
-    const bool ctrl = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-    return makeToolEvent(m_nav.transform(), event->position().toPoint(),
-        toMouseButton(event->button()), ctrl, m_leftCtrl.held(ctrl), toolDown());
+    const Qt::KeyboardModifiers keys = QGuiApplication::queryKeyboardModifiers();
+    const bool ctrl = keys.testFlag(Qt::ControlModifier);
+    ToolEvent converted =
+        makeToolEvent(m_nav.transform(), screen, button, ctrl, m_leftCtrl.held(ctrl), toolDown());
+    converted.shiftHeld = keys.testFlag(Qt::ShiftModifier);
+    return converted;
 }
 
 // The press, move and release branches, the pan included, are chosen by the tool logic in
@@ -139,15 +150,27 @@ void TMainForm::PaintBox1MouseDown(QMouseEvent *event)
         pictureMouseDown(toolEvent(event));
         return;
     }
-    m_tools.PaintBox1MouseDown(toolEvent(event));
+    const ToolEvent pressed = toolEvent(event);
+    m_tools.PaintBox1MouseDown(pressed);
     toolEventDone();
+    showReadout(pressed);
+    // A double click with the node tool on a point asks for its exact position. The drag its
+    // second press began ends here: the release goes to the dialog.
+    if (event->type() == QEvent::MouseButtonDblClick && pressed.tool == ToolButton::Zeiger1
+        && pressed.button == MouseButton::Left && m_tools.editing().NodeDragging) {
+        m_tools.editing().NodeDragging = false;
+        QMetaObject::invokeMethod(
+            this, [this] { Punktbearbeiten1Click(); }, Qt::QueuedConnection);
+    }
 }
 
 void TMainForm::PaintBox1MouseMove(QMouseEvent *event)
 {
     if (picturePicking())
         pictureMouseMove(toolEvent(event));
-    m_tools.PaintBox1MouseMove(toolEvent(event));
+    const ToolEvent moved = toolEvent(event);
+    m_tools.PaintBox1MouseMove(moved);
+    showReadout(moved);
 }
 
 void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
@@ -158,8 +181,10 @@ void TMainForm::PaintBox1MouseUp(QMouseEvent *event)
         pictureMouseUp(toolEvent(event));
         return;
     }
-    m_tools.PaintBox1MouseUp(toolEvent(event));
+    const ToolEvent released = toolEvent(event);
+    m_tools.PaintBox1MouseUp(released);
     toolEventDone();
+    showReadout(released);
 }
 
 void TMainForm::CloseBtnClick()
@@ -268,6 +293,7 @@ void TMainForm::PaintBox1Paint(QPainter &painter)
     if (render)
         renderBackBuffer(false);
     painter.drawImage(0, 0, m_backBuffer);
+    paintMeasurement(painter);
     if (render || m_showBufferDue) {
         m_helperLines.bufferCopied();
         if (render) {

@@ -54,6 +54,23 @@ void DrawingTool::continueAfter(const TElementList &list)
         ChainCounter = 0; // the chain is gone: the element starts a new one
 }
 
+TPointD DrawingTool::stepAnchor(ToolButton tool) const
+{
+    if (SegClicks >= 2 || (SegClicks == 1 && tool == ToolButton::bezierbtn3))
+        return SegEnd;
+    return SegStart;
+}
+
+void DrawingTool::placeCurPt(const ToolEvent &event, const TElementList &list, double zoom)
+{
+    // An existing point within reach wins over the angle step: joining the drawing matters
+    // more than the direction.
+    if (!event.ctrlHeld && snapPoint(list, event.canvas, zoom, CurPt))
+        return;
+    if (event.shiftHeld && event.tool != ToolButton::CircleBtn)
+        stepAngle(stepAnchor(event.tool), CurPt);
+}
+
 DrawingTool::PressResult DrawingTool::nextPoint(
     const ToolEvent &event, TElementList &list, double zoom)
 {
@@ -62,8 +79,7 @@ DrawingTool::PressResult DrawingTool::nextPoint(
     CurPt = event.picture;
     if (tool == ToolButton::CircleBtn && event.leftCtrlHeld)
         circleConstraint(SegStart, CurPt);
-    if (!event.ctrlHeld)
-        snapPoint(list, event.canvas, zoom, CurPt);
+    placeCurPt(event, list, zoom);
 
     switch (SegClicks) {
     case 0:
@@ -128,8 +144,7 @@ RubberBand DrawingTool::rubberBand(const ToolEvent &event, const TElementList &l
     band.start = SegStart;
 
     CurPt = event.picture;
-    if (!event.ctrlHeld)
-        snapPoint(list, event.canvas, zoom, CurPt);
+    placeCurPt(event, list, zoom);
 
     if (tool == ToolButton::CircleBtn) {
         if (event.leftCtrlHeld)

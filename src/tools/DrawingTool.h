@@ -43,6 +43,12 @@ public:
     // (and Mirror for smooth curves) but none of the segment's placed points.
     RubberBand rubberBand(const ToolEvent &event, const TElementList &list, double zoom);
 
+    // The point from which the next point's angle is stepped while Shift is held, and from
+    // which its length and angle are shown: the segment's start for its end and first control
+    // point, its end for a cubic curve's second control point and a smooth curve's handle,
+    // which set the direction in which the curve arrives there.
+    TPointD stepAnchor(ToolButton tool) const;
+
     // The right button, and BreakBtn: the chain ends and a half-placed segment is dropped.
     void endChain() { Drawing = false; }
 
@@ -63,6 +69,10 @@ public:
     TPointD CurPt {}; // pointer position after the circle constraint and snapping
 
 private:
+    // The pointer's picture position snapped unless Ctrl is held, or else stepped in angle
+    // while Shift is held, for every tool but the ellipse.
+    void placeCurPt(const ToolEvent &event, const TElementList &list, double zoom);
+
     // Brings ChainCounter in line with the list, whose last record is the element being
     // appended, so that chain positions always count up from 0.
     void continueAfter(const TElementList &list);

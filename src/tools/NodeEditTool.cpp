@@ -182,3 +182,48 @@ void NodeEditTool::finishAreaMove(TPointD release, TElementList &list)
     if (selected)
         NodeDragging = true;
 }
+
+bool NodeEditTool::selectedPoint(const TElementList &list, TPointD &point)
+{
+    const std::int32_t count = countOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TDrawElement &e = list.at(i);
+        const std::int32_t kind = e.Kind;
+        if (!hasDefiningPoints(kind))
+            continue;
+        const std::pair<TPointD, std::uint8_t> points[] = { { e.Start, e.SelStart },
+            { e.End, e.SelEnd }, { e.Ctrl1, usesCtrl1(kind) ? e.SelCtrl1 : std::uint8_t(0) },
+            { e.Ctrl2, usesCtrl2(kind) ? e.SelCtrl2 : std::uint8_t(0) } };
+        for (const auto &[p, selected] : points) {
+            if (selected) {
+                point = p;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool NodeEditTool::moveSelectionTo(TElementList &list, TPointD target)
+{
+    TPointD from {};
+    if (!selectedPoint(list, from))
+        return false;
+    const TPointD delta = target - from;
+    // The points on the edited one, such as the joint of two elements, take the target itself:
+    // adding the offset could miss it by a rounding and tear the joint apart.
+    const auto move = [&](TPointD &p, std::uint8_t selected) {
+        if (selected)
+            p = p == from ? target : p + delta;
+    };
+    const std::int32_t count = countOf(list);
+    TDrawElement *records = recordsOf(list);
+    for (std::int32_t i = 0; i < count; ++i) {
+        TDrawElement &e = records[i];
+        move(e.Start, e.SelStart);
+        move(e.End, e.SelEnd);
+        move(e.Ctrl1, e.SelCtrl1);
+        move(e.Ctrl2, e.SelCtrl2);
+    }
+    return true;
+}

@@ -35,6 +35,15 @@ public:
     // area; the chains then follow the pointer until a release puts them down.
     void finishAreaMove(TPointD release, TElementList &list);
 
+    // The selected point that exact input edits: the first selected defining point in the
+    // order of a node selection. Returns false when no point is selected.
+    static bool selectedPoint(const TElementList &list, TPointD &point);
+
+    // Moves the selection so that the selected point lands exactly on `target`; every other
+    // selected point keeps its offset from it, as in a drag. Returns false when nothing is
+    // selected.
+    static bool moveSelectionTo(TElementList &list, TPointD target);
+
     // Whether `p` lies in the area spanned by the corners `a` and `b`, margin and bounds included.
     static bool inArea(TPointD a, TPointD b, TPointD p);
 

@@ -1,6 +1,7 @@
 #include "tools/PointSnapping.h"
 
 #include <cmath>
+#include <numbers>
 
 bool clickonpunkt(double canvasX, double canvasY, double pointX, double pointY, double zoom)
 {
@@ -78,4 +79,37 @@ void circleConstraint(TPointD segStart, TPointD &point)
         point.x = point.x > segStart.x ? segStart.x + dy : segStart.x - dy;
     else
         point.y = point.y > segStart.y ? segStart.y + dx : segStart.y - dx;
+}
+
+void stepAngle(TPointD anchor, TPointD &point)
+{
+    const double dx = point.x - anchor.x;
+    const double dy = point.y - anchor.y;
+    const double distance = std::hypot(dx, dy);
+    if (distance == 0 || !std::isfinite(distance))
+        return;
+    constexpr double Step = std::numbers::pi / 12;
+    const long step = std::lround(std::atan2(dy, dx) / Step);
+    // Multiples of 90 degrees come from the table, where sine and cosine have no rounding.
+    double c = 0;
+    double s = 0;
+    switch ((step % 24 + 24) % 24) {
+    case 0:
+        c = 1;
+        break;
+    case 6:
+        s = 1;
+        break;
+    case 12:
+        c = -1;
+        break;
+    case 18:
+        s = -1;
+        break;
+    default:
+        c = std::cos(static_cast<double>(step) * Step);
+        s = std::sin(static_cast<double>(step) * Step);
+        break;
+    }
+    point = { anchor.x + distance * c, anchor.y + distance * s };
 }

@@ -49,3 +49,8 @@ bool snapPoint(const TElementList &list, QPoint canvas, double zoom, TPointD &po
 // Makes the rectangle from `segStart` to `point` a square whose side is the smaller of its two
 // sides, in the quadrant of `point`, by moving `point` along its longer axis.
 void circleConstraint(TPointD segStart, TPointD &point);
+
+// Puts `point` on the nearest ray from `anchor` whose angle is a multiple of 15 degrees, at the
+// same distance from the anchor. Horizontal and vertical rays are hit exactly, so a stepped
+// line stays parallel to the axes in every export. A point on the anchor stays where it is.
+void stepAngle(TPointD anchor, TPointD &point);

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 
 ToolController::ToolController(ToolHost &host)
     : m_host(host)
@@ -15,6 +16,7 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
 {
     if (event.button == MouseButton::Right) {
         m_drawing.endChain();
+        m_measure.reset();
         m_host.repaint();
         return;
     }
@@ -30,6 +32,11 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
         return;
     case ToolButton::Zeiger1:
         m_editing.nodeSelect(event, m_host.elements(), m_host.view().zoom);
+        return;
+    case ToolButton::MessBtn:
+        m_measure.press(event, m_host.elements(), m_host.view().zoom);
+        // The drawing area shows the measured line over the back buffer.
+        m_host.showBuffer();
         return;
     default:
         break;
@@ -55,6 +62,10 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
         m_host.repaint();
     } else if (m_drawing.Drawing) {
         rubberBand(event);
+    } else if (m_measure.phase() == MeasureTool::Phase::Placing) {
+        // The measured line is drawn over the back buffer whenever the drawing area is shown,
+        // which the helper lines below do for every move.
+        m_measure.follow(event, m_host.elements(), m_host.view().zoom);
     }
     m_host.updateHelperLines(event);
 }
@@ -87,6 +98,33 @@ void ToolController::BreakBtnClick()
 {
     m_drawing.endChain();
     m_host.repaint();
+}
+
+bool ToolController::placeLineEnd(const ToolEvent &pointer, double length)
+{
+    if (!m_drawing.Drawing || m_drawing.SegClicks != 0 || pointer.tool != ToolButton::Linie1
+        || !std::isfinite(length) || length < 0)
+        return false;
+    // The direction is the one the rubber band shows for the pointer as it stands: snapped,
+    // or stepped with Shift.
+    m_drawing.rubberBand(pointer, m_host.elements(), m_host.view().zoom);
+    const TPointD start = m_drawing.SegStart;
+    const TPointD towards = m_drawing.CurPt - start;
+    const double distance = std::hypot(towards.x, towards.y);
+    const TPointD unit = distance > 0 && std::isfinite(distance)
+        ? TPointD { towards.x / distance, towards.y / distance }
+        : TPointD { 1, 0 };
+    // Ctrl stands for "no snapping": the typed length is meant exactly.
+    ToolEvent exact = pointer;
+    exact.picture = { start.x + unit.x * length, start.y + unit.y * length };
+    exact.ctrlHeld = true;
+    exact.leftCtrlHeld = false;
+    exact.shiftHeld = false;
+    if (m_drawing.nextPoint(exact, m_host.elements(), m_host.view().zoom)
+        != DrawingTool::PressResult::ElementAppended)
+        return false;
+    m_host.repaint();
+    return true;
 }
 
 void ToolController::rubberBand(const ToolEvent &event)

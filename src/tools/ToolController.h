@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/DrawingTool.h"
+#include "tools/MeasureTool.h"
 #include "tools/NodeEditTool.h"
 #include "tools/ToolEvent.h"
 
@@ -16,11 +17,11 @@ public:
     explicit ToolController(ToolHost &host);
 
     // Press, in this order: right button (ends the chain), pan, area drag, node selection,
-    // next point of the chain in progress, chain start.
+    // measuring, next point of the chain in progress, chain start.
     void PaintBox1MouseDown(const ToolEvent &event);
 
-    // Move, with or without a button held: pan, area rectangle, node drag, rubber band; always
-    // the helper lines at the end.
+    // Move, with or without a button held: pan, area rectangle, node drag, rubber band, the
+    // second point of a measurement; always the helper lines at the end.
     void PaintBox1MouseMove(const ToolEvent &event);
 
     // Release of any button: area move, pan, area delete, end of a node drag.
@@ -38,10 +39,18 @@ public:
     // apply and so tear the opened drawing apart. A chain in progress is left as it is.
     void documentReplaced() { m_editing.NodeDragging = false; }
 
+    // A length typed while a line is drawn: places the line's end at `length` picture pixels
+    // from its start, in the direction the rubber band shows for the pointer event `pointer`
+    // (along the x axis when the pointer is on the start), exactly, without snapping. Returns
+    // false and changes nothing when no line waits for its end or the length is no number of
+    // zero or more.
+    bool placeLineEnd(const ToolEvent &pointer, double length);
+
     DrawingTool &drawing() { return m_drawing; }
     const DrawingTool &drawing() const { return m_drawing; }
     NodeEditTool &editing() { return m_editing; }
     const NodeEditTool &editing() const { return m_editing; }
+    const MeasureTool &measure() const { return m_measure; }
 
 private:
     void rubberBand(const ToolEvent &event);
@@ -50,4 +59,5 @@ private:
     ToolHost &m_host;
     DrawingTool m_drawing;
     NodeEditTool m_editing;
+    MeasureTool m_measure;
 };

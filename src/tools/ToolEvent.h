@@ -19,6 +19,7 @@ enum class ToolButton {
     Zeiger1,
     DelBtn,
     VerschiebBtn,
+    MessBtn,
 };
 
 // Only the right button has a meaning of its own; the middle one acts like the left one. Moves
@@ -41,6 +42,7 @@ struct ToolEvent
     MouseButton button = MouseButton::Left; // the button that changed; ignored for moves
     bool ctrlHeld = false; // either Ctrl key is down
     bool leftCtrlHeld = false; // the left Ctrl key is down, whatever the right one does
+    bool shiftHeld = false; // a Shift key is down: new points go in steps of 15 degrees
     ToolButton tool = ToolButton::None; // the tool button that is down
 };
 

@@ -93,6 +93,7 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "Ansicht1", "Ansicht", true, false },
         { "Hilfslinienanzeigen1", "Hilfslinien anzeigen", true, true },
         { "Linealeanzeigen1", "Lineale anzeigen", true, true },
+        { "Statusleisteanzeigen1", "Statusleiste anzeigen", true, true },
         { "Sprache1", "Sprache", true, false },
         { "Deutsch1", "Deutsch", true, true },
         { "English1", "English", true, false },
@@ -116,6 +117,7 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
         { "Zeiger1", "Knoten bearbeiten", true, false },
         { "DelBtn", "Objekte im Bereich löschen", true, false },
         { "VerschiebBtn", "Objekte im Bereich verschieben", true, false },
+        { "MessBtn", "Messen", true, false },
         { "CloseBtn", "Linienzug schließen", true, false },
         { "BreakBtn", "Linienzug unterbrechen", true, false },
     };
@@ -151,14 +153,14 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
     for (int i = 1; i < datei.size(); ++i)
         EXPECT_NE(datei[i - 1], datei[i]);
 
-    // Both tool bars, with the nine tools, a separator and the two chain buttons on the left.
+    // Both tool bars, with the ten tools, a separator and the two chain buttons on the left.
     auto *left = form.findChild<QToolBar *>("ToolBar2");
     ASSERT_NE(left, nullptr);
     EXPECT_EQ(left->orientation(), Qt::Vertical);
     EXPECT_EQ(form.toolBarArea(left), Qt::LeftToolBarArea);
-    EXPECT_EQ(left->actions().size(), 12);
-    EXPECT_TRUE(left->actions().at(9)->isSeparator());
-    for (QAction *a : left->actions().mid(0, 9)) {
+    EXPECT_EQ(left->actions().size(), 13);
+    EXPECT_TRUE(left->actions().at(10)->isSeparator());
+    for (QAction *a : left->actions().mid(0, 10)) {
         EXPECT_TRUE(a->isCheckable()) << a->objectName().toStdString();
         EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
         EXPECT_FALSE(a->icon().pixmap(24, 24).isNull()) << a->objectName().toStdString();

@@ -1,15 +1,20 @@
+#include "app/EditPrompts.h"
 #include "app/TMainForm.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -359,10 +364,12 @@ TEST_F(MainFormTools, RubberBandShowsOverTheDrawingTogetherWithTheCrosshair)
     EXPECT_EQ(count(), 0);
 }
 
-TEST_F(MainFormTools, RulersAndHelperLinesChoicesSurviveARestart)
+TEST_F(MainFormTools, RulersHelperLinesAndStatusBarChoicesSurviveARestart)
 {
     EXPECT_TRUE(act("Linealeanzeigen1")->isChecked());
     EXPECT_TRUE(act("Hilfslinienanzeigen1")->isChecked());
+    EXPECT_TRUE(act("Statusleisteanzeigen1")->isChecked());
+    EXPECT_TRUE(child<QStatusBar>("StatusBar1")->isVisible());
     const QRect before = box->geometry();
 
     act("Linealeanzeigen1")->trigger();
@@ -373,17 +380,80 @@ TEST_F(MainFormTools, RulersAndHelperLinesChoicesSurviveARestart)
     // The drawing area takes the strips' place; the picture origin stays at its corner.
     EXPECT_EQ(box->width(), before.width() + 49);
     EXPECT_EQ(box->height(), before.height() + 49);
+    act("Statusleisteanzeigen1")->trigger();
+    EXPECT_TRUE(child<QStatusBar>("StatusBar1")->isHidden());
 
     form.reset();
     open();
     EXPECT_FALSE(act("Linealeanzeigen1")->isChecked());
     EXPECT_FALSE(act("Hilfslinienanzeigen1")->isChecked());
+    EXPECT_FALSE(act("Statusleisteanzeigen1")->isChecked());
+    EXPECT_TRUE(child<QStatusBar>("StatusBar1")->isHidden());
     EXPECT_TRUE(child<QWidget>("Panel2")->isHidden());
     EXPECT_TRUE(child<QWidget>("Panel4")->isHidden());
 
     act("Linealeanzeigen1")->trigger();
     EXPECT_FALSE(child<QWidget>("Panel2")->isHidden());
     EXPECT_FALSE(child<QWidget>("Panel4")->isHidden());
+}
+
+// At the default 72 dpi in millimetres, with no DXF settings dialog.
+TEST_F(MainFormTools, StatusBarTypedLengthMeasuringAndExactPointEntry)
+{
+    const ReadoutUnit mm(72 / 25.39995, true);
+    act("Linie1")->trigger();
+    QTest::mouseMove(box, QPoint(72, 144));
+    EXPECT_EQ(form->statusShown().position, QStringLiteral("X: 25.40  Y: -50.80 mm   72, 144 px"));
+    EXPECT_EQ(child<QLabel>("HintLabel")->text(), QStringLiteral("Anfangspunkt klicken"));
+
+    // Typing a length: the "1" must not choose the first tool.
+    click(10, 20);
+    QTest::mouseMove(box, QPoint(40, 60));
+    QTest::keyClicks(box, QStringLiteral("12.7"));
+    auto *field = child<QLineEdit>("LengthEd");
+    ASSERT_TRUE(field->isVisible());
+    EXPECT_EQ(field->text(), QStringLiteral("12.7"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_TRUE(act("Linie1")->isChecked());
+    ASSERT_EQ(count(), 1);
+    const TPointD end = element(0).End;
+    EXPECT_NEAR(std::hypot(end.x - 10, end.y - 20), mm.pixels(12.7), 1e-9);
+    EXPECT_NEAR((end.x - 10) / (end.y - 20), 0.75, 1e-12);
+    click(300, 300, {}, Qt::RightButton);
+
+    // The measuring tool on its key: 720 pixels at 72 dpi, and the drawing stays as it was.
+    QTest::keyClick(box, Qt::Key_M);
+    ASSERT_TRUE(act("MessBtn")->isChecked());
+    click(10, 100);
+    click(730, 100);
+    EXPECT_EQ(form->statusShown().segment, QStringLiteral("Abstand: 254.00 mm   Winkel: 0.0°"));
+    EXPECT_EQ(count(), 1);
+
+    // A double click on the line's end with the node tool asks for its position.
+    std::optional<TPointD> asked;
+    form->editPrompts().askPoint = [&](QWidget *, const QString &, TPointD initial, int,
+                                       const QString &unit) -> std::optional<TPointD> {
+        asked = initial;
+        EXPECT_EQ(unit, QStringLiteral("mm"));
+        return TPointD { 25.4, -12.7 };
+    };
+    act("Zeiger1")->trigger();
+    const QPoint onEnd(static_cast<int>(std::lround(end.x)), static_cast<int>(std::lround(end.y)));
+    QTest::mouseDClick(box, Qt::LeftButton, {}, onEnd);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_NEAR(asked->x, mm.fromPicture(end).x, 1e-12);
+    const TPointD target = mm.toPicture({ 25.4, -12.7 });
+    EXPECT_EQ(element(0).End, target);
+    // The drag the double click began is over: the point stays when the pointer moves on.
+    QTest::mouseMove(box, QPoint(200, 200));
+    EXPECT_EQ(element(0).End, target);
+
+    act("Rckgngig1")->trigger();
+    EXPECT_EQ(element(0).End, end);
+    act("Wiederherstellen1")->trigger();
+    EXPECT_EQ(element(0).End, target);
 }
 
 } // namespace
