@@ -3,9 +3,11 @@
 
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
+#include "export/DxfExportParams.h"
 #include "i18n/MessageTable.h"
 #include "i18n/Translator.h"
 #include "print/PrintJob.h"
+#include "print/TrueSizePrint.h"
 #include "print/ui/TPrintForm.h"
 
 #include <QAction>
@@ -62,26 +64,75 @@ void TMainForm::printDrawing(bool withPicture)
     }
 
     m_printForm->PreviewDib = page.rec();
+    // A print at true size has the drawing as large as the DXF exports make it.
+    m_printForm->TrueSizePixelsPerMm =
+        dxfParams().effectiveDpi() / DxfExportParams::MillimetresPerInch;
     m_printForm->setResult(QDialog::Rejected);
     m_prompts.runModal(m_printForm);
     // The record goes with `page` when this handler returns; the dialog must not keep it.
     m_printForm->PreviewDib = {};
     if (m_printForm->result() != QDialog::Accepted)
         return;
-    printPage(page.rec(), m_printForm->choices());
+    const TPrintChoices choices = m_printForm->choices();
+    if (!choices.TrueSize) {
+        printPage(page.rec(), choices);
+        return;
+    }
+    const TTrueSizeDrawing drawing { &m_picture.rec(), withPicture, m_elements.get(), penColor(),
+        m_lineWidth, m_printForm->TrueSizePixelsPerMm };
+    printTrueSize(drawing, choices.ZentrCheck);
+}
+
+void TMainForm::printTrueSize(const TTrueSizeDrawing &drawing, bool centre)
+{
+    QPrinter &printer = m_printForm->printer();
+    const TTrueSizePages pages = trueSizePagesFor(printer, drawing, centre);
+    if (pages.count() > MaxTrueSizePages) {
+        m_prompts.showError(this,
+            translateText(QStringLiteral("Die Zeichnung braucht im Maßstab 1:1 zu viele Seiten.")));
+        return;
+    }
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        const QString name = choosePdfFile();
+        if (name.isEmpty())
+            return;
+        const TPrintResult result = printTrueSizeToPdfFile(
+            name, printer.pageLayout(), printer.resolution(), drawing, centre);
+        if (!result.ok) {
+            m_prompts.showError(
+                this, messageText(result.messageNumber) + QLatin1Char(' ') + result.fileName);
+        }
+        return;
+    }
+
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        m_prompts.showError(
+            this, translateText(QStringLiteral("Der Drucker konnte nicht gestartet werden.")));
+        return;
+    }
+    paintTrueSizePages(painter, printer, drawing, pages);
+    painter.end();
+}
+
+QString TMainForm::choosePdfFile()
+{
+    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("PrintToFileDialog"));
+    if (dialog->fileName().isEmpty())
+        dialog->setFileName(m_printForm->printer().outputFileName());
+    const QString name = m_prompts.chooseFile(this, *dialog);
+    if (!name.isEmpty())
+        dialog->setFileName(name);
+    return name;
 }
 
 void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
 {
     QPrinter &printer = m_printForm->printer();
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("PrintToFileDialog"));
-        if (dialog->fileName().isEmpty())
-            dialog->setFileName(printer.outputFileName());
-        const QString name = m_prompts.chooseFile(this, *dialog);
+        const QString name = choosePdfFile();
         if (name.isEmpty())
             return;
-        dialog->setFileName(name);
         const TPrintResult result =
             printToPdfFile(name, printer.pageLayout(), printer.resolution(), page, choices);
         if (!result.ok) {
