@@ -216,6 +216,9 @@ TEST_F(PrintMenuTest, AtTrueSizeALineOfTheDxfExportsHundredMillimetresIsAsLongOn
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
     // 210 mm of paper, then 200 mm more after the 10 mm both pages show.
     EXPECT_EQ(printForm->SeitenLabel->text(), QStringLiteral("Seiten: 2 (2 × 1)"));
+    // The preview shows the first page, which the drawing overruns to the right.
+    EXPECT_NEAR(printForm->previewPictureRect().width(),
+        printForm->previewPageRect().width() * 400.0 / 210, 1.5);
 
     const PdfFile pdf(prompts.fileAnswer);
     ASSERT_EQ(pdf.pageCount(), 2);
