@@ -154,8 +154,9 @@ private:
     void printDrawing(bool withPicture);
     void printPage(const TDibRec &page, const struct TPrintChoices &choices);
     void printTrueSize(const struct TTrueSizeDrawing &drawing, bool centre);
-    // Asks for the PDF file a print goes to when no printer is installed; empty when cancelled.
-    QString choosePdfFile();
+    // Sends a print to the current printer or, when none is installed, to a PDF file whose name
+    // the user gives; `paint` draws on the active painter and may start further pages.
+    void sendPrint(const std::function<bool(QPainter &, class QPagedPaintDevice &)> &paint);
     TPrintForm *m_printForm = nullptr;
 
 public:

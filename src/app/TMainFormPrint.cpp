@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 void TMainForm::connectPrintMenu()
@@ -85,56 +86,38 @@ void TMainForm::printDrawing(bool withPicture)
 
 void TMainForm::printTrueSize(const TTrueSizeDrawing &drawing, bool centre)
 {
-    QPrinter &printer = m_printForm->printer();
-    const TTrueSizePages pages = trueSizePagesFor(printer, drawing, centre);
-    if (pages.count() > MaxTrueSizePages) {
+    if (trueSizePagesFor(m_printForm->printer(), drawing, centre).count() > MaxTrueSizePages) {
         m_prompts.showError(this,
             translateText(QStringLiteral("Die Zeichnung braucht im Maßstab 1:1 zu viele Seiten.")));
         return;
     }
-    if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString name = choosePdfFile();
-        if (name.isEmpty())
-            return;
-        const TPrintResult result = printTrueSizeToPdfFile(
-            name, printer.pageLayout(), printer.resolution(), drawing, centre);
-        if (!result.ok) {
-            m_prompts.showError(
-                this, messageText(result.messageNumber) + QLatin1Char(' ') + result.fileName);
-        }
-        return;
-    }
-
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        m_prompts.showError(
-            this, translateText(QStringLiteral("Der Drucker konnte nicht gestartet werden.")));
-        return;
-    }
-    paintTrueSizePages(painter, printer, drawing, pages);
-    painter.end();
-}
-
-QString TMainForm::choosePdfFile()
-{
-    auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("PrintToFileDialog"));
-    if (dialog->fileName().isEmpty())
-        dialog->setFileName(m_printForm->printer().outputFileName());
-    const QString name = m_prompts.chooseFile(this, *dialog);
-    if (!name.isEmpty())
-        dialog->setFileName(name);
-    return name;
+    sendPrint([&](QPainter &painter, QPagedPaintDevice &device) {
+        return paintTrueSizePages(
+            painter, device, drawing, trueSizePagesFor(device, drawing, centre));
+    });
 }
 
 void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
 {
+    sendPrint([&](QPainter &painter, QPagedPaintDevice &device) {
+        paintPrintedPage(painter, QSize(device.width(), device.height()), page, choices);
+        return true;
+    });
+}
+
+void TMainForm::sendPrint(const std::function<bool(QPainter &, QPagedPaintDevice &)> &paint)
+{
     QPrinter &printer = m_printForm->printer();
     if (printer.outputFormat() == QPrinter::PdfFormat) {
-        const QString name = choosePdfFile();
+        auto *dialog = findChild<FileDialogComponent *>(QStringLiteral("PrintToFileDialog"));
+        if (dialog->fileName().isEmpty())
+            dialog->setFileName(printer.outputFileName());
+        const QString name = m_prompts.chooseFile(this, *dialog);
         if (name.isEmpty())
             return;
-        const TPrintResult result =
-            printToPdfFile(name, printer.pageLayout(), printer.resolution(), page, choices);
+        dialog->setFileName(name);
+        const TPrintResult result = printPdfFile(name, printer.pageLayout(), printer.resolution(),
+            [&](QPainter &painter, QPdfWriter &writer) { return paint(painter, writer); });
         if (!result.ok) {
             m_prompts.showError(
                 this, messageText(result.messageNumber) + QLatin1Char(' ') + result.fileName);
@@ -148,6 +131,6 @@ void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
             this, translateText(QStringLiteral("Der Drucker konnte nicht gestartet werden.")));
         return;
     }
-    paintPrintedPage(painter, QSize(printer.width(), printer.height()), page, choices);
+    paint(painter, printer);
     painter.end();
 }

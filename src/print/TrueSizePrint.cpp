@@ -7,7 +7,6 @@
 
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 
@@ -233,13 +232,4 @@ TTrueSizePages trueSizePagesFor(
         return {};
     const QSizeF page(device.width() * 25.4 / dpiX, device.height() * 25.4 / dpiY);
     return trueSizePages(drawing.sizeMm(), page, centre);
-}
-
-TPrintResult printTrueSizeToPdfFile(const QString &fileName, const QPageLayout &layout,
-    int resolution, const TTrueSizeDrawing &drawing, bool centre)
-{
-    return printPdfFile(fileName, layout, resolution, [&](QPainter &painter, QPdfWriter &writer) {
-        return paintTrueSizePages(
-            painter, writer, drawing, trueSizePagesFor(writer, drawing, centre));
-    });
 }

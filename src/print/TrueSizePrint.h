@@ -5,7 +5,6 @@
 #include "raster/DibRec.h"
 
 #include <QColor>
-#include <QPageLayout>
 #include <QPainterPath>
 #include <QRectF>
 #include <QSizeF>
@@ -73,8 +72,3 @@ bool paintTrueSizePages(QPainter &painter, QPagedPaintDevice &device,
 // The pages for a paged device: its printable page and resolution.
 TTrueSizePages trueSizePagesFor(
     const QPagedPaintDevice &device, const TTrueSizeDrawing &drawing, bool centre);
-
-// Prints at true size into a PDF file with the page layout and resolution of the current
-// printer, written beside its final name and put in place only when complete.
-TPrintResult printTrueSizeToPdfFile(const QString &fileName, const QPageLayout &layout,
-    int resolution, const TTrueSizeDrawing &drawing, bool centre);

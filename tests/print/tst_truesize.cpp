@@ -3,6 +3,7 @@
 #include "raster/PdfPages.h"
 
 #include <QImage>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -86,7 +87,11 @@ TEST(TrueSizePdf, A400MillimetreDrawingOnA4TakesTwoPagesAndKeepsItsLengths)
     const QString pdf = dir.filePath(QStringLiteral("true.pdf"));
     const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
         QPageLayout::Millimeter);
-    const TPrintResult result = printTrueSizeToPdfFile(pdf, a4, 600, drawing, true);
+    const TPrintResult result =
+        printPdfFile(pdf, a4, 600, [&](QPainter &painter, QPdfWriter &writer) {
+            return paintTrueSizePages(
+                painter, writer, drawing, trueSizePagesFor(writer, drawing, true));
+        });
     ASSERT_TRUE(result.ok) << result.detail.toStdString();
 
     const PdfFile file(pdf);
