@@ -50,8 +50,8 @@ TRulerLayout layoutRuler(TRulerOrientation orientation, int length, double zoom,
 
 // The same ruler counting in a length unit of `pixelsPerUnit` picture pixels (the exports' scale
 // divisor). The label step is 1, 2 or 5 times a power of ten, the smallest that puts labels at
-// least 40 ruler pixels apart; labels carry as many decimals as the step needs. A unit that is not
-// a positive number gives the ruler in picture pixels.
+// least 40 ruler pixels apart; labels carry as many decimals as their value needs. A unit that is
+// not a positive number gives the ruler in picture pixels.
 TRulerLayout layoutRuler(
     TRulerOrientation orientation, int length, double zoom, int scroll, double pixelsPerUnit);
 
