@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -323,8 +324,12 @@ QRect TPrintForm::trueSizePreview()
         return {};
     const double scale = m_lastPage.width() / pages.page.width();
     const QSizeF size = QSizeF(DibWidth(PreviewDib), DibHeight(PreviewDib)) / TrueSizePixelsPerMm;
+    // A drawing of many metres stays within what a rectangle can hold; only its first page
+    // is shown anyway.
+    const auto pixels = [&](double mm) {
+        return static_cast<int>(std::lround(std::clamp(mm * scale, 1.0, 1e8)));
+    };
     return QRect(m_lastPage.left() + static_cast<int>(std::lround(pages.offset.x() * scale)),
         m_lastPage.top() + static_cast<int>(std::lround(pages.offset.y() * scale)),
-        std::max(1, static_cast<int>(std::lround(size.width() * scale))),
-        std::max(1, static_cast<int>(std::lround(size.height() * scale))));
+        pixels(size.width()), pixels(size.height()));
 }
