@@ -125,6 +125,10 @@ TRulerLayout layoutRuler(
     } else if (least > base) {
         mantissa = 2;
     }
+    // No resolution the exports accept comes near these bounds; beyond them labels could not be
+    // written exactly, so such a unit counts picture pixels instead.
+    if (exponent < -9 || exponent > 12)
+        return layoutRuler(orientation, length, zoom, scroll);
     const double step = static_cast<double>(mantissa) * std::pow(10.0, exponent);
     layout.unitStep = step;
 
