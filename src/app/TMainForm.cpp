@@ -342,10 +342,12 @@ TViewTransform TMainForm::viewTransform() const
 
 void TMainForm::PaintBox2Paint(QPainter &painter)
 {
-    ::PaintBox2Paint(painter, PaintBox2->width(), PaintBox2->height(), zoom(), scrollY());
+    ::PaintBox2Paint(
+        painter, PaintBox2->width(), PaintBox2->height(), zoom(), scrollY(), rulerPixelsPerUnit());
 }
 
 void TMainForm::PaintBox3Paint(QPainter &painter)
 {
-    ::PaintBox3Paint(painter, PaintBox3->width(), PaintBox3->height(), zoom(), scrollX());
+    ::PaintBox3Paint(
+        painter, PaintBox3->width(), PaintBox3->height(), zoom(), scrollX(), rulerPixelsPerUnit());
 }

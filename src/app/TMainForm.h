@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct PictureChange;
 class ColorSwatch;
@@ -131,10 +132,32 @@ public:
     void Drucken1Click();
     void DruckenohneBild1Click();
 
+    // The view items of "Ansicht" (TMainFormView.cpp): the whole picture in the drawing area, the
+    // picture at 100 %, and the rulers in the unit of the DXF exports.
+    void GanzesBild1Click();
+    void Originalgre1Click();
+    void LinealeinMm1Click();
+
 private:
+    void createViewItems();
+    // A zoom step or a new zoom from a menu item. With `aboutPointer` and the pointer over the
+    // drawing area, the picture point under the pointer stays where it is; otherwise the zoom
+    // field's own rule applies.
+    void zoomTo(double zoom, bool aboutPointer);
+    std::optional<QPoint> pointerInDrawingArea() const;
+    // Picture pixels per ruler unit: the DXF scale divisor while "Lineale in mm" is checked,
+    // 0 for rulers in picture pixels.
+    double rulerPixelsPerUnit() const;
+    void updateRulers();
+    QAction *LinealeinMm1 = nullptr;
+
     void connectPrintMenu();
     void printDrawing(bool withPicture);
     void printPage(const TDibRec &page, const struct TPrintChoices &choices);
+    void printTrueSize(const struct TTrueSizeDrawing &drawing, bool centre);
+    // Sends a print to the current printer or, when none is installed, to a PDF file whose name
+    // the user gives; `paint` draws on the active painter and may start further pages.
+    void sendPrint(const std::function<bool(QPainter &, class QPagedPaintDevice &)> &paint);
     TPrintForm *m_printForm = nullptr;
 
 public:

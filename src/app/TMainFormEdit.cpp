@@ -88,6 +88,7 @@ void TMainForm::connectEdit()
     createShortcuts();
     createPictureMenu();
     connectReadout();
+    createViewItems();
     setAcceptDrops(true);
     updateEditState();
 }
@@ -217,7 +218,7 @@ void TMainForm::zoomStep(bool in)
         next = std::max(next, now + 10);
     else
         next = std::min(next, now - 10);
-    zoomed->setValue(std::clamp(next, zoomed->minimum(), zoomed->maximum()));
+    zoomTo(std::clamp(next, zoomed->minimum(), zoomed->maximum()), true);
 }
 
 // --- Undo and redo ---

@@ -253,6 +253,8 @@ void TMainForm::DXFExportEinstellungen1Click()
     // resolution was last set.
     m_dxfExportForm->refreshWidth(m_picture.width());
     m_prompts.runModal(m_dxfExportForm);
+    // Rulers in the exports' unit follow a new resolution or unit.
+    updateRulers();
 }
 
 void TMainForm::Scannerwhlen1Click()

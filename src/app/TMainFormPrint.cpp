@@ -3,13 +3,16 @@
 
 #include "app/FileDialogComponent.h"
 #include "app/TMainForm.h"
+#include "export/DxfExportParams.h"
 #include "i18n/MessageTable.h"
 #include "i18n/Translator.h"
 #include "print/PrintJob.h"
+#include "print/TrueSizePrint.h"
 #include "print/ui/TPrintForm.h"
 
 #include <QAction>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 void TMainForm::connectPrintMenu()
@@ -62,16 +65,47 @@ void TMainForm::printDrawing(bool withPicture)
     }
 
     m_printForm->PreviewDib = page.rec();
+    // A print at true size has the drawing as large as the DXF exports make it.
+    m_printForm->TrueSizePixelsPerMm =
+        dxfParams().effectiveDpi() / DxfExportParams::MillimetresPerInch;
     m_printForm->setResult(QDialog::Rejected);
     m_prompts.runModal(m_printForm);
     // The record goes with `page` when this handler returns; the dialog must not keep it.
     m_printForm->PreviewDib = {};
     if (m_printForm->result() != QDialog::Accepted)
         return;
-    printPage(page.rec(), m_printForm->choices());
+    const TPrintChoices choices = m_printForm->choices();
+    if (!choices.TrueSize) {
+        printPage(page.rec(), choices);
+        return;
+    }
+    const TTrueSizeDrawing drawing { &m_picture.rec(), withPicture, m_elements.get(), penColor(),
+        m_lineWidth, m_printForm->TrueSizePixelsPerMm };
+    printTrueSize(drawing, choices.ZentrCheck);
+}
+
+void TMainForm::printTrueSize(const TTrueSizeDrawing &drawing, bool centre)
+{
+    if (trueSizePagesFor(m_printForm->printer(), drawing, centre).count() > MaxTrueSizePages) {
+        m_prompts.showError(this,
+            translateText(QStringLiteral("Die Zeichnung braucht im Maßstab 1:1 zu viele Seiten.")));
+        return;
+    }
+    sendPrint([&](QPainter &painter, QPagedPaintDevice &device) {
+        return paintTrueSizePages(
+            painter, device, drawing, trueSizePagesFor(device, drawing, centre));
+    });
 }
 
 void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
+{
+    sendPrint([&](QPainter &painter, QPagedPaintDevice &device) {
+        paintPrintedPage(painter, QSize(device.width(), device.height()), page, choices);
+        return true;
+    });
+}
+
+void TMainForm::sendPrint(const std::function<bool(QPainter &, QPagedPaintDevice &)> &paint)
 {
     QPrinter &printer = m_printForm->printer();
     if (printer.outputFormat() == QPrinter::PdfFormat) {
@@ -82,8 +116,8 @@ void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
         if (name.isEmpty())
             return;
         dialog->setFileName(name);
-        const TPrintResult result =
-            printToPdfFile(name, printer.pageLayout(), printer.resolution(), page, choices);
+        const TPrintResult result = printPdfFile(name, printer.pageLayout(), printer.resolution(),
+            [&](QPainter &painter, QPdfWriter &writer) { return paint(painter, writer); });
         if (!result.ok) {
             m_prompts.showError(
                 this, messageText(result.messageNumber) + QLatin1Char(' ') + result.fileName);
@@ -97,6 +131,6 @@ void TMainForm::printPage(const TDibRec &page, const TPrintChoices &choices)
             this, translateText(QStringLiteral("Der Drucker konnte nicht gestartet werden.")));
         return;
     }
-    paintPrintedPage(painter, QSize(printer.width(), printer.height()), page, choices);
+    paint(painter, printer);
     painter.end();
 }

@@ -58,8 +58,8 @@ TScaledDrawResult paintPrintedPage(
         false, SRCCOPY, true, nullptr, device);
 }
 
-TPrintResult printToPdfFile(const QString &fileName, const QPageLayout &layout, int resolution,
-    const TDibRec &picture, const TPrintChoices &choices)
+TPrintResult printPdfFile(const QString &fileName, const QPageLayout &layout, int resolution,
+    const std::function<bool(QPainter &, QPdfWriter &)> &paint)
 {
     const auto failure = [&](const QString &detail) {
         return TPrintResult { false, MsgCannotCreateFile, fileName, detail };
@@ -78,8 +78,8 @@ TPrintResult printToPdfFile(const QString &fileName, const QPageLayout &layout, 
             file.cancelWriting();
             return failure(QStringLiteral("the PDF page could not be started"));
         }
-        paintPrintedPage(painter, QSize(writer.width(), writer.height()), picture, choices);
-        if (!painter.end()) {
+        const bool painted = paint(painter, writer);
+        if (!painter.end() || !painted) {
             file.cancelWriting();
             return failure(QStringLiteral("the PDF page could not be finished"));
         }
@@ -87,4 +87,13 @@ TPrintResult printToPdfFile(const QString &fileName, const QPageLayout &layout, 
     if (!file.commit())
         return failure(file.errorString());
     return {};
+}
+
+TPrintResult printToPdfFile(const QString &fileName, const QPageLayout &layout, int resolution,
+    const TDibRec &picture, const TPrintChoices &choices)
+{
+    return printPdfFile(fileName, layout, resolution, [&](QPainter &painter, QPdfWriter &writer) {
+        paintPrintedPage(painter, QSize(writer.width(), writer.height()), picture, choices);
+        return true;
+    });
 }

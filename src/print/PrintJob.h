@@ -8,6 +8,9 @@
 #include <QColor>
 #include <QPageLayout>
 #include <QString>
+#include <functional>
+
+class QPdfWriter;
 
 // The picture a print puts on paper: the drawing painted at 100 % over the background picture
 // (withPicture) or over white, at the picture's size, without node markers or handles, as a
@@ -33,8 +36,14 @@ struct TPrintResult
     QString detail; // the system's own reason
 };
 
+// Writes a PDF file with the given page layout and resolution (600 dpi when none is given):
+// `paint` draws on the active painter and may start further pages; its false fails the print.
+// The file is written beside its final name and replaces it only when complete, so a failed
+// print never leaves a damaged file or destroys an older one.
+TPrintResult printPdfFile(const QString &fileName, const QPageLayout &layout, int resolution,
+    const std::function<bool(QPainter &, QPdfWriter &)> &paint);
+
 // Prints the picture as a one-page PDF file with the page layout and resolution of the current
-// printer. The file is written beside its final name and replaces it only when complete, so a
-// failed print never leaves a damaged file or destroys an older one.
+// printer, through printPdfFile.
 TPrintResult printToPdfFile(const QString &fileName, const QPageLayout &layout, int resolution,
     const TDibRec &picture, const TPrintChoices &choices);

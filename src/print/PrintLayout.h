@@ -11,6 +11,9 @@ struct TPrintChoices
     bool ZentrCheck = true; // centre the picture on the page
     int BreitEdit = 50; // width in percent of the page, used with "Benutzerdefiniert"
     int HochEdit = 50; // height in percent of the page
+    // "Drucken im Maßstab 1:1": the drawing at the size the DXF exports give it, on as many
+    // pages as it takes; the fields above then only decide the centring.
+    bool TrueSize = false;
 };
 
 // The range of the two percentage fields.

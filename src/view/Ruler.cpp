@@ -1,6 +1,7 @@
 #include "view/Ruler.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <algorithm>
 #include <cmath>
@@ -57,10 +58,150 @@ TRulerLayout layoutRuler(TRulerOrientation orientation, int length, double zoom,
         TTickKind kind = TTickKind::Full;
         if (t % 10 != 0)
             kind = (t & 1) ? TTickKind::Odd : TTickKind::Even;
-        layout.ticks.push_back({ static_cast<int>(std::clamp<long double>(p, -1e9L, 1e9L)),
-            static_cast<int>(v), kind });
+        TRulerTick tick { static_cast<int>(std::clamp<long double>(p, -1e9L, 1e9L)),
+            static_cast<int>(v), kind, 0, {} };
+        if (kind == TTickKind::Full) {
+            tick.mark = t / 10;
+            tick.label = QString::number(tick.value);
+        }
+        layout.ticks.push_back(std::move(tick));
     }
     return layout;
+}
+
+namespace {
+
+// n times 10 to the power `exponent`, written with exactly the decimals it needs.
+QString decimalLabel(long long n, int exponent)
+{
+    if (exponent >= 0) {
+        for (int i = 0; i < exponent; ++i)
+            n *= 10;
+        return QString::number(n);
+    }
+    QString digits = QString::number(n < 0 ? -n : n);
+    const int decimals = -exponent;
+    if (digits.size() <= decimals)
+        digits = QString(decimals + 1 - digits.size(), QLatin1Char('0')) + digits;
+    digits.insert(digits.size() - decimals, QLatin1Char('.'));
+    while (digits.endsWith(QLatin1Char('0')))
+        digits.chop(1);
+    if (digits.endsWith(QLatin1Char('.')))
+        digits.chop(1);
+    return n < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+} // namespace
+
+TRulerLayout layoutRuler(
+    TRulerOrientation orientation, int length, double zoom, int scroll, double pixelsPerUnit)
+{
+    if (!(pixelsPerUnit > 0) || !std::isfinite(pixelsPerUnit))
+        return layoutRuler(orientation, length, zoom, scroll);
+    TRulerLayout layout;
+    if (length <= 0 || !(zoom > 0))
+        return layout;
+    const double lo = static_cast<double>(scroll) * 100 / zoom / pixelsPerUnit;
+    const double hi = (static_cast<double>(length) + scroll) * 100 / zoom / pixelsPerUnit;
+    const double span = hi - lo;
+    layout.lo = static_cast<float>(lo);
+    layout.hi = static_cast<float>(hi);
+    if (!(span > 0) || !std::isfinite(span))
+        return layout;
+    const bool horizontal = orientation == TRulerOrientation::Horizontal;
+    const double divisor = horizontal ? length / 50.0 : std::max(1, (length - 1) / 50);
+    layout.distance = span / divisor;
+
+    // The step is mantissa x 10^exponent with a mantissa of 1, 2 or 5, not below the units of
+    // 40 ruler pixels.
+    const double least = layout.distance * 40 / 50;
+    int exponent = static_cast<int>(std::floor(std::log10(least)));
+    long long mantissa = 1;
+    const double base = std::pow(10.0, exponent);
+    if (least > 5 * base) {
+        ++exponent;
+    } else if (least > 2 * base) {
+        mantissa = 5;
+    } else if (least > base) {
+        mantissa = 2;
+    }
+    // No resolution the exports accept comes near these bounds; beyond them labels could not be
+    // written exactly, so such a unit counts picture pixels instead.
+    if (exponent < -9 || exponent > 12)
+        return layoutRuler(orientation, length, zoom, scroll);
+    const double step = static_cast<double>(mantissa) * std::pow(10.0, exponent);
+    layout.unitStep = step;
+
+    const long long first = 10 * static_cast<long long>(std::trunc(lo / step - 1));
+    const long long last = 10 * static_cast<long long>(std::trunc(hi / step + 1));
+    const double extent = horizontal ? length : length - 1;
+    for (long long t = first; t <= last; ++t) {
+        const double v = static_cast<double>(t) * step / 10;
+        const double p = std::trunc(extent * (v - lo) / span);
+        if (horizontal && p < 0)
+            continue;
+        TTickKind kind = TTickKind::Full;
+        if (t % 10 != 0)
+            kind = (t & 1) ? TTickKind::Odd : TTickKind::Even;
+        TRulerTick tick { static_cast<int>(std::clamp(p, -1e9, 1e9)),
+            static_cast<int>(std::clamp(std::floor(v), -2e9, 2e9)), kind, 0, {} };
+        if (kind == TTickKind::Full) {
+            tick.mark = t / 10;
+            tick.label = decimalLabel(tick.mark * mantissa, exponent);
+        }
+        layout.ticks.push_back(std::move(tick));
+    }
+    return layout;
+}
+
+QFont rulerFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    return font;
+}
+
+void fitRulerLabels(
+    TRulerLayout &layout, TRulerOrientation orientation, const QFontMetricsF &metrics)
+{
+    const bool horizontal = orientation == TRulerOrientation::Horizontal;
+    // The room a label takes along the ruler from its tick: its width on the horizontal ruler,
+    // where it starts one pixel right of the tick, and the line height on the vertical one.
+    const auto extent = [&](const QString &label) {
+        if (!horizontal)
+            return metrics.height();
+        return 1 + std::max(metrics.horizontalAdvance(label), metrics.boundingRect(label).right());
+    };
+    const auto fits = [&](long long stride) {
+        const TRulerTick *previous = nullptr;
+        for (const TRulerTick &tick : layout.ticks) {
+            if (tick.kind != TTickKind::Full || tick.mark % stride != 0)
+                continue;
+            if (previous
+                && tick.position - previous->position < extent(previous->label) + RulerLabelGap)
+                return false;
+            previous = &tick;
+        }
+        return true;
+    };
+    // Strides of 1, 2, 5, 10, 20, 50, ...; a stride beyond every mark leaves a single label,
+    // which always fits, so the search ends.
+    const auto smallestStride = [&] {
+        for (long long decade = 1; decade < 1'000'000'000'000'000LL; decade *= 10) {
+            for (long long mantissa : { 1, 2, 5 }) {
+                if (fits(mantissa * decade))
+                    return mantissa * decade;
+            }
+        }
+        return 1'000'000'000'000'000LL;
+    };
+    const long long stride = smallestStride();
+    if (stride == 1)
+        return;
+    for (TRulerTick &tick : layout.ticks) {
+        if (tick.kind == TTickKind::Full && tick.mark % stride != 0)
+            tick.label.clear();
+    }
 }
 
 namespace {
@@ -95,7 +236,7 @@ void polyline(QPainter &p, std::initializer_list<QPoint> points)
 } // namespace
 
 void paintRuler(QPainter &painter, TRulerOrientation orientation, int width, int height,
-    double zoom, int scroll)
+    double zoom, int scroll, double pixelsPerUnit)
 {
     if (width <= 0 || height <= 0)
         return;
@@ -124,11 +265,11 @@ void paintRuler(QPainter &painter, TRulerOrientation orientation, int width, int
         p.fillRect(QRect(1, 0, W - 2, H - 1), Qt::white);
     }
 
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(10);
+    const QFont font = rulerFont();
     p.setFont(font);
     p.setPen(Qt::black);
-    const TRulerLayout layout = layoutRuler(orientation, horizontal ? W : H, zoom, scroll);
+    TRulerLayout layout = layoutRuler(orientation, horizontal ? W : H, zoom, scroll, pixelsPerUnit);
+    fitRulerLabels(layout, orientation, QFontMetricsF(font, &bitmap));
     for (const TRulerTick &tick : layout.ticks) {
         const int q = tick.position;
         if (horizontal) {
@@ -141,8 +282,9 @@ void paintRuler(QPainter &painter, TRulerOrientation orientation, int width, int
                 break;
             case TTickKind::Full:
                 lineTo(p, { q, 0 }, { q, H - 1 });
-                p.drawText(QRect(q + 1, 1, 1000, 1000), Qt::AlignLeft | Qt::AlignTop,
-                    QString::number(tick.value));
+                if (!tick.label.isEmpty())
+                    p.drawText(
+                        QRect(q + 1, 1, 1000, 1000), Qt::AlignLeft | Qt::AlignTop, tick.label);
                 break;
             }
         } else {
@@ -155,8 +297,8 @@ void paintRuler(QPainter &painter, TRulerOrientation orientation, int width, int
                 break;
             case TTickKind::Full:
                 lineTo(p, { 0, q }, { W - 1, q });
-                p.drawText(QRect(1, q, 1000, 1000), Qt::AlignLeft | Qt::AlignTop,
-                    QString::number(tick.value));
+                if (!tick.label.isEmpty())
+                    p.drawText(QRect(1, q, 1000, 1000), Qt::AlignLeft | Qt::AlignTop, tick.label);
                 break;
             }
         }

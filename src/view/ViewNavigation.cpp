@@ -14,6 +14,44 @@ bool TViewNavigation::setZoom(double zoom)
     return true;
 }
 
+bool TViewNavigation::zoomAbout(double zoom, QPoint anchor)
+{
+    if (std::isnan(zoom))
+        return false;
+    // The picture point under the anchor, then the scroll that puts it back on the anchor at the
+    // new zoom; the transform rounds exactly this way, so the point lands on the same pixel.
+    const TPointD p = m_view.ScreenToImage(anchor.x(), anchor.y());
+    TViewTransform next { std::clamp(zoom, MinZoom, MaxZoom), 0, 0 };
+    const auto scrollFor = [](int onScreen, int pixel) {
+        return static_cast<int>(
+            std::clamp<long long>(static_cast<long long>(onScreen) - pixel, MinScroll, MaxScroll));
+    };
+    next.scrollX = scrollFor(next.imageToScreenX(p.x), anchor.x());
+    next.scrollY = scrollFor(next.imageToScreenY(p.y), anchor.y());
+    const bool changed = next.zoom != m_view.zoom || next.scrollX != m_view.scrollX
+        || next.scrollY != m_view.scrollY;
+    m_view = next;
+    return changed;
+}
+
+bool TViewNavigation::fitPicture(QSize area, QSize picture)
+{
+    if (area.isEmpty() || picture.isEmpty())
+        return false;
+    const double fit = std::floor(
+        std::min(100.0 * area.width() / picture.width(), 100.0 * area.height() / picture.height()));
+    TViewTransform next = m_view;
+    next.zoom = std::clamp(fit, MinZoom, MaxZoom);
+    const QRect shown = next.pictureRect(picture.width(), picture.height());
+    // The origin of the picture goes where half the spare room is left of and above it.
+    next.scrollX = std::clamp((shown.width() - area.width()) / 2, MinScroll, MaxScroll);
+    next.scrollY = std::clamp((shown.height() - area.height()) / 2, MinScroll, MaxScroll);
+    const bool changed = next.zoom != m_view.zoom || next.scrollX != m_view.scrollX
+        || next.scrollY != m_view.scrollY;
+    m_view = next;
+    return changed;
+}
+
 bool TViewNavigation::setScroll(int &value, int position)
 {
     position = std::clamp(position, MinScroll, MaxScroll);

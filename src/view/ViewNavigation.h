@@ -3,6 +3,7 @@
 #include "view/ViewTransform.h"
 
 #include <QPoint>
+#include <QSize>
 
 // The state behind the zoom field, the two scroll bars, the mouse wheel and the pan tool. The
 // main window forwards its events here and repaints when a call says a redraw is due; it
@@ -27,6 +28,15 @@ public:
     // A new value of the zoom field, clamped to 10 ... 30000. The scroll positions stay, so
     // the picture is scaled about its own origin. True when the zoom changed: redraw.
     bool setZoom(double zoom);
+
+    // A new zoom that keeps the picture point under drawing-area pixel `anchor` on that pixel, as
+    // far as the scroll range allows. True when the zoom or a scroll position changed: redraw.
+    bool zoomAbout(double zoom, QPoint anchor);
+
+    // The largest whole-number zoom at which a picture of `picture` pixels fits into a drawing
+    // area of `area` pixels, with the picture centred in the area. A picture too large even at
+    // the smallest zoom is centred at that zoom. True when anything changed: redraw.
+    bool fitPicture(QSize area, QSize picture);
 
     // A scroll bar given a position: it is clamped to -10000 ... 10000. True when a redraw is
     // due: the position really changed and no pan step is in progress.

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QMenu>
@@ -401,6 +402,55 @@ TEST_F(MainFormEdit, KeysChooseToolsEndChainsUndoAndZoom)
     QTest::keyClicks(width, QStringLiteral("5"));
     EXPECT_DOUBLE_EQ(width->value(), 5.0);
     EXPECT_TRUE(act("Linie1")->isChecked());
+}
+
+TEST_F(MainFormEdit, ZoomFitsThePictureShowsItAtFullSizeAndStepsAboutThePointer)
+{
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    auto *zoom = form->findChild<QSpinBox *>(QStringLiteral("zoomed"));
+    const QSize picture(form->picture().width(), form->picture().height());
+
+    QTest::keyClick(form.get(), Qt::Key_0, Qt::ControlModifier);
+    const int fit = static_cast<int>(
+        std::min(100.0 * box->width() / picture.width(), 100.0 * box->height() / picture.height()));
+    EXPECT_EQ(zoom->value(), fit);
+    const QRect shown = form->viewTransform().pictureRect(picture.width(), picture.height());
+    EXPECT_TRUE(box->rect().contains(shown));
+    EXPECT_LE(std::abs(shown.center().x() - box->rect().center().x()), 1);
+    EXPECT_LE(std::abs(shown.center().y() - box->rect().center().y()), 1);
+
+    // Over the drawing area the picture point under the pointer stays where it is.
+    const QPoint at(box->width() / 3, box->height() / 4);
+    QCursor::setPos(box->mapToGlobal(at));
+    for (auto [key, expected] : { std::pair { Qt::Key_1, 100 }, std::pair { Qt::Key_Plus, 130 },
+             std::pair { Qt::Key_Minus, 100 } }) {
+        const TPointD under = form->viewTransform().ScreenToImage(at.x(), at.y());
+        const int repaints = form->repaintCount();
+        QTest::keyClick(form.get(), key, Qt::ControlModifier);
+        EXPECT_EQ(zoom->value(), expected);
+        EXPECT_EQ(form->viewTransform().ImageToScreen(under), at) << expected;
+        EXPECT_EQ(form->repaintCount(), repaints + 1) << expected;
+    }
+    // Elsewhere the zoom field's rule holds: the scroll positions stay.
+    QCursor::setPos(box->mapToGlobal(QPoint(-20, -20)));
+    const int scrollX = form->scrollX();
+    QTest::keyClick(form.get(), Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(zoom->value(), 130);
+    EXPECT_EQ(form->scrollX(), scrollX);
+}
+
+TEST_F(MainFormEdit, RulersInTheExportUnitAreRemembered)
+{
+    QWidget *ruler = form->findChild<QWidget *>(QStringLiteral("PaintBox3"));
+    const QImage pixels = ruler->grab().toImage();
+    act("LinealeinMm1")->trigger();
+    QCoreApplication::processEvents();
+    // At 72 dpi a millimetre is 2.83 pixels: the labels change.
+    EXPECT_NE(ruler->grab().toImage(), pixels);
+    form.reset();
+    TMainForm again;
+    EXPECT_TRUE(again.findChild<QAction *>(QStringLiteral("LinealeinMm1"))->isChecked());
 }
 
 TEST_F(MainFormEdit, DocumentShortcutsWorkWhateverFieldHasTheFocus)

@@ -3,11 +3,14 @@
 #include "app/TMainForm.h"
 #include "print/PdfPages.h"
 #include "print/ui/TPrintForm.h"
+#include "raster/DibImage.h"
+#include "raster/PdfPages.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QSettings>
@@ -190,4 +193,41 @@ TEST_F(PrintMenuTest, AFileThatCannotBeWrittenIsReportedWithItsName)
     EXPECT_EQ(prompts.messages.first(),
         QStringLiteral("Konnte diese Datei nicht erstellen: ") + prompts.fileAnswer);
     EXPECT_FALSE(QFile::exists(prompts.fileAnswer));
+}
+
+TEST_F(PrintMenuTest, AtTrueSizeALineOfTheDxfExportsHundredMillimetresIsAsLongOnPaper)
+{
+    // Without the DXF settings the exports use 72 dpi: 400 x 100 mm are 1134 x 284 pixels.
+    const double ppm = 72 / 25.39995;
+    QImage white(1134, 284, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const QString file = m_dir.filePath(QStringLiteral("white.png"));
+    ASSERT_TRUE(white.save(file));
+    ASSERT_TRUE(form->LadeBild(file));
+    TDrawElement *e = form->elements().Append();
+    *e = {};
+    e->Kind = KindLine;
+    e->Start = { 30 * ppm, 50 * ppm };
+    e->End = { 130 * ppm, 50 * ppm };
+
+    printForm->Mastab11Check->setChecked(true);
+    prompts.fileAnswer = m_dir.filePath(QStringLiteral("true.pdf"));
+    form->findChild<QAction *>(QStringLiteral("DruckenohneBild1"))->trigger();
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
+    // 210 mm of paper, then 200 mm more after the 10 mm both pages show.
+    EXPECT_EQ(printForm->SeitenLabel->text(), QStringLiteral("Seiten: 2 (2 × 1)"));
+    // The preview shows the first page, which the drawing overruns to the right.
+    EXPECT_NEAR(printForm->previewPictureRect().width(),
+        printForm->previewPageRect().width() * 400.0 / 210, 1.5);
+
+    const PdfFile pdf(prompts.fileAnswer);
+    ASSERT_EQ(pdf.pageCount(), 2);
+    constexpr double Dpi = 400;
+    const QImage page = dibToImage(pdf.render({ 0, Dpi, true }).rec());
+    // The pen is red; the alignment marks beside the line are black.
+    const QRect line = areaOf(page, [](QRgb c) { return qRed(c) > 128 && qGreen(c) < 128; });
+    ASSERT_TRUE(line.isValid());
+    // The round ends add the line's width to its length.
+    EXPECT_NEAR((line.width() - line.height()) * 25.4 / Dpi, 100, 0.2);
+    EXPECT_NEAR(line.left() * 25.4 / Dpi, 30 - line.height() * 25.4 / Dpi / 2, 0.2);
 }

@@ -1,7 +1,9 @@
 #include "view/Ruler.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -176,4 +178,90 @@ TEST(RulerPainting, HighDensityScreenGetsTheSameRulerInFinerPixels)
                 || two.pixel(2 * x, 2 * y) != two.pixel(2 * x, 2 * y + 1);
     }
     EXPECT_TRUE(finerText);
+}
+
+TEST(RulerLabels, InALengthUnitTheStepIsOneTwoOrFiveTimesAPowerOfTen)
+{
+    const double mm254 = 254 / 25.39995; // picture pixels per millimetre at 254 dpi
+    struct Case
+    {
+        double zoom, pixelsPerUnit;
+        int scroll;
+        double step;
+        const char *labels; // the first labels from the ruler's start
+    };
+    const Case cases[] = {
+        { 100, mm254, 0, 5, "0 5 10 15" },
+        { 10, mm254, 0, 50, "0 50 100 150" },
+        { 30000, mm254, 0, 0.02, "0 0.02 0.04 0.06" },
+        { 3000, 300, 0, 0.005, "0 0.005 0.01 0.015" }, // inches at 300 dpi
+        { 100, mm254, -95, 5, "-5 0 5 10" },
+    };
+    for (const Case &c : cases) {
+        const TRulerLayout l =
+            layoutRuler(TRulerOrientation::Horizontal, 801, c.zoom, c.scroll, c.pixelsPerUnit);
+        EXPECT_NEAR(l.unitStep, c.step, c.step * 1e-9) << c.zoom;
+        QStringList labels;
+        for (const TRulerTick &t : l.ticks)
+            if (t.kind == TTickKind::Full && labels.size() < 4)
+                labels << t.label;
+        EXPECT_EQ(labels.join(' ').toStdString(), c.labels) << c.zoom;
+    }
+    // A labelled tick lies where its length is on the ruler: 10 mm at 100 % are 100 pixels.
+    const TRulerLayout l = layoutRuler(TRulerOrientation::Horizontal, 801, 100, 0, mm254);
+    auto ten = std::find_if(l.ticks.begin(), l.ticks.end(),
+        [](const TRulerTick &t) { return t.label == QStringLiteral("10"); });
+    ASSERT_NE(ten, l.ticks.end());
+    EXPECT_EQ(ten->position, 100);
+}
+
+TEST(RulerLabels, NeverOverlapAtAnyZoomForPicturesOfOneTo40000Pixels)
+{
+    QImage device(1, 1, QImage::Format_RGB32);
+    const QFontMetricsF metrics(rulerFont(), &device);
+    // Where a label's ink and advance reach along the ruler.
+    const auto span = [&](TRulerOrientation o, const TRulerTick &t) {
+        if (o == TRulerOrientation::Vertical)
+            return std::pair<double, double>(t.position, t.position + metrics.height());
+        const QRectF ink = metrics.boundingRect(t.label);
+        return std::pair<double, double>(t.position + 1 + std::min(0.0, ink.left()),
+            t.position + 1 + std::max(metrics.horizontalAdvance(t.label), ink.right()));
+    };
+    const double units[] = { 0, 72 / 25.39995, 1 / 25.39995, 10000 / 25.39995, 300 };
+    for (double zoom :
+        { 10.0, 13.0, 50.0, 71.0, 100.0, 170.0, 400.0, 999.0, 2010.0, 2990.0, 7000.0, 30000.0 }) {
+        for (int picture : { 1, 999, 40000 }) {
+            const int end = static_cast<int>(std::lround(zoom * picture / 100));
+            for (auto o : { TRulerOrientation::Horizontal, TRulerOrientation::Vertical }) {
+                const int length = o == TRulerOrientation::Horizontal ? 801 : 601;
+                for (int scroll :
+                    { -10000, -length / 2, 0, std::clamp(end - length, -10000, 10000), 10000 }) {
+                    for (double unit : units) {
+                        TRulerLayout l = layoutRuler(o, length, zoom, scroll, unit);
+                        fitRulerLabels(l, o, metrics);
+                        const TRulerTick *previous = nullptr;
+                        int shown = 0;
+                        for (const TRulerTick &t : l.ticks) {
+                            if (t.kind != TTickKind::Full || t.label.isEmpty())
+                                continue;
+                            if (previous) {
+                                ASSERT_GT(span(o, t).first, span(o, *previous).second)
+                                    << "zoom " << zoom << " scroll " << scroll << " unit " << unit
+                                    << ": " << previous->label.toStdString() << " runs into "
+                                    << t.label.toStdString();
+                            }
+                            previous = &t;
+                            shown += t.position >= 0 && t.position < length;
+                        }
+                        EXPECT_GE(shown, 1) << zoom << " " << scroll << " " << unit;
+                    }
+                }
+            }
+        }
+    }
+    // Where the labels fit as they are, none is left out.
+    TRulerLayout l = layoutRuler(TRulerOrientation::Horizontal, 801, 100, 0);
+    fitRulerLabels(l, TRulerOrientation::Horizontal, metrics);
+    for (const TRulerTick &t : l.ticks)
+        EXPECT_TRUE(t.kind != TTickKind::Full || t.label == QString::number(t.value)) << t.value;
 }

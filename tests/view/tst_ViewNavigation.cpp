@@ -122,3 +122,62 @@ TEST(ViewNavigation, PanClampsAtTheScrollRange)
     nav.panMove({ 2000000000, 0 });
     EXPECT_EQ(nav.scrollX(), -10000);
 }
+
+TEST(ViewNavigation, FitPutsTheWholePictureCentredIntoTheArea)
+{
+    struct Case
+    {
+        QSize area, picture;
+        double zoom;
+        int scrollX, scrollY;
+    };
+    const Case cases[] = {
+        { { 800, 600 }, { 320, 320 }, 187, -101, -1 }, // 598 x 598: limited by the height
+        { { 800, 600 }, { 4000, 1000 }, 20, 0, -200 }, // 800 x 200: limited by the width
+        { { 800, 600 }, { 1, 1 }, 30000, -250, -150 }, // the largest zoom still fits 300 x 300
+        { { 800, 600 }, { 40000, 1 }, 10, 1600, -300 }, // too wide even at 10 %: centred
+    };
+    for (const Case &c : cases) {
+        TViewNavigation nav;
+        nav.setScrollX(37);
+        EXPECT_TRUE(nav.fitPicture(c.area, c.picture));
+        EXPECT_EQ(nav.zoom(), c.zoom) << c.picture.width();
+        EXPECT_EQ(nav.scrollX(), c.scrollX) << c.picture.width();
+        EXPECT_EQ(nav.scrollY(), c.scrollY) << c.picture.width();
+        const QRect shown = nav.transform().pictureRect(c.picture.width(), c.picture.height());
+        if (c.zoom > TViewNavigation::MinZoom) {
+            EXPECT_TRUE(QRect(QPoint(0, 0), c.area).contains(shown)) << c.picture.width();
+        }
+        EXPECT_FALSE(nav.fitPicture(c.area, c.picture)); // already fitted: no redraw
+    }
+}
+
+TEST(ViewNavigation, ZoomAboutAPointKeepsThatPointOnItsPixel)
+{
+    struct Case
+    {
+        double from, to;
+        QPoint scroll, anchor;
+    };
+    const Case cases[] = {
+        { 100, 130, { 0, 0 }, { 400, 300 } },
+        { 130, 100, { 120, -40 }, { 17, 555 } },
+        { 10, 30000, { -50, -20 }, { 52, 21 } },
+        { 250, 80, { 900, 900 }, { 0, 0 } },
+    };
+    for (const Case &c : cases) {
+        TViewNavigation nav;
+        nav.setZoom(c.from);
+        nav.setScrollX(c.scroll.x());
+        nav.setScrollY(c.scroll.y());
+        const TPointD under = nav.transform().ScreenToImage(c.anchor.x(), c.anchor.y());
+        EXPECT_TRUE(nav.zoomAbout(c.to, c.anchor));
+        EXPECT_EQ(nav.zoom(), c.to);
+        EXPECT_EQ(nav.transform().ImageToScreen(under), c.anchor) << c.from << " -> " << c.to;
+    }
+    // Where the scroll range ends, the zoom still changes and the scroll stops at its limit.
+    TViewNavigation nav;
+    nav.setScrollX(9000);
+    EXPECT_TRUE(nav.zoomAbout(30000, QPoint(500, 0)));
+    EXPECT_EQ(nav.scrollX(), TViewNavigation::MaxScroll);
+}

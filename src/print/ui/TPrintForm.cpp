@@ -1,5 +1,6 @@
 #include "print/ui/TPrintForm.h"
 
+#include "i18n/Translator.h"
 #include "print/ui/PrinterSetup.h"
 #include "raster/DibImage.h"
 #include "raster/scaled/DibAccess.h"
@@ -18,6 +19,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -59,6 +62,7 @@ TPrintForm::TPrintForm(QWidget *parent)
     PrintPaintBox->setPaintHandler([this](QPainter &p) { PrintPaintBoxPaint(p); });
     connect(UseFullCheck, &QRadioButton::clicked, this, &TPrintForm::repaintPreview);
     connect(UserdefCheck, &QRadioButton::clicked, this, &TPrintForm::UserdefCheckClick);
+    connect(Mastab11Check, &QRadioButton::clicked, this, &TPrintForm::repaintPreview);
     connect(SverhCheck, &QCheckBox::clicked, this, &TPrintForm::repaintPreview);
     connect(ZentrCheck, &QCheckBox::clicked, this, &TPrintForm::repaintPreview);
     connect(BreitEdit, &QSpinBox::valueChanged, this, &TPrintForm::BreitEditChange);
@@ -89,7 +93,7 @@ void TPrintForm::createComponents()
     PrintPaintBox->setGeometry(2, 2, BoxSize, BoxSize);
 
     auto *size = named(new QGroupBox(QStringLiteral("Druckgröße"), this), "GroupBox1");
-    size->setGeometry(214, 8, 205, 138);
+    size->setGeometry(214, 8, 205, 162);
     UseFullCheck =
         named(new QRadioButton(QStringLiteral("Seite voll nutzen"), size), "UseFullCheck");
     UseFullCheck->setGeometry(12, 24, 185, 20);
@@ -103,9 +107,12 @@ void TPrintForm::createComponents()
     named(new QLabel(QStringLiteral("Höhe in %:"), size), "Label3")->setGeometry(30, 106, 90, 20);
     HochEdit = percentField("HochEdit", size);
     HochEdit->setGeometry(122, 104, 70, 24);
+    Mastab11Check =
+        named(new QRadioButton(QStringLiteral("Drucken im Maßstab 1:1"), size), "Mastab11Check");
+    Mastab11Check->setGeometry(12, 134, 185, 20);
 
     auto *options = named(new QGroupBox(QStringLiteral("Druckoptionen"), this), "GroupBox2");
-    options->setGeometry(214, 152, 205, 76);
+    options->setGeometry(214, 176, 205, 76);
     SverhCheck =
         named(new QCheckBox(QStringLiteral("Seitenverhältnis beibehalten"), options), "SverhCheck");
     SverhCheck->setGeometry(12, 24, 185, 20);
@@ -117,6 +124,10 @@ void TPrintForm::createComponents()
     PrintSetupBtn =
         named(new QPushButton(QStringLiteral("Drucker &einrichten..."), this), "PrintSetupBtn");
     PrintSetupBtn->setGeometry(8, 236, 194, 28);
+    // Its text is set while the dialog is open, from the page count, so the window walk that
+    // translates captions leaves it empty.
+    SeitenLabel = named(new QLabel(this), "SeitenLabel");
+    SeitenLabel->setGeometry(214, 254, 205, 20);
 
     auto *line = named(new QFrame(this), "Bevel1");
     line->setFrameShape(QFrame::HLine);
@@ -149,7 +160,30 @@ QSize TPrintForm::printablePage()
 TPrintChoices TPrintForm::choices() const
 {
     return TPrintChoices { UseFullCheck->isChecked(), SverhCheck->isChecked(),
-        ZentrCheck->isChecked(), BreitEdit->value(), HochEdit->value() };
+        ZentrCheck->isChecked(), BreitEdit->value(), HochEdit->value(),
+        Mastab11Check->isChecked() };
+}
+
+TTrueSizePages TPrintForm::trueSizePages()
+{
+    const TTrueSizeDrawing drawing { &PreviewDib, true, nullptr, {}, 0, TrueSizePixelsPerMm };
+    return trueSizePagesFor(printer(), drawing, ZentrCheck->isChecked());
+}
+
+void TPrintForm::updatePageCount()
+{
+    if (!Mastab11Check->isChecked()) {
+        SeitenLabel->clear();
+        return;
+    }
+    const TTrueSizePages pages = trueSizePages();
+    if (pages.count() > MaxTrueSizePages) {
+        SeitenLabel->setText(translateText(QStringLiteral("Zu viele Seiten")));
+        return;
+    }
+    SeitenLabel->setText(translateText(QStringLiteral("Seiten:")) + QLatin1Char(' ')
+        + QString::number(pages.count())
+        + QStringLiteral(" (%1 × %2)").arg(pages.columns).arg(pages.rows));
 }
 
 bool TPrintForm::eventFilter(QObject *watched, QEvent *event)
@@ -179,11 +213,16 @@ void TPrintForm::hideEvent(QHideEvent *event)
 
 void TPrintForm::FormShow()
 {
+    // A print at true size needs the scale, which the caller gives for each showing.
+    Mastab11Check->setEnabled(TrueSizePixelsPerMm > 0);
+    if (!Mastab11Check->isEnabled() && Mastab11Check->isChecked())
+        UseFullCheck->setChecked(true);
     BreitEditChange();
 }
 
 void TPrintForm::repaintPreview()
 {
+    updatePageCount();
     // Painted at once, so a paint asked for inside a width or height update still sees the
     // update's guard; a hidden dialog paints when it is shown.
     if (PrintPaintBox->isVisible())
@@ -253,7 +292,9 @@ void TPrintForm::PrintPaintBoxPaint(QPainter &painter)
 
     const QSize picture(DibWidth(PreviewDib), DibHeight(PreviewDib));
     m_lastPage = ::previewPageRect(QSize(BoxSize, BoxSize), printablePage());
-    m_lastPicture = PreviewDib.Bits ? picturePlacement(m_lastPage, picture, choices()) : QRect();
+    m_lastPicture = !PreviewDib.Bits ? QRect()
+        : Mastab11Check->isChecked() ? trueSizePreview()
+                                     : picturePlacement(m_lastPage, picture, choices());
     // The box is opaque to Qt, so what the page does not cover is filled here in the panel's
     // colour; otherwise it would keep whatever was drawn before, such as the page before the
     // paper was turned.
@@ -265,10 +306,30 @@ void TPrintForm::PrintPaintBoxPaint(QPainter &painter)
     if (m_lastPicture.isEmpty())
         return;
 
+    // At true size the picture may reach past the first page, which is all the preview shows.
+    painter.setClipRect(m_lastPage);
     TScaledDevice device;
     device.screenColorDepth = ScreenColorDepth();
     device.halftoner = THalftoner { DIBHalftoneDIB, DIBHalftoneDIBXY, deldib };
     DrawDibScaled(painter, m_lastPicture.x(), m_lastPicture.y(), m_lastPicture.width(),
         m_lastPicture.height(), PreviewDib, 0, 0, picture.width(), picture.height(), true, SRCCOPY,
         true, nullptr, device);
+}
+
+QRect TPrintForm::trueSizePreview()
+{
+    // The first page of the print, scaled like the page into the preview.
+    const TTrueSizePages pages = trueSizePages();
+    if (pages.count() == 0 || m_lastPage.isEmpty())
+        return {};
+    const double scale = m_lastPage.width() / pages.page.width();
+    const QSizeF size = QSizeF(DibWidth(PreviewDib), DibHeight(PreviewDib)) / TrueSizePixelsPerMm;
+    // A drawing of many metres stays within what a rectangle can hold; only its first page
+    // is shown anyway.
+    const auto pixels = [&](double mm) {
+        return static_cast<int>(std::lround(std::clamp(mm * scale, 1.0, 1e8)));
+    };
+    return QRect(m_lastPage.left() + static_cast<int>(std::lround(pages.offset.x() * scale)),
+        m_lastPage.top() + static_cast<int>(std::lround(pages.offset.y() * scale)),
+        pixels(size.width()), pixels(size.height()));
 }

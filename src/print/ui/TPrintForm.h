@@ -1,6 +1,7 @@
 #pragma once
 
 #include "print/PrintLayout.h"
+#include "print/TrueSizePrint.h"
 #include "raster/DibRec.h"
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 
 class FormStorage;
 class QCheckBox;
+class QLabel;
 class QPainter;
 class QPrinter;
 class QPushButton;
@@ -32,6 +34,9 @@ public:
     // The picture to preview. The dialog only reads it and never releases it; the caller keeps
     // the record alive while the dialog shows it and clears the field afterwards.
     TDibRec PreviewDib;
+    // Picture pixels per millimetre of a print at true size, the scale of the DXF exports; while
+    // it is 0, "Drucken im Maßstab 1:1" cannot be chosen.
+    double TrueSizePixelsPerMm = 0;
 
     // The current printer, made on first use and kept for the program's life. Its printable
     // page gives the preview its shape, and the print itself goes to it.
@@ -44,6 +49,8 @@ public:
 
     // The layout as the fields show it.
     TPrintChoices choices() const;
+    // The pages of a print at true size on the current printer's page.
+    TTrueSizePages trueSizePages();
     // Where the page and the picture lie in PrintPaintBox at the last paint.
     QRect previewPageRect() const { return m_lastPage; }
     QRect previewPictureRect() const { return m_lastPicture; }
@@ -59,6 +66,8 @@ public:
     TPaintBox *PrintPaintBox;
     QRadioButton *UseFullCheck;
     QRadioButton *UserdefCheck;
+    QRadioButton *Mastab11Check;
+    QLabel *SeitenLabel;
     QSpinBox *BreitEdit;
     QSpinBox *HochEdit;
     QCheckBox *SverhCheck;
@@ -76,9 +85,13 @@ protected:
 private:
     void createComponents();
     void repaintPreview();
+    // Shows how many pages a print at true size takes, while it is chosen.
+    void updatePageCount();
     // Makes the height follow the width while the aspect ratio is kept; the body of
     // BreitEditChange without its repaint, which a paint must not ask for again.
     void followWidth();
+    // Where the picture lies in the preview of the first page of a print at true size.
+    QRect trueSizePreview();
 
     // True only inside one width or height update, so the field set there does not answer.
     bool Updating = false;
