@@ -30,8 +30,9 @@ struct GreyResult
 };
 
 // Converts `region` of `picture` (all of it when empty) to luminance; checks `control` between
-// bands of rows.
-GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceControl &control);
+// bands of rows. Without `convert` it only checks the picture and clips the region.
+GreyResult makeGreyPicture(
+    const TDibRec &picture, QRect region, const TraceControl &control, bool convert = true);
 
 // Luminance by the usual weights (0.299 R + 0.587 G + 0.114 B), rounded.
 inline int luminance(int r, int g, int b)
