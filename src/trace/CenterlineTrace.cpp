@@ -25,9 +25,6 @@ TraceResult withStatus(TraceResult::Status status, const char *reason = "")
     return r;
 }
 
-// Rows of the picture converted to grey at a time while the ink is gathered.
-constexpr int BandRows = 1024;
-
 struct InkCounts
 {
     std::size_t ink = 0;
@@ -49,25 +46,6 @@ void countInk(const cv::Mat &grey, int threshold, InkCounts &c)
     }
 }
 
-// The region's grey picture a band of rows at a time, lowest rows first: `use` gets each band
-// and the region row (counted from the lowest) it starts with. A picture that is not 8-bit grey
-// is converted to grey, and a large scan's grey copy would be as large as the thinning's work
-// picture; band by band neither copy exists next to the other.
-template <typename Use>
-TraceResult::Status forEachBand(
-    const TDibRec &picture, QRect region, const TraceControl &control, Use use)
-{
-    for (int y0 = 0; y0 < region.height(); y0 += BandRows) {
-        const int n = std::min(BandRows, region.height() - y0);
-        const QRect band(region.left(), region.top() + region.height() - y0 - n, region.width(), n);
-        const GreyResult g = makeGreyPicture(picture, band, control);
-        if (g.status != TraceResult::Status::Ok)
-            return g.status;
-        use(g.picture.grey, y0);
-    }
-    return TraceResult::Status::Ok;
-}
-
 TraceResult run(const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
 {
     control.report(0);
@@ -83,13 +61,8 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
         region = probe.picture.region;
     }
 
-    GreyHistogram histogram {};
-    TraceResult::Status status = forEachBand(picture, region, control, [&](const cv::Mat &g, int) {
-        GreyHistogram part;
-        greyHistogram(g, part, {});
-        for (std::size_t i = 0; i < part.size(); ++i)
-            histogram[i] += part[i];
-    });
+    GreyHistogram histogram;
+    TraceResult::Status status = regionHistogram(picture, region, control, histogram);
     if (status != TraceResult::Status::Ok)
         return withStatus(status);
     control.report(10);
@@ -100,7 +73,7 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
     // The thinning's work picture: the ink, with a frame of paper round it.
     cv::Mat framed(region.height() + 2, region.width() + 2, CV_8U, cv::Scalar(0));
     InkCounts counts;
-    status = forEachBand(picture, region, control, [&](const cv::Mat &g, int y0) {
+    status = forEachGreyBand(picture, region, control, [&](const cv::Mat &g, int y0) {
         countInk(g, threshold, counts);
         for (int y = 0; y < g.rows; ++y) {
             const std::uint8_t *in = g.ptr<std::uint8_t>(y);

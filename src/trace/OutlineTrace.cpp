@@ -33,27 +33,37 @@ TraceResult empty(const char *reason)
 TraceResult run(const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
 {
     control.report(0);
-    GreyResult grey = makeGreyPicture(picture, settings.region, control);
-    if (grey.status != TraceResult::Status::Ok) {
-        TraceResult r;
-        r.status = grey.status;
-        r.reason = grey.reason;
-        return r;
+    QRect region;
+    {
+        // Only the checks of the picture and the region, nothing converted yet.
+        const GreyResult probe = makeGreyPicture(picture, settings.region, control, false);
+        if (probe.status != TraceResult::Status::Ok) {
+            TraceResult r;
+            r.status = probe.status;
+            r.reason = probe.reason;
+            return r;
+        }
+        region = probe.picture.region;
     }
-    GreyPicture &g = grey.picture;
-    control.report(10);
 
     GreyHistogram histogram;
-    if (!greyHistogram(g.grey, histogram, control))
+    if (regionHistogram(picture, region, control, histogram) != TraceResult::Status::Ok)
         return cancelled();
+    control.report(10);
     const int threshold =
         settings.threshold >= 0 ? std::min(settings.threshold, 256) : otsuThreshold(histogram);
     control.report(15);
 
+    // The bitmap is filled band by band, and potrace's outlines are found before the grey
+    // picture of the whole region is made: on a large scan that is not 8-bit grey, the copy
+    // and potrace's own memory would otherwise add up.
     InkBitmap bitmap;
-    if (!bitmap.fill(g.grey, threshold, control))
+    bitmap.create(region.width(), region.height());
+    if (forEachGreyBand(picture, region, control,
+            [&](const cv::Mat &grey, int y0) { bitmap.fillRows(grey, y0, threshold); })
+        != TraceResult::Status::Ok)
         return cancelled();
-    const std::size_t pixels = std::size_t(g.grey.rows) * std::size_t(g.grey.cols);
+    const std::size_t pixels = std::size_t(region.width()) * std::size_t(region.height());
     const std::size_t ink = bitmap.inkCount();
     if (ink == 0)
         return empty("no pixel is darker than the threshold");
@@ -76,7 +86,17 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
         r.reason = QStringLiteral("not enough memory to trace the picture");
         return r;
     }
+    bitmap.clear();
     control.report(70);
+
+    GreyResult grey = makeGreyPicture(picture, region, control);
+    if (grey.status != TraceResult::Status::Ok) {
+        TraceResult r;
+        r.status = grey.status;
+        r.reason = grey.reason;
+        return r;
+    }
+    const GreyPicture &g = grey.picture;
 
     // Pictures of two levels are refined too: between two pixel centres of ink and paper the
     // interpolated level still halves the step, which puts staircases on the line they stand for.

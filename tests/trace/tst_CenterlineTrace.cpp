@@ -1,5 +1,6 @@
 #include "TraceScene.h"
 #include "trace/CenterlineTrace.h"
+#include "trace/OutlineTrace.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -163,8 +164,8 @@ TEST(CenterlineTrace, FollowsTheMiddleOfTheStrokesAndKeepsJunctionsJoined)
 TEST(CenterlineTrace, ATallPictureTracesAlikeInEveryDepthAndRegion)
 {
     // Three copies of the drawing one above the other: a picture taller than the bands of rows
-    // the trace reads at a time. Read as 8-bit grey, as 24-bit colour and as a region holding
-    // the middle copy only, it must give the strokes where they were drawn.
+    // a trace reads at a time. Read as 8-bit grey, as 24-bit colour and as a region holding
+    // the middle copy only, it must give the strokes where they were drawn, in either mode.
     Drawing d = drawing();
     constexpr int Copies = 3, Height = 740;
     const std::size_t drawn = d.strokes.size();
@@ -197,6 +198,11 @@ TEST(CenterlineTrace, ATallPictureTracesAlikeInEveryDepthAndRegion)
         { "colour", std::move(rgb), {}, Copies },
         { "middle region", toDib(grey, false), middle, 1 },
     };
+    // Outlines too: as many closed chains per copy as one copy alone gives.
+    const std::size_t outlinesOfOne = flatten(
+        traceOutline(toDib(paint(drawing().strokes, 560, Height, {}), false).rec(), {}).elements,
+        1.0)
+                                          .size();
     std::vector<TDrawElement> first;
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -210,6 +216,8 @@ TEST(CenterlineTrace, ATallPictureTracesAlikeInEveryDepthAndRegion)
                 worst = std::max(worst, toTruth(p));
         }
         EXPECT_EQ(chains, row.copies * (d.openChains + d.closedChains));
+        const TraceResult outlines = traceOutline(row.dib.rec(), row.settings);
+        EXPECT_EQ(flatten(outlines.elements, 1.0).size(), std::size_t(row.copies) * outlinesOfOne);
         EXPECT_LE(worst, 0.75);
         if (first.empty()) {
             first = r.elements;
