@@ -165,7 +165,9 @@ def build(times, counters):
     tab.time(19, "centre-line trace of an A4 line drawing, 300 dpi", "BM_TraceCenterlineA4", 1000)
     # The whole-picture trace of an A0 scan at 600 dpi stays within the picture plus 1 GB.
     for name, mode in (("BM_TraceCenterlineA0Memory", "centre-line"),
-                       ("BM_TraceOutlineA0Memory", "outline")):
+                       ("BM_TraceOutlineA0Memory", "outline"),
+                       ("BM_TraceCenterlineA0OneBitMemory", "1-bit centre-line"),
+                       ("BM_TraceOutlineA0OneBitMemory", "1-bit outline")):
         tab.used.add(name)
         extra = counters.get(name, {}).get("trace_peak_MB")
         tab.add(19, "%s trace of an A0 scan, 600 dpi, memory beyond the picture (MB)" % mode,

@@ -180,12 +180,34 @@ const Dib &lineDrawingA0()
     return *drawing;
 }
 
+// The same sheet as a 1-bit scan (66 MB), which the tracer converts to grey.
+const Dib &lineDrawingA0OneBit()
+{
+    static const Dib *drawing = [] {
+        const TDibRec &grey = lineDrawingA0().rec();
+        const int width = grey.BitmapInfo->bmiHeader.biWidth;
+        const int height = grey.BitmapInfo->bmiHeader.biHeight;
+        TBitmapInfo blackWhite {};
+        blackWhite.bmiColors[1] = { 255, 255, 255, 0 };
+        auto *dib = new Dib(Dib::create(width, height, 1, &blackWhite, 2));
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t *in = grey.Bits + std::size_t(y) * grey.BytesPerLine;
+            std::uint8_t *out = dib->rec().Bits + std::size_t(y) * dib->rec().BytesPerLine;
+            for (int x = 0; x < width; ++x) {
+                if (in[x] >= 128)
+                    out[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+            }
+        }
+        return dib;
+    }();
+    return *drawing;
+}
+
 // Memory of a whole-picture trace of the A0 sheet beyond the picture: the process's peak while
 // tracing less what it held before (the picture, the libraries and the other sheets). One run
 // only: it is heavy.
-void traceMemoryA0(benchmark::State &state, TraceSettings::Mode mode)
+void traceMemoryA0(benchmark::State &state, TraceSettings::Mode mode, const Dib &drawing)
 {
-    const Dib &drawing = lineDrawingA0();
     TraceSettings settings;
     settings.mode = mode;
     std::size_t elements = 0;
@@ -208,12 +230,22 @@ void traceMemoryA0(benchmark::State &state, TraceSettings::Mode mode)
 
 void BM_TraceCenterlineA0Memory(benchmark::State &state)
 {
-    traceMemoryA0(state, TraceSettings::Mode::Centerline);
+    traceMemoryA0(state, TraceSettings::Mode::Centerline, lineDrawingA0());
 }
 
 void BM_TraceOutlineA0Memory(benchmark::State &state)
 {
-    traceMemoryA0(state, TraceSettings::Mode::Outline);
+    traceMemoryA0(state, TraceSettings::Mode::Outline, lineDrawingA0());
+}
+
+void BM_TraceCenterlineA0OneBitMemory(benchmark::State &state)
+{
+    traceMemoryA0(state, TraceSettings::Mode::Centerline, lineDrawingA0OneBit());
+}
+
+void BM_TraceOutlineA0OneBitMemory(benchmark::State &state)
+{
+    traceMemoryA0(state, TraceSettings::Mode::Outline, lineDrawingA0OneBit());
 }
 
 void BM_PotraceCommandA4(benchmark::State &state)
@@ -252,3 +284,5 @@ BENCHMARK(BM_TraceOutlineRegion1000)->Unit(benchmark::kMillisecond)->MinTime(2.0
 BENCHMARK(BM_TraceCenterlineA4)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_TraceCenterlineA0Memory)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_TraceOutlineA0Memory)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_TraceCenterlineA0OneBitMemory)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_TraceOutlineA0OneBitMemory)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();

@@ -9,6 +9,9 @@
 #include "trace/Threshold.h"
 
 #include <new>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -87,6 +90,11 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
         return r;
     }
     bitmap.clear();
+#ifdef __GLIBC__
+    // Potrace builds its paths from many small blocks; freed, they stay with the process
+    // unless handed back, and the grey picture would come on top of them.
+    malloc_trim(0);
+#endif
     control.report(70);
 
     GreyResult grey = makeGreyPicture(picture, region, control);
