@@ -10,7 +10,7 @@
 
 #include <new>
 #ifdef __GLIBC__
-#include <malloc.h>
+#    include <malloc.h>
 #endif
 
 namespace {
@@ -112,6 +112,7 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
         g.grey, edgeLevel(histogram, threshold), inkContrast(histogram, threshold));
     TraceResult result;
     std::vector<TPointD> edgePoints;
+    const bool twoLevels = levelsUsed(histogram) == 2;
     for (std::size_t i = 0; i < found.outlines.size(); ++i) {
         if (i % OutlinesPerCheck == 0) {
             if (control.cancelled())
@@ -123,6 +124,8 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
         refiner.refine(o, &edgePoints);
         if (settings.recognizeCircles)
             recognizeEllipse(o, edgePoints, settings.ellipseRms, settings.ellipseMax);
+        if (twoLevels)
+            refitOnPixelSides(o, g.grey, threshold);
         appendChain(o, g, result.elements);
     }
     if (result.elements.empty())
