@@ -163,6 +163,15 @@ def build(times, counters):
     tab.info(19, "  outline trace of the same sheet as 24-bit colour", "BM_TraceOutlineA4Rgb")
     tab.time(19, "outline trace of a 1000 x 1000 region", "BM_TraceOutlineRegion1000", 50)
     tab.time(19, "centre-line trace of an A4 line drawing, 300 dpi", "BM_TraceCenterlineA4", 1000)
+    # The whole-picture trace of an A0 scan at 600 dpi stays within the picture plus 1 GB.
+    for name, mode in (("BM_TraceCenterlineA0Memory", "centre-line"),
+                       ("BM_TraceOutlineA0Memory", "outline"),
+                       ("BM_TraceCenterlineA0OneBitMemory", "1-bit centre-line"),
+                       ("BM_TraceOutlineA0OneBitMemory", "1-bit outline")):
+        tab.used.add(name)
+        extra = counters.get(name, {}).get("trace_peak_MB")
+        tab.add(19, "%s trace of an A0 scan, 600 dpi, memory beyond the picture (MB)" % mode,
+                extra, "MB", "<= 1024 MB", lambda v: v <= 1024)
     # Issue 22: the DXF for CAD and CAM programs of the CNC benchmark's 100,000 elements.
     tab.time(22, "CAD/CAM export to a file, 100,000 elements", "BM_CamDxfExport", 500)
     c = counters.get("BM_CamDxfExport", {})

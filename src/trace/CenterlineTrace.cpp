@@ -8,7 +8,7 @@
 #include "trace/Threshold.h"
 
 #include <new>
-#include <opencv2/imgproc.hpp>
+#include <opencv2/core.hpp>
 
 namespace {
 
@@ -25,55 +25,80 @@ TraceResult withStatus(TraceResult::Status status, const char *reason = "")
     return r;
 }
 
-// Pixels that differ from their right-hand neighbour.
-std::size_t transitions(const cv::Mat &ink)
+struct InkCounts
 {
-    std::size_t n = 0;
-    for (int y = 0; y < ink.rows; ++y) {
-        const std::uint8_t *row = ink.ptr<std::uint8_t>(y);
-        for (int x = 1; x < ink.cols; ++x)
-            n += row[x] != row[x - 1];
+    std::size_t ink = 0;
+    std::size_t transitions = 0; // ink pixels next to paper on their right, and the reverse
+};
+
+void countInk(const cv::Mat &grey, int threshold, InkCounts &c)
+{
+    for (int y = 0; y < grey.rows; ++y) {
+        const std::uint8_t *row = grey.ptr<std::uint8_t>(y);
+        bool before = row[0] < threshold;
+        c.ink += before;
+        for (int x = 1; x < grey.cols; ++x) {
+            const bool ink = row[x] < threshold;
+            c.ink += ink;
+            c.transitions += ink != before;
+            before = ink;
+        }
     }
-    return n;
 }
 
 TraceResult run(const TDibRec &picture, const TraceSettings &settings, const TraceControl &control)
 {
     control.report(0);
-    GreyResult grey = makeGreyPicture(picture, settings.region, control);
-    if (grey.status != TraceResult::Status::Ok) {
-        TraceResult r = withStatus(grey.status);
-        r.reason = grey.reason;
-        return r;
+    QRect region;
+    {
+        // Only the checks of the picture and the region, nothing converted yet.
+        const GreyResult probe = makeGreyPicture(picture, settings.region, control, false);
+        if (probe.status != TraceResult::Status::Ok) {
+            TraceResult r = withStatus(probe.status);
+            r.reason = probe.reason;
+            return r;
+        }
+        region = probe.picture.region;
     }
-    const GreyPicture &g = grey.picture;
-    control.report(10);
 
     GreyHistogram histogram;
-    if (!greyHistogram(g.grey, histogram, control))
-        return withStatus(TraceResult::Status::Cancelled);
+    TraceResult::Status status = regionHistogram(picture, region, control, histogram);
+    if (status != TraceResult::Status::Ok)
+        return withStatus(status);
+    control.report(10);
     const int threshold =
         settings.threshold >= 0 ? std::min(settings.threshold, 256) : otsuThreshold(histogram);
     control.report(15);
 
-    cv::Mat ink;
-    cv::threshold(g.grey, ink, threshold - 1, 255, cv::THRESH_BINARY_INV);
-    const std::size_t pixels = std::size_t(ink.rows) * std::size_t(ink.cols);
-    const std::size_t inkPixels = std::size_t(cv::countNonZero(ink));
+    // The thinning's work picture: the ink, with a frame of paper round it.
+    cv::Mat framed(region.height() + 2, region.width() + 2, CV_8U, cv::Scalar(0));
+    InkCounts counts;
+    status = forEachGreyBand(picture, region, control, [&](const cv::Mat &g, int y0) {
+        countInk(g, threshold, counts);
+        for (int y = 0; y < g.rows; ++y) {
+            const std::uint8_t *in = g.ptr<std::uint8_t>(y);
+            std::uint8_t *out = framed.ptr<std::uint8_t>(y0 + y + 1) + 1;
+            for (int x = 0; x < g.cols; ++x)
+                out[x] = in[x] < threshold;
+        }
+    });
+    if (status != TraceResult::Status::Ok)
+        return withStatus(status);
+    const std::size_t pixels = std::size_t(region.width()) * std::size_t(region.height());
+    const std::size_t inkPixels = counts.ink;
     if (inkPixels == 0)
         return withStatus(TraceResult::Status::Empty, "no pixel is darker than the threshold");
     if (inkPixels == pixels)
         return withStatus(TraceResult::Status::Empty, "every pixel is darker than the threshold");
-    if (pixels >= 10000 && transitions(ink) * 10 > pixels * 3)
+    if (pixels >= 10000 && counts.transitions * 10 > pixels * 3)
         return withStatus(TraceResult::Status::Empty, "the picture holds noise rather than shapes");
     control.report(20);
     if (control.cancelled())
         return withStatus(TraceResult::Status::Cancelled);
 
     Skeleton skeleton;
-    if (!traceSkeleton(ink, inkPixels, control, skeleton))
+    if (!traceSkeleton(std::move(framed), inkPixels, control, skeleton))
         return withStatus(TraceResult::Status::Cancelled);
-    ink.release();
     control.report(50);
     if (control.cancelled())
         return withStatus(TraceResult::Status::Cancelled);
@@ -82,6 +107,11 @@ TraceResult run(const TDibRec &picture, const TraceSettings &settings, const Tra
     if (control.cancelled())
         return withStatus(TraceResult::Status::Cancelled);
 
+    // The work picture is gone; now the grey levels of the whole region are wanted.
+    GreyResult grey = makeGreyPicture(picture, region, control);
+    if (grey.status != TraceResult::Status::Ok)
+        return withStatus(grey.status);
+    const GreyPicture &g = grey.picture;
     const double contrast = inkContrast(histogram, threshold);
     const double paper = edgeLevel(histogram, threshold) + contrast / 2;
     CentreRefiner(g.grey, paper, contrast, skeleton.strokeWidth).refine(skeleton);

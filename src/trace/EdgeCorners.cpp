@@ -10,8 +10,10 @@ namespace {
 
 // Near a sharp corner the grey levels belong to both edges, so line fits leave that part out.
 constexpr double CornerClearance = 1.2;
-// Length of edge on either side of a corner that is fitted to find it.
-constexpr double SideWindow = 4.0;
+// Lengths of edge on either side of a corner that are fitted to find it, the longest first: the
+// longest over which potrace's pieces stay within StraightTolerance of a line is taken.
+constexpr double SideWindows[] = { 12.0, 8.0, 4.0 };
+constexpr double StraightTolerance = 0.1;
 // Potrace makes each curve from two edges of its polygon and the vertex v where they meet: the
 // handles point at v. A curve that turns by a large angle within a pixel or two of v (more
 // where the edges are blurred) is a sharp corner which potrace's smoothing, or the blur, rounded
@@ -21,6 +23,23 @@ constexpr double CornerTurn = 0.7; // radians, about 40 degrees
 // A curve that turns by more than this within its last pixels ends in a hook.
 constexpr double HookLength = 2.5;
 constexpr double HookTurn = 0.5; // radians, about 30 degrees
+// A bar's end is rounded over a few pieces no longer than these many edge widths plus a few
+// pixels, between two edges at least this long whose directions are nearly opposite.
+constexpr double EndPiece = 1.5, EndPieceExtra = 2.0;
+constexpr double EndRun = 3.0, EndRunExtra = 6.0;
+constexpr double BarSide = 3.0, BarSideExtra = 4.0;
+constexpr double OppositeCos = -0.87; // 150 degrees
+// The end is straight between its corners when the edge places there lie this close to a line;
+// near the corners blur bends them in by at most these many edge widths, plus the sample
+// spacing. A round end of the same width lies farther in.
+constexpr double EndStraight = 0.25;
+constexpr double EndClearWidths = 0.8;
+constexpr double CornerInset = 0.4, CornerInsetExtra = 0.25;
+
+TPointD intersect(TPointD p, TPointD d, TPointD q, TPointD e)
+{
+    return p + (cross(q - p, e) / cross(d, e)) * d;
+}
 
 // Straight enough to lie beside a corner: a line, or a curve that turns more slowly than a
 // circle of a few times the corner radius.
@@ -67,30 +86,62 @@ EdgeRefiner::LineFit EdgeRefiner::fitSide(const Outline &o,
 {
     const std::size_t n = o.pieces.size();
     const double clearance = clearances[joint];
-    std::vector<TPointD> used;
+    struct Place
+    {
+        TPointD q; // the edge place
+        TPointD onPiece; // where the sample started, on potrace's piece
+        double d; // outline length from the joint
+    };
+    std::vector<Place> found;
     double before = 0; // outline length between the joint and the piece in hand
-    for (std::size_t step = 0; step < n && before < clearance + SideWindow; ++step) {
+    for (std::size_t step = 0; step < n && before < clearance + SideWindows[0]; ++step) {
         const std::size_t k = forward ? (joint + step) % n : (joint + n - 1 - step) % n;
         // The next corner ends this side, and the part next to it is left out as well.
         const bool cornerAhead =
             forward ? o.pieces[k].cornerAtEnd : o.pieces[(k + n - 1) % n].cornerAtEnd;
         const double otherClear = cornerAhead ? clearances[forward ? (k + 1) % n : k] : 0;
         for (const Sample &s : samples[k]) {
-            const double d = before + (forward ? s.t : 1 - s.t) * lengths[k];
-            const double toOther = (forward ? 1 - s.t : s.t) * lengths[k];
-            if (s.valid && d >= clearance && d <= clearance + SideWindow && toOther >= otherClear)
-                used.push_back(s.q);
+            const double d = before + (forward ? s.share : 1 - s.share) * lengths[k];
+            const double toOther = (forward ? 1 - s.share : s.share) * lengths[k];
+            if (s.valid && d >= clearance && d <= clearance + SideWindows[0]
+                && toOther >= otherClear)
+                found.push_back({ s.q, s.q - s.offset * s.normal, d });
         }
         before += lengths[k];
         if (cornerAhead)
             break;
     }
     if (!forward)
-        std::reverse(used.begin(), used.end());
+        std::reverse(found.begin(), found.end());
     const OutlinePiece &near = forward ? o.pieces[joint] : o.pieces[(joint + n - 1) % n];
+    const TPointD along = forward ? near.tangent(0) : near.tangent(1);
+    // The longest window over which potrace's pieces run straight: a longer edge fixes the
+    // direction better, which counts at a sharp corner, where a small error in direction moves
+    // the intersection far; on a curved side it would tilt the line.
+    std::vector<TPointD> used, path;
     LineFit fit;
-    fit.ok = used.size() >= 3
-        && fitPoints(used, forward ? near.tangent(0) : near.tangent(1), fit.point, fit.dir);
+    for (double window : SideWindows) {
+        used.clear();
+        path.clear();
+        for (const Place &p : found) {
+            if (p.d <= clearance + window) {
+                used.push_back(p.q);
+                path.push_back(p.onPiece);
+            }
+        }
+        TPointD point, dir;
+        if (window != SideWindows[std::size(SideWindows) - 1]) {
+            if (!fitPoints(path, along, point, dir))
+                continue;
+            double off = 0;
+            for (TPointD q : path)
+                off = std::max(off, std::abs(cross(q - point, dir)));
+            if (off > StraightTolerance)
+                continue;
+        }
+        fit.ok = used.size() >= 3 && fitPoints(used, along, fit.point, fit.dir);
+        break;
+    }
     return fit;
 }
 
@@ -120,22 +171,23 @@ void EdgeRefiner::sharpenCorners(
     }
     if (!any)
         return;
-    // Start behind a piece that is no candidate, so a corner rounded by two pieces is never
-    // cut in two by the end of the loop.
+    // Potrace often rounds one corner with two curves, which then become one corner. The loop
+    // starts where no such pair begins behind it, so the end of the loop never cuts one in two.
+    const auto pairs = [&](std::size_t i) {
+        const std::size_t next = (i + 1) % n;
+        return candidate[i] && candidate[next] && norm(corner[i] - corner[next]) < 3;
+    };
     std::size_t first = 0;
-    while (first < n && candidate[first])
+    while (first < n && pairs((first + n - 1) % n))
         ++first;
     if (first == n)
-        return; // every piece turns sharply: a small round shape, not a polygon
-    first = (first + 1) % n;
+        return; // every corner found is half of one: a small round shape, not a polygon
     std::vector<OutlinePiece> pieces;
     std::vector<std::vector<Sample>> sampled;
     for (std::size_t step = 0; step < n; ++step) {
         const std::size_t i = (first + step) % n, next = (i + 1) % n;
         const OutlinePiece &p = o.pieces[i];
-        // Potrace often rounds one corner with two curves; they become one corner.
-        const bool pair =
-            candidate[i] && step + 1 < n && candidate[next] && norm(corner[i] - corner[next]) < 3;
+        const bool pair = step + 1 < n && pairs(i);
         const std::size_t last = pair ? next : i;
         const OutlinePiece &before = o.pieces[(i + n - 1) % n], &after = o.pieces[(last + 1) % n];
         if (candidate[i] && (isStraight(before, width) || isStraight(after, width))) {
@@ -199,4 +251,139 @@ void EdgeRefiner::findHiddenCorners(Outline &o, const std::vector<std::vector<Sa
         prev.cornerAtEnd = true;
         clearance[i] = cornerClearance(turn, width);
     }
+}
+
+std::vector<EdgeRefiner::Pin> EdgeRefiner::squareEnds(
+    Outline &o, std::vector<std::vector<Sample>> &samples, double width, bool inkLeft) const
+{
+    const std::size_t n = o.pieces.size();
+    std::vector<Pin> none(n);
+    if (n < 3)
+        return none;
+    std::vector<double> lengths(n);
+    std::vector<bool> shortPiece(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        lengths[i] = o.pieces[i].length();
+        shortPiece[i] = lengths[i] < EndPiece * width + EndPieceExtra;
+    }
+    std::size_t start = 0; // a piece that belongs to no end, where the walk round begins
+    while (start < n && shortPiece[start])
+        ++start;
+    if (start == n)
+        return none;
+
+    struct End
+    {
+        std::size_t first, last; // the pieces of the rounded end
+        TPointD x1, x2, dir1, dir, dir2;
+    };
+    std::vector<End> ends;
+    std::vector<double> clearance(n, 0.0);
+    const double clear = cornerClearance(1.5708, width);
+    for (std::size_t step = 0; step < n; ++step) {
+        const std::size_t i = (start + step) % n;
+        if (shortPiece[i] || !shortPiece[(i + 1) % n])
+            continue;
+        std::size_t j = (i + 1) % n;
+        double run = 0;
+        while (shortPiece[j]) {
+            run += lengths[j];
+            j = (j + 1) % n;
+        }
+        const std::size_t first = (i + 1) % n, last = (j + n - 1) % n;
+        const double side = BarSide * width + BarSideExtra;
+        if (run > EndRun * width + EndRunExtra || lengths[i] < side || lengths[j] < side)
+            continue;
+        clearance[first] = clearance[j] = clear;
+        const LineFit in = fitSide(o, samples, lengths, clearance, first, false);
+        const LineFit out = fitSide(o, samples, lengths, clearance, j, true);
+        clearance[first] = clearance[j] = 0;
+        if (!in.ok || !out.ok || dot(in.dir, out.dir) > OppositeCos)
+            continue;
+        // The end itself, fitted where neither side bends its edge level.
+        std::vector<TPointD> places;
+        for (std::size_t k = first;; k = (k + 1) % n) {
+            for (const Sample &s : samples[k]) {
+                if (s.valid && std::abs(cross(s.q - in.point, in.dir)) >= EndClearWidths * width
+                    && std::abs(cross(s.q - out.point, out.dir)) >= EndClearWidths * width)
+                    places.push_back(s.q);
+            }
+            if (k == last)
+                break;
+        }
+        TPointD point, dir;
+        if (places.size() < 3
+            || !fitPoints(places, o.pieces[j].p0 - o.pieces[first].p0, point, dir))
+            continue;
+        bool straight = true;
+        for (TPointD q : places)
+            straight = straight && std::abs(cross(q - point, dir)) <= EndStraight;
+        if (!straight || std::abs(cross(in.dir, dir)) < 0.5 || std::abs(cross(dir, out.dir)) < 0.5)
+            continue;
+        const TPointD x1 = intersect(in.point, in.dir, point, dir);
+        const TPointD x2 = intersect(point, dir, out.point, out.dir);
+        if (norm(x1 - o.pieces[first].p0) > 2 * clear + 1
+            || norm(x2 - o.pieces[j].p0) > 2 * clear + 1)
+            continue;
+        // A square corner leaves edge places close to it, on the end or on the side; a round
+        // end does not.
+        double near1 = 1e9, near2 = 1e9;
+        for (std::size_t k = i;; k = (k + 1) % n) {
+            for (const Sample &s : samples[k]) {
+                if (s.valid) {
+                    near1 = std::min(near1, norm(s.q - x1));
+                    near2 = std::min(near2, norm(s.q - x2));
+                }
+            }
+            if (k == j)
+                break;
+        }
+        const double inset = CornerInset * width + CornerInsetExtra;
+        if (near1 > inset || near2 > inset)
+            continue;
+        ends.push_back({ first, last, x1, x2, in.dir, dir, out.dir });
+    }
+    if (ends.empty())
+        return none;
+
+    // The pieces once more, each end replaced by one line.
+    std::vector<OutlinePiece> pieces;
+    std::vector<std::vector<Sample>> sampled;
+    std::vector<Pin> pins;
+    std::size_t e = 0;
+    // Ends are found in walking order from `start`, which lies in none of them.
+    for (std::size_t step = 0; step < n; ++step) {
+        const std::size_t i = (start + step) % n;
+        if (e < ends.size() && i == ends[e].first) {
+            const End &end = ends[e++];
+            pieces.back().cornerAtEnd = true;
+            pieces.back().p3 = end.x1;
+            const OutlinePiece line { true, true, end.x1, {}, {}, end.x2 };
+            pieces.push_back(line);
+            sampled.push_back(samplePiece(line, inkLeft));
+            pins.push_back({ true, end.x1, end.dir1, end.dir });
+            while ((start + step) % n != end.last)
+                ++step;
+            // The piece after the end starts at the second corner; it may be the first one.
+            const Pin second { true, end.x2, end.dir, end.dir2 };
+            if (step + 1 == n) {
+                pieces.front().p0 = end.x2;
+                pins.front() = second;
+            } else {
+                ++step;
+                const std::size_t after = (start + step) % n;
+                pieces.push_back(o.pieces[after]);
+                pieces.back().p0 = end.x2;
+                sampled.push_back(std::move(samples[after]));
+                pins.push_back(second);
+            }
+            continue;
+        }
+        pieces.push_back(o.pieces[i]);
+        sampled.push_back(std::move(samples[i]));
+        pins.push_back({});
+    }
+    o.pieces = std::move(pieces);
+    samples = std::move(sampled);
+    return pins;
 }

@@ -14,15 +14,6 @@ constexpr double SampleSpacing = 0.7;
 // A sample whose offset differs this much from its neighbours' median is taken for noise.
 constexpr double OutlierOffset = 0.5;
 
-double pieceLength(const OutlinePiece &p)
-{
-    if (p.line)
-        return norm(p.p3 - p.p0);
-    const double chord = norm(p.p3 - p.p0);
-    const double polygon = norm(p.c1 - p.p0) + norm(p.c2 - p.c1) + norm(p.p3 - p.c2);
-    return (chord + polygon) / 2;
-}
-
 TPointD projectOnto(TPointD p, TPointD point, TPointD dir)
 {
     return point + dot(p - point, dir) * dir;
@@ -136,11 +127,34 @@ bool EdgeRefiner::findCrossing(TPointD p, TPointD n, double &offset) const
 std::vector<EdgeRefiner::Sample> EdgeRefiner::samplePiece(
     const OutlinePiece &piece, bool inkLeft) const
 {
-    const int count = std::clamp(int(std::ceil(pieceLength(piece) / SampleSpacing)), 3, 4000);
+    const int count = std::clamp(int(std::ceil(piece.length() / SampleSpacing)), 3, 4000);
     std::vector<Sample> samples(static_cast<std::size_t>(count));
+    // Samples lie evenly along the piece, not evenly in its parameter: potrace ends many long
+    // straight curves with handles of a pixel or less, and there the parameter crowds its
+    // steps into the last pixels, which belong to the corner.
+    std::vector<double> table;
+    if (!piece.line) {
+        table.resize(std::size_t(count) + 1);
+        TPointD last = piece.p0;
+        table[0] = 0;
+        for (int k = 1; k <= count; ++k) {
+            const TPointD p = piece.at(double(k) / count);
+            table[std::size_t(k)] = table[std::size_t(k) - 1] + norm(p - last);
+            last = p;
+        }
+    }
     for (int k = 0; k < count; ++k) {
         Sample &s = samples[std::size_t(k)];
-        s.t = (k + 0.5) / count;
+        s.share = (k + 0.5) / count;
+        s.t = s.share;
+        if (!piece.line && table.back() > 0) {
+            const double target = s.share * table.back();
+            const auto j =
+                std::size_t(std::upper_bound(table.begin(), table.end(), target) - table.begin());
+            const std::size_t i = std::clamp<std::size_t>(j, 1, table.size() - 1) - 1;
+            const double step = table[i + 1] - table[i];
+            s.t = (double(i) + (step > 0 ? (target - table[i]) / step : 0)) / count;
+        }
         const TPointD p = piece.at(s.t);
         const TPointD n = outward(piece.tangent(s.t), inkLeft);
         s.normal = n;
@@ -173,7 +187,7 @@ EdgeRefiner::LineFit EdgeRefiner::fitLine(const OutlinePiece &piece,
     std::vector<TPointD> used;
     used.reserve(samples.size());
     for (const Sample &s : samples) {
-        const double along = s.t * length;
+        const double along = s.share * length;
         if (s.valid && along >= startClear && length - along >= endClear)
             used.push_back(s.q);
     }
@@ -286,15 +300,16 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
     std::vector<double> lengths(n), clearance(n, 0.0);
     for (std::size_t i = 0; i < n; ++i) {
         samples[i] = samplePiece(o.pieces[i], inkLeft);
-        lengths[i] = pieceLength(o.pieces[i]);
+        lengths[i] = o.pieces[i].length();
     }
     const double width = edgeWidth(samples);
     sharpenCorners(o, samples, width, inkLeft);
+    const std::vector<Pin> pins = squareEnds(o, samples, width, inkLeft);
     n = o.pieces.size();
     lengths.resize(n);
     clearance.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i)
-        lengths[i] = pieceLength(o.pieces[i]);
+        lengths[i] = o.pieces[i].length();
     for (std::size_t i = 0; i < n; ++i) {
         const OutlinePiece &prev = o.pieces[(i + n - 1) % n];
         if (prev.cornerAtEnd)
@@ -315,6 +330,13 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t p = (i + n - 1) % n;
         const TPointD j = o.pieces[i].p0;
+        if (pins[i].on) {
+            joints[i] = pins[i].at;
+            intoCorner[i] = pins[i].in;
+            outOfCorner[i] = pins[i].out;
+            fittedCorner[i] = true;
+            continue;
+        }
         if (o.pieces[p].cornerAtEnd) {
             const LineFit in = fitSide(o, samples, lengths, clearance, i, false);
             const LineFit out = fitSide(o, samples, lengths, clearance, i, true);
@@ -364,7 +386,7 @@ void EdgeRefiner::refine(Outline &o, std::vector<TPointD> *edgePoints) const
             const double startClear = fittedCorner[i] ? clearance[i] : 0;
             const double endClear = fittedCorner[q] ? clearance[q] : 0;
             for (Sample &s : samples[i]) {
-                if (s.t * lengths[i] < startClear || (1 - s.t) * lengths[i] < endClear)
+                if (s.share * lengths[i] < startClear || (1 - s.share) * lengths[i] < endClear)
                     s.valid = false;
             }
             fitCurve(o.pieces[i], t0[i], t3[i], samples[i]);

@@ -31,6 +31,7 @@ private:
     struct Sample
     {
         double t;
+        double share; // of the piece's length, from its start to the sample
         TPointD q; // the edge place
         TPointD normal; // of the piece, towards the paper
         double offset; // signed distance from the piece along the normal
@@ -61,6 +62,17 @@ private:
     // the offsets found beside it, and onto the fitted lines it belongs to.
     TPointD smoothJoint(const Outline &o, const std::vector<std::vector<Sample>> &samples,
         const std::vector<LineFit> &lines, std::size_t i, bool inkLeft) const;
+    // A corner found by other means than its own joint: the joint moves there, and the edges
+    // meeting there take these directions.
+    struct Pin
+    {
+        bool on = false;
+        TPointD at {}, in {}, out {};
+    };
+    // Replaces the rounded end between two long, opposite edges (a thin bar cut off square) by
+    // a straight edge with a corner at either end.
+    std::vector<Pin> squareEnds(
+        Outline &o, std::vector<std::vector<Sample>> &samples, double width, bool inkLeft) const;
     // Marks the smooth joints that are really corners, and sets their clearance.
     void findHiddenCorners(Outline &o, const std::vector<std::vector<Sample>> &samples,
         const std::vector<double> &lengths, std::vector<double> &clearance, double width) const;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -179,4 +180,38 @@ bool recognizeEllipse(
     outline.radiusX = e->rx;
     outline.radiusY = e->ry;
     return true;
+}
+
+void refitOnPixelSides(Outline &outline, const cv::Mat &grey, int threshold)
+{
+    if (!outline.isEllipse)
+        return;
+    const AxisEllipse first { outline.centre, outline.radiusX, outline.radiusY };
+    const int x0 = std::max(0, int(first.centre.x - first.rx) - 2);
+    const int x1 = std::min(grey.cols - 1, int(first.centre.x + first.rx) + 2);
+    const int y0 = std::max(0, int(first.centre.y - first.ry) - 2);
+    const int y1 = std::min(grey.rows - 1, int(first.centre.y + first.ry) + 2);
+    std::vector<TPointD> sides;
+    const auto take = [&](TPointD p) {
+        if (first.distance(p) <= 1.5)
+            sides.push_back(p);
+    };
+    for (int y = y0; y <= y1; ++y) {
+        const std::uint8_t *row = grey.ptr<std::uint8_t>(y);
+        const std::uint8_t *above = y < y1 ? grey.ptr<std::uint8_t>(y + 1) : nullptr;
+        for (int x = x0; x <= x1; ++x) {
+            const bool ink = row[x] < threshold;
+            if (x < x1 && ink != (row[x + 1] < threshold))
+                take({ x + 1.0, y + 0.5 });
+            if (above && ink != (above[x] < threshold))
+                take({ x + 0.5, y + 1.0 });
+        }
+    }
+    const std::optional<AxisEllipse> e = fitAxisEllipse(sides);
+    if (!e || norm(e->centre - first.centre) > 0.5 || std::abs(e->rx - first.rx) > 0.5
+        || std::abs(e->ry - first.ry) > 0.5)
+        return;
+    outline.centre = e->centre;
+    outline.radiusX = e->rx;
+    outline.radiusY = e->ry;
 }

@@ -2,6 +2,7 @@
 
 #include "trace/Outline.h"
 
+#include <opencv2/core/mat.hpp>
 #include <optional>
 #include <vector>
 
@@ -38,3 +39,10 @@ std::vector<TPointD> outlinePoints(const Outline &outline, double spacing);
 // within `rms` root mean square) and the refined pieces (within `max` everywhere).
 bool recognizeEllipse(
     Outline &outline, const std::vector<TPointD> &edgePoints, double rms, double max);
+
+// Fits a recognised ellipse again to the boundary between the ink and paper pixels of a picture
+// of two levels, where the grey levels say nothing about where between two pixel centres an
+// edge lies: to the midpoints of the pixel sides between an ink and a paper pixel within a pixel
+// and a half of it. Each side's midpoint is off the true edge by as much inward as outward, so
+// the centre comes out closer than from edge places that follow the pixels' steps.
+void refitOnPixelSides(Outline &outline, const cv::Mat &grey, int threshold);

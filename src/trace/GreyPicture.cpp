@@ -53,7 +53,8 @@ void unpackRow(
 
 } // namespace
 
-GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceControl &control)
+GreyResult makeGreyPicture(
+    const TDibRec &picture, QRect region, const TraceControl &control, bool convert)
 {
     GreyResult r;
     if (!picture.Bits || !picture.BitmapInfo) {
@@ -84,7 +85,7 @@ GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceCont
         type = CV_8UC4;
     else if (bits == 8)
         type = CV_8UC1;
-    if (bits == 8 && isGreyRamp(*picture.BitmapInfo)) {
+    if (bits == 8 && isGreyRamp(*picture.BitmapInfo) && convert) {
         // The picture's own rows already are luminance: no copy at all.
         r.picture.grey = cv::Mat(rows, w, CV_8UC1, storedRow(0) + region.left(),
             static_cast<std::size_t>(picture.BytesPerLine));
@@ -95,6 +96,8 @@ GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceCont
         r.reason = QStringLiteral("pictures of %1 bits per pixel cannot be traced").arg(bits);
         return r;
     }
+    if (!convert)
+        return r;
     r.picture.grey.create(rows, w, CV_8UC1);
     const Lut lut = bits <= 8 ? paletteLuminance(*picture.BitmapInfo, bits) : Lut {};
     const cv::Mat lutMat(1, 256, CV_8UC1, const_cast<std::uint8_t *>(lut.data()));

@@ -4,6 +4,7 @@
 #include "trace/TraceSettings.h"
 
 #include <QRect>
+#include <algorithm>
 #include <opencv2/core/mat.hpp>
 
 // The traced region of a picture as 8-bit luminance (0 black .. 255 white), one cv::Mat row per
@@ -30,8 +31,30 @@ struct GreyResult
 };
 
 // Converts `region` of `picture` (all of it when empty) to luminance; checks `control` between
-// bands of rows.
-GreyResult makeGreyPicture(const TDibRec &picture, QRect region, const TraceControl &control);
+// bands of rows. Without `convert` it only checks the picture and clips the region.
+GreyResult makeGreyPicture(
+    const TDibRec &picture, QRect region, const TraceControl &control, bool convert = true);
+
+// The grey picture of `region` (clipped already, as makeGreyPicture gives it back) a band of
+// rows at a time, lowest rows first: `use` gets each band and the region row, counted from the
+// lowest, it starts with. A picture that is not 8-bit grey is converted, and on a large scan
+// that grey copy is as large as the tracer's other work pictures; band by band it never exists
+// next to them.
+template <typename Use>
+TraceResult::Status forEachGreyBand(
+    const TDibRec &picture, QRect region, const TraceControl &control, Use use)
+{
+    constexpr int BandRows = 1024;
+    for (int y0 = 0; y0 < region.height(); y0 += BandRows) {
+        const int n = std::min(BandRows, region.height() - y0);
+        const QRect band(region.left(), region.top() + region.height() - y0 - n, region.width(), n);
+        const GreyResult g = makeGreyPicture(picture, band, control);
+        if (g.status != TraceResult::Status::Ok)
+            return g.status;
+        use(g.picture.grey, y0);
+    }
+    return TraceResult::Status::Ok;
+}
 
 // Luminance by the usual weights (0.299 R + 0.587 G + 0.114 B), rounded.
 inline int luminance(int r, int g, int b)

@@ -2,24 +2,26 @@
 
 #include <bit>
 
-namespace {
-
-constexpr int BandRows = 2048;
-
-} // namespace
-
-bool InkBitmap::fill(const cv::Mat &grey, int threshold, const TraceControl &control)
+void InkBitmap::create(int width, int height)
 {
-    const int w = grey.cols, h = grey.rows;
-    const int dy = (w + WordBits - 1) / WordBits;
-    m_words.assign(std::size_t(dy) * std::size_t(h), 0);
-    m_bitmap = { w, h, dy, m_words.data() };
+    const int dy = (width + WordBits - 1) / WordBits;
+    m_words.assign(std::size_t(dy) * std::size_t(height), 0);
+    m_bitmap = { width, height, dy, m_words.data() };
+}
+
+void InkBitmap::clear()
+{
+    m_words = {};
+    m_bitmap = {};
+}
+
+void InkBitmap::fillRows(const cv::Mat &grey, int firstRow, int threshold)
+{
+    const int w = grey.cols, dy = m_bitmap.dy;
     const int full = w / WordBits;
-    for (int y = 0; y < h; ++y) {
-        if (y % BandRows == 0 && control.cancelled())
-            return false;
+    for (int y = 0; y < grey.rows; ++y) {
         const std::uint8_t *row = grey.ptr<std::uint8_t>(y);
-        potrace_word *out = m_words.data() + std::size_t(y) * std::size_t(dy);
+        potrace_word *out = m_words.data() + std::size_t(firstRow + y) * std::size_t(dy);
         // Whole words first: a branch-free loop the compiler can vectorise.
         for (int i = 0; i < full; ++i) {
             const std::uint8_t *p = row + std::size_t(i) * WordBits;
@@ -33,7 +35,6 @@ bool InkBitmap::fill(const cv::Mat &grey, int threshold, const TraceControl &con
                 out[x / WordBits] |= potrace_word(1) << (WordBits - 1 - x % WordBits);
         }
     }
-    return true;
 }
 
 std::size_t InkBitmap::inkCount() const

@@ -12,8 +12,13 @@
 class InkBitmap
 {
 public:
-    // Marks every pixel of `grey` darker than `threshold` as ink; false when cancelled.
-    bool fill(const cv::Mat &grey, int threshold, const TraceControl &control);
+    // A bitmap of paper only.
+    void create(int width, int height);
+    // Marks every pixel of `grey`, a band of rows starting at row `firstRow`, darker than
+    // `threshold` as ink.
+    void fillRows(const cv::Mat &grey, int firstRow, int threshold);
+    // Frees the bitmap.
+    void clear();
 
     const potrace_bitmap_t &bitmap() const { return m_bitmap; }
     bool ink(int x, int y) const

@@ -56,6 +56,13 @@ struct OutlinePiece
         const double s = 1 - t;
         return (s * s * s) * p0 + (3 * s * s * t) * c1 + (3 * s * t * t) * c2 + (t * t * t) * p3;
     }
+    // The length of a line; of a curve, the mean of its chord and its control polygon, which
+    // is near enough for dividing it into samples.
+    double length() const
+    {
+        const double chord = norm(p3 - p0);
+        return line ? chord : (chord + norm(c1 - p0) + norm(c2 - c1) + norm(p3 - c2)) / 2;
+    }
     TPointD tangent(double t) const
     {
         if (line)

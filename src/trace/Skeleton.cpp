@@ -215,9 +215,9 @@ double SkeletonEdge::length() const
 }
 
 bool traceSkeleton(
-    const cv::Mat &ink, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton)
+    cv::Mat framed, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton)
 {
-    cv::Mat thin = thinToSkeleton(ink, control);
+    cv::Mat thin = thinToSkeleton(std::move(framed), control);
     if (thin.empty())
         return false;
     const std::size_t length = std::size_t(cv::countNonZero(thin));

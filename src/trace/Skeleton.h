@@ -38,11 +38,11 @@ struct Skeleton
     int degree(int node) const { return int(nodes[std::size_t(node)].edges.size()); }
 };
 
-// Thins `ink` (8 bits, non-zero for ink) to one-pixel lines (see Thinning.h) and splits them at their ends and
-// junctions; `inkPixels` is the number of ink pixels. Neighbouring junction pixels form one node.
-// False when `control` cancelled it.
+// Thins the ink of `framed` (see Thinning.h, whose work picture it is) to one-pixel lines and
+// splits them at their ends and junctions; `inkPixels` is the number of ink pixels. Neighbouring
+// junction pixels form one node. False when `control` cancelled it.
 bool traceSkeleton(
-    const cv::Mat &ink, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton);
+    cv::Mat framed, std::size_t inkPixels, const TraceControl &control, Skeleton &skeleton);
 
 // Drops spurs (branches from a junction to a free end shorter than the stroke width) and
 // specks (lone pieces as short), joins the two edges at every node that is left with two, and

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -79,69 +80,62 @@ struct Tables
     }
 };
 
-} // namespace
-
-cv::Mat thinToSkeleton(const cv::Mat &ink, const TraceControl &control)
+// The passes over the border pixels, which `candidates` lists by their index in `framed`. The
+// index type is 32 bits wide whenever the picture allows, which halves the lists: on a large
+// scan they take more memory than the picture.
+template <typename Index>
+bool thinFramed(cv::Mat &framed, const Tables &tables, const TraceControl &control)
 {
-    static const Tables tables;
-    // A frame of paper around the picture spares every look at a neighbour a bounds check.
-    const int w = ink.cols + 2, h = ink.rows + 2;
-    cv::Mat framed(h, w, CV_8U, cv::Scalar(0));
+    const int w = framed.cols, h = framed.rows;
     std::uint8_t *px = framed.data;
     const std::size_t stride = framed.step;
     std::ptrdiff_t offset[8];
     for (int d = 0; d < 8; ++d)
         offset[d] = std::ptrdiff_t(Dy[d]) * std::ptrdiff_t(stride) + Dx[d];
-    std::vector<std::size_t> candidates;
-    for (int y = 0; y < ink.rows; ++y) {
-        const std::uint8_t *in = ink.ptr<std::uint8_t>(y);
-        std::uint8_t *out = framed.ptr<std::uint8_t>(y + 1) + 1;
-        for (int x = 0; x < ink.cols; ++x)
-            out[x] = in[x] ? Ink : 0;
-    }
-    for (int y = 1; y + 1 < h; ++y) {
-        for (int x = 1; x + 1 < w; ++x) {
-            const std::size_t i = std::size_t(y) * stride + std::size_t(x);
-            if (px[i] && (!px[i - 1] || !px[i + 1] || !px[i - stride] || !px[i + stride])) {
-                px[i] |= Queued;
-                candidates.push_back(i);
-            }
-        }
-    }
     const auto ringOf = [&](std::size_t i) {
         unsigned ring = 0;
         for (int d = 0; d < 8; ++d)
             ring |= unsigned(px[std::ptrdiff_t(i) + offset[d]] != 0) << d;
         return ring;
     };
-    std::vector<std::size_t> gone, kept;
+    std::vector<Index> candidates, gone;
+    for (int y = 1; y + 1 < h; ++y) {
+        for (int x = 1; x + 1 < w; ++x) {
+            const std::size_t i = std::size_t(y) * stride + std::size_t(x);
+            if (px[i] && (!px[i - 1] || !px[i + 1] || !px[i - stride] || !px[i + stride])) {
+                px[i] |= Queued;
+                candidates.push_back(Index(i));
+            }
+        }
+    }
     for (bool changed = true; changed;) {
         if (control.cancelled())
-            return {};
+            return false;
         changed = false;
         for (int half = 0; half < 2; ++half) {
+            // The pixels that stay move to the front of the list, in their order.
             gone.clear();
-            kept.clear();
-            for (std::size_t i : candidates) {
+            std::size_t kept = 0;
+            for (const Index i : candidates) {
                 if (tables.pass[half][ringOf(i)])
                     gone.push_back(i);
                 else
-                    kept.push_back(i);
+                    candidates[kept++] = i;
             }
-            for (std::size_t i : gone)
+            candidates.resize(kept);
+            for (const Index i : gone)
                 px[i] = 0;
             // The ink next to what went lies on the border now.
-            for (std::size_t i : gone) {
+            for (const Index i : gone) {
                 for (int d = 0; d < 8; ++d) {
                     const std::size_t j = std::size_t(std::ptrdiff_t(i) + offset[d]);
                     if (px[j] == Ink) {
                         px[j] |= Queued;
-                        kept.push_back(j);
+                        candidates.push_back(Index(j));
                     }
                 }
             }
             changed = changed || !gone.empty();
-            candidates.swap(kept);
         }
     }
     // Thinning leaves steps two pixels thick where a line turns; their corner pixels would
@@ -153,7 +147,19 @@ cv::Mat thinToSkeleton(const cv::Mat &ink, const TraceControl &control)
                 row[x] = 0;
         }
     }
-    cv::Mat skeleton = framed(cv::Rect(1, 1, ink.cols, ink.rows));
+    return true;
+}
+
+} // namespace
+
+cv::Mat thinToSkeleton(cv::Mat framed, const TraceControl &control)
+{
+    static const Tables tables;
+    const bool narrow = framed.total() <= std::numeric_limits<std::uint32_t>::max();
+    if (!(narrow ? thinFramed<std::uint32_t>(framed, tables, control)
+                 : thinFramed<std::size_t>(framed, tables, control)))
+        return {};
+    cv::Mat skeleton = framed(cv::Rect(1, 1, framed.cols - 2, framed.rows - 2));
     skeleton.setTo(1, skeleton);
     return skeleton;
 }

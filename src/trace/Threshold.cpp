@@ -1,5 +1,7 @@
 #include "trace/Threshold.h"
 
+#include "trace/GreyPicture.h"
+
 #include <algorithm>
 
 namespace {
@@ -36,6 +38,18 @@ bool greyHistogram(const cv::Mat &grey, GreyHistogram &histogram, const TraceCon
         }
     }
     return true;
+}
+
+TraceResult::Status regionHistogram(
+    const TDibRec &picture, QRect region, const TraceControl &control, GreyHistogram &histogram)
+{
+    histogram.fill(0);
+    return forEachGreyBand(picture, region, control, [&](const cv::Mat &grey, int) {
+        GreyHistogram band;
+        greyHistogram(grey, band, {});
+        for (std::size_t i = 0; i < band.size(); ++i)
+            histogram[i] += band[i];
+    });
 }
 
 int otsuThreshold(const GreyHistogram &histogram)

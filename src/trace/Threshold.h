@@ -1,7 +1,9 @@
 #pragma once
 
+#include "raster/DibRec.h"
 #include "trace/TraceSettings.h"
 
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <opencv2/core/mat.hpp>
@@ -10,6 +12,9 @@ using GreyHistogram = std::array<std::uint64_t, 256>;
 
 // Counts the grey levels of `grey`; false when `control` cancelled it.
 bool greyHistogram(const cv::Mat &grey, GreyHistogram &histogram, const TraceControl &control);
+// Counts the grey levels of `region` of `picture` band by band (see forEachGreyBand).
+TraceResult::Status regionHistogram(
+    const TDibRec &picture, QRect region, const TraceControl &control, GreyHistogram &histogram);
 
 // Otsu's threshold: the level T (1..255) that best splits the histogram into ink (< T) and paper
 // (>= T) by the variance between the two classes. A histogram of a single level gives 128, so a

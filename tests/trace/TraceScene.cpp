@@ -188,6 +188,12 @@ QImage paint(const Scene &scene, const Look &look)
 QImage paint(const std::vector<Stroke> &strokes, int width, int height, const Look &look)
 {
     QImage image(width, height, QImage::Format_Grayscale8);
+    paintInto(image, strokes, look);
+    return image;
+}
+
+void paintInto(QImage &image, const std::vector<Stroke> &strokes, const Look &look)
+{
     image.fill(look.oneBit ? 255 : look.paper);
     {
         QPainter painter(&image);
@@ -203,7 +209,6 @@ QImage paint(const std::vector<Stroke> &strokes, int width, int height, const Lo
         }
     }
     applyLook(image, look);
-    return image;
 }
 
 Dib toDib(const QImage &grey, bool oneBit)

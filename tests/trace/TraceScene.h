@@ -52,6 +52,8 @@ struct Stroke
     bool closed = false;
 };
 QImage paint(const std::vector<Stroke> &strokes, int width, int height, const Look &look);
+// The same into a picture that exists already, such as one wrapped round a large Dib's rows.
+void paintInto(QImage &image, const std::vector<Stroke> &strokes, const Look &look);
 Dib toDib(const QImage &grey, bool oneBit);
 
 // Points every `step` pixels along the elements; one vector per chain.

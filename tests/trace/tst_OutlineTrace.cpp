@@ -86,12 +86,11 @@ TEST(OutlineTrace, AccuracyOnDrawnParts)
     const Row rows[] = {
         { "clean", {}, 1.0, 0.35, 0.9, 0.15 },
         { "noise", { 255, 0, 0, 10, false }, 1.0, 0.35, 0.9, 0.15 },
-        // Blur rounds the corners of the picture itself. The ends of the 6-pixel bar and the
-        // 40-degree point keep up to 0.8 pixel of that rounding, so three of the fourteen
-        // boundaries leave the half pixel there.
-        { "blur", { 255, 0, 0.8, 0, false }, 1.0, 0.35, 0.75, 0.15 },
+        // Blur rounds the corners of the picture itself, the square ends of the 6-pixel bar
+        // included; the fitted edges must meet there again.
+        { "blur", { 255, 0, 0.8, 0, false }, 1.0, 0.35, 0.9, 0.15 },
         { "grey background", { 190, 50, 0, 0, false }, 1.0, 0.35, 0.9, 0.15 },
-        { "grey, blur and noise", { 200, 60, 0.7, 8, false }, 1.0, 0.35, 0.75, 0.15 },
+        { "grey, blur and noise", { 200, 60, 0.7, 8, false }, 1.0, 0.35, 0.9, 0.15 },
         // Without grey levels a small circle's pixels leave its centre uncertain by a quarter
         // pixel; potrace's own curves miss it by as much.
         { "one bit", { 255, 0, 0, 0, true }, 1.0, 0.35, 0.8, 0.25 },
