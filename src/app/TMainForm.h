@@ -20,6 +20,9 @@
 #include <memory>
 
 struct PictureChange;
+struct TraceOutcome;
+struct TraceTarget;
+class TTraceForm;
 class ColorSwatch;
 struct EditPrompts;
 class UndoHistory;
@@ -205,6 +208,18 @@ public:
     // How much the picture is lightened on screen, in percent.
     int fadePercent() const;
 
+    // Automatic tracing (TMainFormTrace.cpp). A trace runs on a worker thread and ends as a
+    // preview over the picture; only acceptTrace() changes the document.
+    void startTrace(const TraceTarget &target);
+    void cancelTrace();
+    void acceptTrace();
+    void discardTrace();
+    bool traceRunning() const;
+    const std::vector<TDrawElement> &tracePreview() const;
+    TTraceForm *traceForm();
+    // The grey level the trace dialog sets, or -1 for the automatic one.
+    int traceThreshold() const;
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
@@ -264,6 +279,7 @@ private:
     QAction *Zeiger1 = nullptr;
     QAction *DelBtn = nullptr;
     QAction *VerschiebBtn = nullptr;
+    QAction *TraceBtn = nullptr;
     QAction *CloseBtn = nullptr;
     QAction *BreakBtn = nullptr;
     QStatusBar *StatusBar1 = nullptr;
@@ -325,6 +341,7 @@ private:
         void panStep(const ToolEvent &event) override;
         void endPan() override;
         void updateHelperLines(const ToolEvent &event) override;
+        void traceRequested(const TraceTarget &target) override;
 
     private:
         TMainForm &m_form;
@@ -391,4 +408,19 @@ private:
     void pictureMouseDown(const ToolEvent &event);
     void pictureMouseMove(const ToolEvent &event);
     void pictureMouseUp(const ToolEvent &event);
+
+    // Automatic tracing (TMainFormTrace.cpp).
+    struct TraceState;
+    TraceState *m_trace = nullptr;
+    void createTraceCommands();
+    void destroyTrace();
+    void launchTrace(const TraceTarget &target);
+    void traceFinished(TraceOutcome &&outcome);
+    void clearTracePreview();
+    void traceSettingsChanged();
+    // Called when the picture is replaced: a running trace and the preview are of the old one.
+    void pictureReplacedDuringTrace();
+    // Where the undo history hands the pictures it lets go of.
+    void retirePicture(Dib &&picture);
+    void paintTracePreview(QImage &buffer) const;
 };

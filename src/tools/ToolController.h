@@ -3,6 +3,7 @@
 #include "tools/DrawingTool.h"
 #include "tools/NodeEditTool.h"
 #include "tools/ToolEvent.h"
+#include "tools/TraceTool.h"
 
 class ToolHost;
 
@@ -45,9 +46,10 @@ public:
 
 private:
     void rubberBand(const ToolEvent &event);
-    void areaRectangle(const ToolEvent &event);
+    void areaRectangle(const ToolEvent &event, TPointD origin);
 
     ToolHost &m_host;
     DrawingTool m_drawing;
     NodeEditTool m_editing;
+    TraceTool m_trace;
 };

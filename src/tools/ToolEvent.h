@@ -19,6 +19,7 @@ enum class ToolButton {
     Zeiger1,
     DelBtn,
     VerschiebBtn,
+    TraceBtn,
 };
 
 // Only the right button has a meaning of its own; the middle one acts like the left one. Moves
