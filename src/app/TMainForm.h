@@ -218,7 +218,7 @@ public:
     const std::vector<TDrawElement> &tracePreview() const;
     TTraceForm *traceForm();
     // The grey level the trace dialog sets, or -1 for the automatic one.
-    int traceThreshold() const;
+    int traceThreshold();
 
 protected:
     void showEvent(QShowEvent *event) override;

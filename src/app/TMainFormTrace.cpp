@@ -120,6 +120,11 @@ TTraceForm *TMainForm::traceForm()
             m_trace->form, &TTraceForm::settingsChanged, this, &TMainForm::traceSettingsChanged);
         connect(m_trace->form, &TTraceForm::acceptRequested, this, &TMainForm::acceptTrace);
         connect(m_trace->form, &TTraceForm::discardRequested, this, &TMainForm::discardTrace);
+        // Closed, the dialog can no longer take the preview over, so it goes too.
+        connect(m_trace->form, &QDialog::finished, this, [this] {
+            cancelTrace();
+            discardTrace();
+        });
     }
     return m_trace->form;
 }
@@ -134,9 +139,9 @@ const std::vector<TDrawElement> &TMainForm::tracePreview() const
     return m_trace->preview;
 }
 
-int TMainForm::traceThreshold() const
+int TMainForm::traceThreshold()
 {
-    return m_trace && m_trace->form ? m_trace->form->threshold() : -1;
+    return m_trace ? traceForm()->threshold() : -1;
 }
 
 void TMainForm::startTrace(const TraceTarget &target)
@@ -190,6 +195,12 @@ void TMainForm::launchTrace(const TraceTarget &target)
     t.progress->setValue(0);
     connect(t.progress, &QProgressDialog::canceled, this, &TMainForm::cancelTrace);
     t.progressPoll.start();
+    // A preview made before no longer matches what is being traced.
+    if (!t.preview.empty()) {
+        clearTracePreview();
+        Repaint();
+    }
+    traceForm()->showResult(tr8(Tracing), false);
 }
 
 void TMainForm::cancelTrace()
@@ -224,6 +235,9 @@ void TMainForm::traceFinished(TraceOutcome &&outcome)
     const TraceResult &r = outcome.result;
     if (t.runSerial != m_picture.serial()) {
         form->showResult(tr8(ChangedText), false);
+    } else if (t.cancel || r.status == TraceResult::Status::Cancelled) {
+        // A trace told to stop may have finished before it looked; its result is not wanted.
+        form->showResult(tr8(CancelledText), false);
     } else if (r.status == TraceResult::Status::Ok) {
         t.preview = std::move(outcome.result.elements);
         t.previewPath = std::move(outcome.path);
@@ -231,8 +245,6 @@ void TMainForm::traceFinished(TraceOutcome &&outcome)
         form->showResult(tr8(FoundText).arg(t.preview.size()), true);
     } else if (r.status == TraceResult::Status::Empty) {
         form->showResult(tr8(NothingText), false);
-    } else if (r.status == TraceResult::Status::Cancelled) {
-        form->showResult(tr8(CancelledText), false);
     } else {
         form->showResult(tr8(FailedText), false);
         m_prompts.showMessage(this, tr8(FailedText));

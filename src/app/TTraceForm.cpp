@@ -114,12 +114,22 @@ TTraceForm::TTraceForm(QWidget *parent)
             QStringLiteral("GlaetteEd.Value"), QStringLiteral("ToleranzEd.Value"),
             QStringLiteral("KreiseCheck.Checked") },
         FormStorage::Placement::StateAndPosition);
+    // The black-and-white view follows the remembered threshold before the dialog is shown.
+    FormStorage1->restore();
 }
 
 TTraceForm::~TTraceForm()
 {
-    // The dialog goes with the main window without being closed.
-    FormStorage1->save();
+    // The dialog goes with the main window without being closed. Never shown, it has no
+    // placement of its own that would be worth keeping.
+    if (m_shown)
+        FormStorage1->save();
+}
+
+void TTraceForm::showEvent(QShowEvent *event)
+{
+    m_shown = true;
+    QDialog::showEvent(event);
 }
 
 TraceSettings TTraceForm::settings() const

@@ -49,6 +49,10 @@ signals:
     void acceptRequested();
     void discardRequested();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     FormStorage *FormStorage1 = nullptr;
+    bool m_shown = false;
 };

@@ -17,14 +17,15 @@ public:
     explicit ToolController(ToolHost &host);
 
     // Press, in this order: right button (ends the chain), pan, area drag, node selection,
-    // next point of the chain in progress, chain start.
+    // trace drag, next point of the chain in progress, chain start.
     void PaintBox1MouseDown(const ToolEvent &event);
 
-    // Move, with or without a button held: pan, area rectangle, node drag, rubber band; always
-    // the helper lines at the end.
+    // Move, with or without a button held: pan, area rectangle, trace rectangle, node drag,
+    // rubber band; always the helper lines at the end.
     void PaintBox1MouseMove(const ToolEvent &event);
 
-    // Release of any button: area move, pan, area delete, end of a node drag.
+    // Release of any button: area move, pan, area delete, trace of the rectangle or the
+    // clicked shape (handed to the host), end of a node drag.
     void PaintBox1MouseUp(const ToolEvent &event);
 
     // "Linienzug schließen": ends the chain and closes the last element's chain.

@@ -69,6 +69,4 @@ struct TraceTarget
     Kind kind = Kind::Whole;
     QRect region; // Region: picture pixels, y downward
     QPoint at; // Shape: the clicked pixel
-
-    bool operator==(const TraceTarget &) const = default;
 };

@@ -26,6 +26,14 @@ TraceResult withStatus(TraceResult::Status status, const char *reason)
     return r;
 }
 
+QRect pictureRect(const TDibRec &picture)
+{
+    if (!picture.BitmapInfo)
+        return {};
+    return QRect(0, 0, picture.BitmapInfo->bmiHeader.biWidth,
+        std::abs(picture.BitmapInfo->bmiHeader.biHeight));
+}
+
 // The connected shape found around a click: its pixels within its bounding box.
 struct Shape
 {
@@ -217,8 +225,7 @@ bool chainOnShape(const TDrawElement *first, std::size_t count, const Shape &sha
 TraceResult traceShape(
     const TDibRec &picture, TraceSettings settings, QPoint at, const TraceControl &control)
 {
-    const QRect whole(0, 0, picture.BitmapInfo ? picture.BitmapInfo->bmiHeader.biWidth : 0,
-        picture.BitmapInfo ? std::abs(picture.BitmapInfo->bmiHeader.biHeight) : 0);
+    const QRect whole = pictureRect(picture);
     if (!whole.contains(at))
         return withStatus(TraceResult::Status::Empty, "the point lies outside the picture");
 
@@ -287,10 +294,11 @@ TraceResult traceTarget(const TDibRec &picture, const TraceSettings &settings,
         s.region = QRect();
         return tracePicture(picture, s, control);
     case TraceTarget::Kind::Region:
-        // An empty rectangle would mean the whole picture to the tracer.
-        if (target.region.isEmpty())
+        // An empty rectangle would mean the whole picture to the tracer; one beside the
+        // picture holds nothing to trace, which is no failure.
+        s.region = target.region.intersected(pictureRect(picture));
+        if (s.region.isEmpty())
             return withStatus(TraceResult::Status::Empty, "the rectangle holds no pixel");
-        s.region = target.region;
         return tracePicture(picture, s, control);
     case TraceTarget::Kind::Shape:
         try {

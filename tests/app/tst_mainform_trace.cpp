@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -228,4 +229,12 @@ TEST_F(MainFormTrace, TheBlackAndWhiteViewUsesTheDialogsThreshold)
         QCoreApplication::processEvents();
         EXPECT_EQ(form->backBuffer().pixel(inside) & 0xFFFFFF, row.shown & 0xFFFFFF);
     }
+
+    // The next run starts with the dialog as it was left.
+    dialog->MittellinieBtn->setChecked(true);
+    dialog->close();
+    form = std::make_unique<TMainForm>();
+    EXPECT_FALSE(form->traceForm()->AutoSchwelleCheck->isChecked());
+    EXPECT_EQ(form->traceForm()->SchwelleEd->value(), 150);
+    EXPECT_EQ(form->traceForm()->settings().mode, TraceSettings::Mode::Centerline);
 }

@@ -92,6 +92,8 @@ TEST(TraceTarget, PicksTheShapeUnderAClickOrTheChainsInARectangle)
         { "paper outside every shape", click(600, 150), TraceResult::Status::Empty, 0, {} },
         { "a point outside the picture", click(1500, 10), TraceResult::Status::Empty, 0, {} },
         { "a rectangle of nothing", rect(10, 10, 0, 0), TraceResult::Status::Empty, 0, {} },
+        { "a rectangle beside the picture", rect(-300, 10, 200, 100), TraceResult::Status::Empty, 0,
+            {} },
         { "a rectangle of paper", rect(500, 20, 200, 100), TraceResult::Status::Empty, 0, {} },
     };
     const Dib dib = trace_scene::toDib(targetPicture(), false);
