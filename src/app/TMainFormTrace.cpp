@@ -147,7 +147,7 @@ int TMainForm::traceThreshold()
 void TMainForm::startTrace(const TraceTarget &target)
 {
     TTraceForm *form = traceForm();
-    // Shown first: the dialog takes its remembered values when it is shown.
+    // The dialog shows what the trace finds and takes it over.
     if (!form->isVisible())
         form->show();
     if (m_picture.isNull()) {

@@ -59,20 +59,19 @@ public:
         : m_window(window)
         , m_width(window.width())
         , m_height(window.height())
-        , m_ink(std::size_t(m_width) * std::size_t(m_height))
-        , m_seen(m_ink.size(), 0)
+        , m_cells(std::size_t(m_width) * std::size_t(m_height))
     {
         // The grey picture's row 0 is the window's lowest row.
         for (int y = 0; y < m_height; ++y) {
             const std::uint8_t *row = grey.ptr<std::uint8_t>(m_height - 1 - y);
             for (int x = 0; x < m_width; ++x)
-                m_ink[index(x, y)] = row[x] < threshold;
+                m_cells[index(x, y)] = row[x] < threshold ? Ink : 0;
         }
     }
 
     bool ink(QPoint p) const
     {
-        return m_ink[index(p.x() - m_window.left(), p.y() - m_window.top())];
+        return m_cells[index(p.x() - m_window.left(), p.y() - m_window.top())] & Ink;
     }
 
     struct Fill
@@ -90,7 +89,7 @@ public:
         int x0 = m_width, y0 = m_height, x1 = -1, y1 = -1;
         std::vector<std::size_t> stack { index(
             seed.x() - m_window.left(), seed.y() - m_window.top()) };
-        m_seen[stack.back()] = label;
+        m_cells[stack.back()] |= label;
         while (!stack.empty()) {
             const std::size_t i = stack.back();
             stack.pop_back();
@@ -112,8 +111,8 @@ public:
                     if (nx < 0 || ny < 0 || nx >= m_width || ny >= m_height)
                         continue;
                     const std::size_t n = index(nx, ny);
-                    if (m_seen[n] == 0 && bool(m_ink[n]) == inkFill) {
-                        m_seen[n] = label;
+                    if (m_cells[n] == (inkFill ? Ink : 0)) {
+                        m_cells[n] |= label;
                         stack.push_back(n);
                     }
                 }
@@ -133,7 +132,7 @@ public:
                 const std::size_t i =
                     index(bounds.left() - m_window.left() + x, bounds.top() - m_window.top() + y);
                 m[std::size_t(y) * std::size_t(bounds.width()) + std::size_t(x)] =
-                    m_seen[i] == label;
+                    (m_cells[i] & ~Ink) == label;
             }
         }
         return m;
@@ -147,8 +146,9 @@ private:
 
     QRect m_window;
     int m_width, m_height;
-    std::vector<std::uint8_t> m_ink;
-    std::vector<std::uint8_t> m_seen;
+    // Per pixel: Ink, and the label of the fill that reached it (0 while none has).
+    static constexpr std::uint8_t Ink = 0x80;
+    std::vector<std::uint8_t> m_cells;
 };
 
 enum class Search { Found, Grow, Nothing };
