@@ -205,6 +205,14 @@ TEST_F(MainFormTrace, NothingToTraceOrACancelledTraceLeavesTheDocumentAsItWas)
     EXPECT_TRUE(form->tracePreview().empty());
     EXPECT_EQ(resultText(), QStringLiteral("Das Nachzeichnen wurde abgebrochen."));
     EXPECT_EQ(projectBytes("after.lvx"), before);
+
+    // A trace of a picture that was replaced meanwhile is of no use.
+    act("Bildnachzeichnen1")->trigger();
+    load(white);
+    waitForTrace();
+    EXPECT_TRUE(form->tracePreview().empty());
+    EXPECT_EQ(resultText(),
+        QStringLiteral("Das Bild hat sich geändert; die Nachzeichnung gilt nicht mehr."));
 }
 
 TEST_F(MainFormTrace, TheBlackAndWhiteViewUsesTheDialogsThreshold)
