@@ -217,6 +217,8 @@ public:
     bool traceRunning() const;
     const std::vector<TDrawElement> &tracePreview() const;
     TTraceForm *traceForm();
+    // Above this many elements, taking a trace over asks first (500,000 unless set).
+    void setTraceQuestionLimit(std::size_t elements);
     // The grey level the trace dialog sets, or -1 for the automatic one.
     int traceThreshold();
 

@@ -38,8 +38,6 @@ inline constexpr const char *ManyText =
     "Die Nachzeichnung ergibt %1 Elemente. Sollen sie trotzdem übernommen werden?";
 inline constexpr const char *TraceCaption = "Nachzeichnen";
 
-// A trace larger than this is not appended without asking: the drawing becomes slow to edit.
-constexpr std::size_t ManyElements = 500000;
 // Changes of the settings come in bursts while a field is being stepped; the preview follows
 // once they stop.
 constexpr int RetraceDelayMs = 300;
@@ -75,6 +73,9 @@ struct TMainForm::TraceState
     QTimer retrace;
     // Pictures the document let go of while the worker still reads them.
     std::vector<Dib> parked;
+    // A trace larger than this is not appended without asking: the drawing becomes slow to
+    // edit.
+    std::size_t manyElements = 500000;
 };
 
 void TMainForm::createTraceCommands()
@@ -137,6 +138,11 @@ bool TMainForm::traceRunning() const
 const std::vector<TDrawElement> &TMainForm::tracePreview() const
 {
     return m_trace->preview;
+}
+
+void TMainForm::setTraceQuestionLimit(std::size_t elements)
+{
+    m_trace->manyElements = elements;
 }
 
 int TMainForm::traceThreshold()
@@ -270,7 +276,7 @@ void TMainForm::acceptTrace()
         Repaint();
         return;
     }
-    if (t.preview.size() > ManyElements
+    if (t.preview.size() > t.manyElements
         && !m_prompts.askYesNo(this, tr8(ManyText).arg(t.preview.size()), tr8(TraceCaption)))
         return;
     // A chain in progress ends first, so that the trace is a step of its own.

@@ -114,8 +114,16 @@ TEST_F(MainFormTrace, TheWholePictureIsPreviewedAndTakenOverAsOneUndoStep)
     EXPECT_EQ(form->elements().Count(), 1u);
     EXPECT_EQ(form->undoHistory().undoCount(), steps);
 
+    // Too many elements: asked first, and a No leaves everything as it was.
     QPushButton *accept = form->traceForm()->UebernehmenBtn;
     ASSERT_TRUE(accept->isEnabled());
+    form->setTraceQuestionLimit(preview.size() - 1);
+    prompts.yesNoAnswer = false;
+    accept->click();
+    EXPECT_EQ(prompts.questions.size(), 1);
+    EXPECT_EQ(form->elements().Count(), 1u);
+    EXPECT_EQ(form->tracePreview().size(), preview.size());
+    prompts.yesNoAnswer = true;
     accept->click();
     EXPECT_EQ(form->elements().Count(), 1 + preview.size());
     EXPECT_EQ(std::memcmp(&form->elements().at(1), preview.data(), sizeof(TDrawElement)), 0);
