@@ -38,7 +38,9 @@ QRect pictureRect(const TDibRec &picture)
 struct Shape
 {
     QRect bounds;
-    std::vector<std::uint8_t> mask; // bounds.width() x bounds.height(), row 0 at the top
+    // bounds.width() x bounds.height(), row 0 at the top; a bit a pixel, as it is kept while
+    // the shape's box is traced.
+    std::vector<bool> mask;
     int threshold = 128;
 
     bool contains(int x, int y) const
@@ -46,8 +48,7 @@ struct Shape
         if (!bounds.contains(x, y))
             return false;
         return mask[std::size_t(y - bounds.top()) * std::size_t(bounds.width())
-                   + std::size_t(x - bounds.left())]
-            != 0;
+            + std::size_t(x - bounds.left())];
     }
 };
 
@@ -124,9 +125,9 @@ public:
     }
 
     // The pixels labelled `label` within `bounds` (picture pixels).
-    std::vector<std::uint8_t> mask(QRect bounds, std::uint8_t label) const
+    std::vector<bool> mask(QRect bounds, std::uint8_t label) const
     {
-        std::vector<std::uint8_t> m(std::size_t(bounds.width()) * std::size_t(bounds.height()));
+        std::vector<bool> m(std::size_t(bounds.width()) * std::size_t(bounds.height()));
         for (int y = 0; y < bounds.height(); ++y) {
             for (int x = 0; x < bounds.width(); ++x) {
                 const std::size_t i =
