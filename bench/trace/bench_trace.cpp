@@ -11,6 +11,8 @@
 #include "trace/GreyPicture.h"
 #include "trace/Threshold.h"
 #include "trace/Trace.h"
+#include "trace/TracePreview.h"
+#include "trace/TraceTarget.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -74,18 +76,24 @@ Sheet &sheet()
 }
 
 void trace(benchmark::State &state, const Dib &dib, QRect region,
-    TraceSettings::Mode mode = TraceSettings::Mode::Outline)
+    TraceSettings::Mode mode = TraceSettings::Mode::Outline, bool withPreview = false)
 {
     TraceSettings settings;
     settings.region = region;
     settings.mode = mode;
     std::size_t elements = 0;
     for (auto _ : state) {
-        const TraceResult r = tracePicture(dib.rec(), settings);
+        const TraceResult r = withPreview
+            ? traceTarget(dib.rec(), settings, { TraceTarget::Kind::Region, region, {} })
+            : tracePicture(dib.rec(), settings);
         if (!r.ok())
             state.SkipWithError("the trace failed");
         elements = r.elements.size();
         benchmark::DoNotOptimize(r.elements.data());
+        if (withPreview) {
+            const QPainterPath path = tracePreviewPath(r.elements);
+            benchmark::DoNotOptimize(path.elementCount());
+        }
     }
     state.counters["elements"] = double(elements);
 }
@@ -100,11 +108,11 @@ void BM_TraceOutlineA4Rgb(benchmark::State &state)
     trace(state, sheet().rgb, {});
 }
 
-// A 1000 x 1000 region, as the editor traces one the user drags: from release to the elements
-// the preview shows.
+// A 1000 x 1000 region, as the editor traces one the user drags: from release to the outline
+// the preview paints, which the editor makes on the worker thread too.
 void BM_TraceOutlineRegion1000(benchmark::State &state)
 {
-    trace(state, sheet().grey, QRect(700, 1200, 1000, 1000));
+    trace(state, sheet().grey, QRect(700, 1200, 1000, 1000), TraceSettings::Mode::Outline, true);
 }
 
 // The plan of the line drawing on an A4 page at 300 dpi, scaled by `scale` and moved by `at`.

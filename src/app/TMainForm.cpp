@@ -78,6 +78,8 @@ TMainForm::~TMainForm()
     // The window may be destroyed without being closed; its children still exist here.
     FormStorage1->save();
     QCoreApplication::instance()->removeEventFilter(this);
+    // The worker reads the picture and hands its pictures to the history's releaser.
+    destroyTrace();
     destroyEdit();
     FormDestroy();
 }

@@ -22,6 +22,9 @@
 #include <optional>
 
 struct PictureChange;
+struct TraceOutcome;
+struct TraceTarget;
+class TTraceForm;
 class ColorSwatch;
 struct EditPrompts;
 class UndoHistory;
@@ -229,6 +232,20 @@ public:
     // How much the picture is lightened on screen, in percent.
     int fadePercent() const;
 
+    // Automatic tracing (TMainFormTrace.cpp). A trace runs on a worker thread and ends as a
+    // preview over the picture; only acceptTrace() changes the document.
+    void startTrace(const TraceTarget &target);
+    void cancelTrace();
+    void acceptTrace();
+    void discardTrace();
+    bool traceRunning() const;
+    const std::vector<TDrawElement> &tracePreview() const;
+    TTraceForm *traceForm();
+    // Above this many elements, taking a trace over asks first (500,000 unless set).
+    void setTraceQuestionLimit(std::size_t elements);
+    // The grey level the trace dialog sets, or -1 for the automatic one.
+    int traceThreshold();
+
 protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
@@ -288,6 +305,7 @@ private:
     QAction *Zeiger1 = nullptr;
     QAction *DelBtn = nullptr;
     QAction *VerschiebBtn = nullptr;
+    QAction *TraceBtn = nullptr;
     QAction *CloseBtn = nullptr;
     QAction *BreakBtn = nullptr;
     QStatusBar *StatusBar1 = nullptr;
@@ -349,6 +367,7 @@ private:
         void panStep(const ToolEvent &event) override;
         void endPan() override;
         void updateHelperLines(const ToolEvent &event) override;
+        void traceRequested(const TraceTarget &target) override;
 
     private:
         TMainForm &m_form;
@@ -418,6 +437,20 @@ private:
     void pictureMouseMove(const ToolEvent &event);
     void pictureMouseUp(const ToolEvent &event);
 
+    // Automatic tracing (TMainFormTrace.cpp).
+    struct TraceState;
+    TraceState *m_trace = nullptr;
+    void createTraceCommands();
+    void destroyTrace();
+    void launchTrace(const TraceTarget &target);
+    void traceFinished(TraceOutcome &&outcome);
+    void clearTracePreview();
+    void traceSettingsChanged();
+    // Called when the picture is replaced: a running trace and the preview are of the old one.
+    void pictureReplacedDuringTrace();
+    // Where the undo history hands the pictures it lets go of.
+    void retirePicture(Dib &&picture);
+    void paintTracePreview(QImage &buffer) const;
     // Working in real units (TMainFormReadout.cpp): the status bar, the measuring tool, the
     // typed length of a line and the exact position of a point.
 public:

@@ -77,7 +77,7 @@ void TMainForm::connectEdit()
     m_edit = new EditState;
     m_edit->recovery.setFileName(ExeDir + QLatin1String(RecoveryFile));
     m_edit->history.setPictureReleaser(
-        [this](Dib &&picture) { m_edit->recovery.retire(std::move(picture)); });
+        [this](Dib &&picture) { retirePicture(std::move(picture)); });
     m_edit->history.reset(*m_elements, penColorRef(), m_lineWidth);
     m_edit->savedId = m_edit->history.stateId();
     m_edit->recoveryTimer.setSingleShot(true);
@@ -87,6 +87,7 @@ void TMainForm::connectEdit()
     createEditToolBar();
     createShortcuts();
     createPictureMenu();
+    createTraceCommands();
     connectReadout();
     createViewItems();
     setAcceptDrops(true);
@@ -240,6 +241,7 @@ bool TMainForm::isModified() const
 
 void TMainForm::replacePicture(Dib fresh)
 {
+    pictureReplacedDuringTrace();
     if (m_edit)
         m_edit->history.pictureReplaced(std::move(m_picture), currentResolution());
     m_picture = std::move(fresh);

@@ -83,4 +83,5 @@ struct TMainForm::EditState
     QAction *blackWhite = nullptr;
     Dib threshold;
     std::uint64_t thresholdOf = 0;
+    int thresholdLevel = -1; // the grey level it was made with, -1 for Otsu's
 };

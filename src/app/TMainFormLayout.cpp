@@ -225,6 +225,7 @@ void TMainForm::createToolBars()
     Zeiger1 = tool("Zeiger1", "node", "Knoten bearbeiten");
     DelBtn = tool("DelBtn", "areadelete", "Objekte im Bereich löschen");
     VerschiebBtn = tool("VerschiebBtn", "areamove", "Objekte im Bereich verschieben");
+    TraceBtn = tool("TraceBtn", "trace", "Nachzeichnen");
     ToolBar2->addSeparator();
 
     CloseBtn = action("CloseBtn", QStringLiteral("Linienzug schließen"));

@@ -108,6 +108,7 @@ ToolButton TMainForm::toolDown() const
         { Zeiger1, ToolButton::Zeiger1 },
         { DelBtn, ToolButton::DelBtn },
         { VerschiebBtn, ToolButton::VerschiebBtn },
+        { TraceBtn, ToolButton::TraceBtn },
         { MessBtn, ToolButton::MessBtn },
     };
     for (const auto &[button, tool] : buttons) {
@@ -281,6 +282,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     if (const QScreen *s = screen())
         scene.device.screenColorDepth = s->depth();
     ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
+    paintTracePreview(m_backBuffer);
 }
 
 // The back buffer always holds what the drawing area shows without the crosshair, so every
@@ -384,4 +386,9 @@ void TMainForm::ToolHostBridge::updateHelperLines(const ToolEvent &event)
     m_form.m_helperDue = true;
     m_form.m_helperPos = event.screen;
     m_form.PaintBox1->repaint();
+}
+
+void TMainForm::ToolHostBridge::traceRequested(const TraceTarget &target)
+{
+    m_form.startTrace(target);
 }

@@ -86,9 +86,12 @@ const Dib &TMainForm::shownPicture()
 {
     if (!m_edit || !m_edit->blackWhite || !m_edit->blackWhite->isChecked() || m_picture.isNull())
         return m_picture;
-    if (m_edit->thresholdOf != m_picture.serial()) {
-        m_edit->threshold = thresholdView(m_picture);
+    // The threshold the trace dialog sets, so the view shows what a trace would see.
+    const int level = traceThreshold();
+    if (m_edit->thresholdOf != m_picture.serial() || m_edit->thresholdLevel != level) {
+        m_edit->threshold = thresholdView(m_picture, level);
         m_edit->thresholdOf = m_picture.serial();
+        m_edit->thresholdLevel = level;
     }
     return m_edit->threshold.isNull() ? m_picture : m_edit->threshold;
 }

@@ -76,6 +76,7 @@ PictureChange straightenPicture(const Dib &picture, TPointD a, TPointD b);
 PictureChange rectifyPicture(
     const Dib &picture, const std::array<TPointD, 4> &corners, double widthMm, double heightMm);
 
-// The picture as a black-and-white threshold sees it, with Otsu's threshold on the grey
-// values: a 1-bit picture of black (0) and white (1). Null when it cannot be made.
-Dib thresholdView(const Dib &picture);
+// The picture as a black-and-white threshold sees it: a 1-bit picture of black (0) for the
+// pixels darker than `threshold` and white (1) for the others. A threshold of -1 takes Otsu's
+// on the grey values. Null when it cannot be made.
+Dib thresholdView(const Dib &picture, int threshold = -1);

@@ -343,7 +343,7 @@ PictureChange rectifyPicture(
     return c;
 }
 
-Dib thresholdView(const Dib &picture)
+Dib thresholdView(const Dib &picture, int threshold)
 {
     if (picture.isNull())
         return {};
@@ -361,7 +361,12 @@ Dib thresholdView(const Dib &picture)
         else
             cv::cvtColor(from, levels, cv::COLOR_BGR2GRAY);
         cv::Mat binary;
-        cv::threshold(levels, binary, 0, 1, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        // A pixel is ink below the threshold, as the tracer counts it: white from the
+        // threshold on.
+        if (threshold >= 0)
+            cv::threshold(levels, binary, threshold - 1, 1, cv::THRESH_BINARY);
+        else
+            cv::threshold(levels, binary, 0, 1, cv::THRESH_BINARY | cv::THRESH_OTSU);
         // One bit per pixel, so the view costs an eighth of a grey picture while it is shown.
         const TDibRec &r = d.rec();
         for (int y = 0; y < binary.rows; ++y) {

@@ -33,6 +33,9 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
     case ToolButton::Zeiger1:
         m_editing.nodeSelect(event, m_host.elements(), m_host.view().zoom);
         return;
+    case ToolButton::TraceBtn:
+        m_trace.press(event);
+        return;
     case ToolButton::MessBtn:
         m_measure.press(event, m_host.elements(), m_host.view().zoom);
         // The drawing area shows the measured line over the back buffer.
@@ -56,7 +59,9 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
     if (m_host.panActive()) {
         m_host.panStep(event);
     } else if (m_editing.AreaDeleting || m_editing.AreaMoving) {
-        areaRectangle(event);
+        areaRectangle(event, m_editing.DragOrigin);
+    } else if (m_trace.Dragging) {
+        areaRectangle(event, m_trace.DragOrigin);
     } else if (m_editing.NodeDragging) {
         m_editing.nodeDrag(event, m_host.elements());
         m_host.repaint();
@@ -80,6 +85,9 @@ void ToolController::PaintBox1MouseUp(const ToolEvent &event)
     } else if (m_editing.AreaDeleting) {
         m_editing.finishAreaDelete(event.picture, m_host.elements());
         m_host.repaint();
+    } else if (m_trace.Dragging) {
+        m_host.repaint();
+        m_host.traceRequested(m_trace.release(event));
     } else if (m_editing.NodeDragging) {
         // Also the end of carrying chains after an area move: any release that ends neither
         // an area drag nor a pan puts them down.
@@ -138,13 +146,12 @@ void ToolController::rubberBand(const ToolEvent &event)
     m_host.showBuffer();
 }
 
-void ToolController::areaRectangle(const ToolEvent &event)
+void ToolController::areaRectangle(const ToolEvent &event, TPointD origin)
 {
     QImage &buffer = m_host.repaintBufferOnly();
     {
         QPainter painter(&buffer);
-        paintAreaRectangle(
-            painter, m_host.view().ImageToScreen(m_editing.DragOrigin), event.screen);
+        paintAreaRectangle(painter, m_host.view().ImageToScreen(origin), event.screen);
     }
     m_host.showBuffer();
 }

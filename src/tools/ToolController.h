@@ -4,6 +4,7 @@
 #include "tools/MeasureTool.h"
 #include "tools/NodeEditTool.h"
 #include "tools/ToolEvent.h"
+#include "tools/TraceTool.h"
 
 class ToolHost;
 
@@ -17,14 +18,15 @@ public:
     explicit ToolController(ToolHost &host);
 
     // Press, in this order: right button (ends the chain), pan, area drag, node selection,
-    // measuring, next point of the chain in progress, chain start.
+    // trace drag, measuring, next point of the chain in progress, chain start.
     void PaintBox1MouseDown(const ToolEvent &event);
 
-    // Move, with or without a button held: pan, area rectangle, node drag, rubber band, the
-    // second point of a measurement; always the helper lines at the end.
+    // Move, with or without a button held: pan, area rectangle, trace rectangle, node drag,
+    // rubber band, the second point of a measurement; always the helper lines at the end.
     void PaintBox1MouseMove(const ToolEvent &event);
 
-    // Release of any button: area move, pan, area delete, end of a node drag.
+    // Release of any button: area move, pan, area delete, trace of the rectangle or the
+    // clicked shape (handed to the host), end of a node drag.
     void PaintBox1MouseUp(const ToolEvent &event);
 
     // "Linienzug schließen": ends the chain and closes the last element's chain.
@@ -54,10 +56,11 @@ public:
 
 private:
     void rubberBand(const ToolEvent &event);
-    void areaRectangle(const ToolEvent &event);
+    void areaRectangle(const ToolEvent &event, TPointD origin);
 
     ToolHost &m_host;
     DrawingTool m_drawing;
     NodeEditTool m_editing;
+    TraceTool m_trace;
     MeasureTool m_measure;
 };

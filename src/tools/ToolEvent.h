@@ -19,6 +19,7 @@ enum class ToolButton {
     Zeiger1,
     DelBtn,
     VerschiebBtn,
+    TraceBtn,
     MessBtn,
 };
 

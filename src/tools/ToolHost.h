@@ -7,6 +7,7 @@
 
 class QImage;
 struct ToolEvent;
+struct TraceTarget;
 
 // Everything the tool logic needs from the window that holds the document and the view. The
 // main window implements it by forwarding to its element list, the view transform, the painter
@@ -47,4 +48,7 @@ public:
 
     // Called at the end of every pointer move, whichever branch took it.
     virtual void updateHelperLines(const ToolEvent &event) = 0;
+
+    // The trace tool was released over what the user wants traced.
+    virtual void traceRequested(const TraceTarget &) { }
 };

@@ -2,6 +2,7 @@
 
 #include "document/DrawElement.h"
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <atomic>
@@ -58,4 +59,14 @@ struct TraceResult
     std::vector<TDrawElement> elements;
 
     bool ok() const { return status == Status::Ok; }
+};
+
+// What the user asked to trace: the whole picture, a dragged rectangle of it, or the one
+// connected shape under a click.
+struct TraceTarget
+{
+    enum class Kind { Whole, Region, Shape };
+    Kind kind = Kind::Whole;
+    QRect region; // Region: picture pixels, y downward
+    QPoint at; // Shape: the clicked pixel
 };

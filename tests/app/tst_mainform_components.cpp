@@ -153,14 +153,17 @@ TEST(MainFormComponents, EveryComponentHasItsNameCaptionStateAndPlace)
     for (int i = 1; i < datei.size(); ++i)
         EXPECT_NE(datei[i - 1], datei[i]);
 
-    // Both tool bars, with the ten tools, a separator and the two chain buttons on the left.
+    // Both tool bars, with the eleven tools (the trace and measuring tools last), a separator
+    // and the two chain buttons on the left.
     auto *left = form.findChild<QToolBar *>("ToolBar2");
     ASSERT_NE(left, nullptr);
     EXPECT_EQ(left->orientation(), Qt::Vertical);
     EXPECT_EQ(form.toolBarArea(left), Qt::LeftToolBarArea);
-    EXPECT_EQ(left->actions().size(), 13);
-    EXPECT_TRUE(left->actions().at(10)->isSeparator());
-    for (QAction *a : left->actions().mid(0, 10)) {
+    EXPECT_EQ(left->actions().size(), 14);
+    EXPECT_EQ(left->actions().at(9)->objectName(), QStringLiteral("TraceBtn"));
+    EXPECT_EQ(left->actions().at(10)->objectName(), QStringLiteral("MessBtn"));
+    EXPECT_TRUE(left->actions().at(11)->isSeparator());
+    for (QAction *a : left->actions().mid(0, 11)) {
         EXPECT_TRUE(a->isCheckable()) << a->objectName().toStdString();
         EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
         EXPECT_FALSE(a->icon().pixmap(24, 24).isNull()) << a->objectName().toStdString();
