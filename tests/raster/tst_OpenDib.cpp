@@ -1,5 +1,6 @@
 #include "raster/DibImage.h"
 #include "raster/DibRec.h"
+#include "raster/FreeImageDecoder.h"
 #include "raster/PictureResolution.h"
 #include "support/TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -336,3 +338,87 @@ TEST(OpenDibFilter, ListsEveryFormatItReadsInPairs)
 }
 
 } // namespace
+
+namespace {
+
+// A plain BMP: the header of 40 bytes, `colors` entries of a colour table (0 for the full
+// table), `gap` spare bytes before the rows, rows top-down when `topDown`. Pixel bytes vary
+// with their position so that a misplaced row or byte shows.
+QByteArray plainBmp(int width, int height, int bits, int colors, int gap, bool topDown)
+{
+    const int table = bits <= 8 ? (colors ? colors : 1 << bits) : 0;
+    const int stride = (width * bits + 31) / 32 * 4;
+    const int offset = 54 + 4 * table + gap;
+    QByteArray b(offset + stride * height, '\0');
+    const auto put = [&](int at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, static_cast<std::uint32_t>(b.size()), 4);
+    put(10, static_cast<std::uint32_t>(offset), 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(topDown ? -height : height), 4);
+    put(26, 1, 2);
+    put(28, static_cast<std::uint32_t>(bits), 2);
+    put(38, 7874, 4); // 200 dpi
+    put(42, 7874, 4);
+    put(46, static_cast<std::uint32_t>(colors), 4);
+    for (int i = 0; i < table; ++i)
+        put(54 + 4 * i, static_cast<std::uint32_t>(i * 0x010305 + 0x402010), 4);
+    for (int i = offset; i < b.size(); ++i)
+        b[i] = static_cast<char>(i * 7 % 251);
+    return b;
+}
+
+} // namespace
+
+// Plain BMPs are read straight into the record, bypassing the decoders: every shape of them
+// must give the picture the general decoder gives (rows, colour table, resolution), and a file
+// whose rows end early must still be refused.
+TEST(OpenDib, PlainBmpReadsAsTheDecoderDoes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+    };
+    const Case cases[] = {
+        { "24 bits", plainBmp(7, 5, 24, 0, 0, false) },
+        { "24 bits top-down", plainBmp(7, 5, 24, 0, 0, true) },
+        { "8 bits, three colours, a gap", plainBmp(9, 4, 8, 3, 6, false) },
+        { "4 bits top-down", plainBmp(11, 3, 4, 0, 0, true) },
+        { "4 bits, five colours", plainBmp(11, 3, 4, 5, 0, false) },
+        { "1 bit, one colour", plainBmp(9, 2, 1, 1, 0, false) },
+        { "1 bit", plainBmp(33, 6, 1, 0, 0, false) },
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("plain.bmp"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.file);
+        f.close();
+        const Dib ours = Dib::open(path);
+        const DecodeResult decoded = decodeWithFreeImage(c.file, QStringLiteral("bmp"));
+        ASSERT_EQ(decoded.status, DecodeStatus::Decoded);
+        const Dib theirs(decoded.rec);
+        ASSERT_FALSE(ours.isNull());
+        ASSERT_EQ(ours.width(), theirs.width());
+        ASSERT_EQ(ours.height(), theirs.height());
+        ASSERT_EQ(ours.bitCount(), theirs.bitCount());
+        EXPECT_EQ(declaredResolution(ours.rec()), 200.0);
+        EXPECT_EQ(
+            std::memcmp(ours.rec().BitmapInfo, theirs.rec().BitmapInfo, sizeof(TBitmapInfo)), 0);
+        const std::size_t bytes = static_cast<std::size_t>(ours.rec().BytesPerLine) * ours.height();
+        EXPECT_EQ(std::memcmp(ours.rec().Bits, theirs.rec().Bits, bytes), 0);
+
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.file.left(c.file.size() - 1));
+        f.close();
+        EXPECT_TRUE(Dib::open(path).isNull());
+    }
+}
