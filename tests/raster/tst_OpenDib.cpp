@@ -4,6 +4,7 @@
 #include "raster/PictureResolution.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -420,5 +421,94 @@ TEST(OpenDib, PlainBmpReadsAsTheDecoderDoes)
         f.write(c.file.left(c.file.size() - 1));
         f.close();
         EXPECT_TRUE(Dib::open(path).isNull());
+    }
+}
+
+namespace {
+
+// An EXIF block (APP1 segment) whose first directory holds XResolution and YResolution as
+// num/den and, when `unit` is not 0, ResolutionUnit. `offset` replaces the offset of the
+// XResolution value when not 0, and `entries` the directory's count.
+QByteArray exifSegment(bool little, std::uint32_t num, std::uint32_t den, int unit,
+    std::uint32_t offset = 0, int entries = 0)
+{
+    QByteArray t;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            t.append(static_cast<char>(little ? v >> (8 * i) : v >> (8 * (bytes - 1 - i))));
+    };
+    t.append(little ? "II" : "MM");
+    put(42, 2);
+    put(8, 4);
+    const int count = unit ? 3 : 2;
+    put(static_cast<std::uint32_t>(entries ? entries : count), 2);
+    const std::uint32_t values = 8 + 2 + 12 * count + 4;
+    put(0x011A, 2), put(5, 2), put(1, 4), put(offset ? offset : values, 4);
+    put(0x011B, 2), put(5, 2), put(1, 4), put(values + 8, 4);
+    if (unit)
+        put(0x0128, 2), put(3, 2), put(1, 4), put(static_cast<std::uint32_t>(unit), 2), put(0, 2);
+    put(0, 4);
+    put(num, 4), put(den, 4), put(num, 4), put(den, 4);
+    const QByteArray body = QByteArray("Exif\0\0", 6) + t;
+    QByteArray segment("\xFF\xE1");
+    segment.append(static_cast<char>((body.size() + 2) >> 8));
+    segment.append(static_cast<char>(body.size() + 2));
+    return segment + body;
+}
+
+} // namespace
+
+// A JPEG's resolution comes from its JFIF header when that names a unit, and otherwise from
+// its EXIF block, read in either byte order; EXIF values that point outside the block, or a
+// directory longer than the block, declare nothing and leave the picture loading.
+TEST(OpenDib, JpegResolutionFromJfifOrExif)
+{
+    QImage image(16, 8, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(7874); // 200 dpi in the JFIF header
+    image.setDotsPerMeterY(7874);
+    QByteArray jfif;
+    {
+        QBuffer buffer(&jfif);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "JPEG"));
+    }
+    ASSERT_EQ(jfif.mid(6, 5), QByteArray("JFIF\0", 5));
+    QByteArray aspectOnly = jfif;
+    aspectOnly[13] = 0;
+    const QByteArray noJfif = jfif.left(2) + jfif.mid(4 + 0x10);
+    const auto with = [](const QByteArray &jpeg, const QByteArray &segment) {
+        return jpeg.left(2) + segment + jpeg.mid(2);
+    };
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+        std::optional<double> dpi;
+    };
+    const Case cases[] = {
+        { "JFIF in inches", with(jfif, exifSegment(true, 300, 1, 2)), 200.0 },
+        { "JFIF aspect only, EXIF little-endian", with(aspectOnly, exifSegment(true, 300, 1, 0)),
+            300.0 },
+        { "no JFIF, EXIF big-endian in centimetres",
+            with(noJfif, exifSegment(false, 11811, 100, 3)), 300.0 },
+        { "EXIF without a unit of length", with(aspectOnly, exifSegment(true, 300, 1, 1)), {} },
+        { "EXIF value outside the block",
+            with(aspectOnly, exifSegment(true, 300, 1, 2, 0xFFFFFFF0)), {} },
+        { "EXIF directory longer than the block",
+            with(aspectOnly, exifSegment(false, 300, 1, 2, 0, 0xFFFF)), 300.0 },
+        { "EXIF with a zero denominator", with(noJfif, exifSegment(true, 300, 0, 2)), {} },
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("exif.jpg"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.file);
+        f.close();
+        const Dib picture = Dib::open(path);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(declaredResolution(picture.rec()), c.dpi);
     }
 }
