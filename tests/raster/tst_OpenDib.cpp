@@ -342,6 +342,17 @@ TEST(OpenDibFilter, ListsEveryFormatItReadsInPairs)
 
 namespace {
 
+// Opens `bytes` as a picture file of this name in `dir`.
+Dib openBytes(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        return {};
+    f.close();
+    return Dib::open(path);
+}
+
 // A plain BMP: the header of 40 bytes, `colors` entries of a colour table (0 for the full
 // table), `gap` spare bytes before the rows, rows top-down when `topDown`. Pixel bytes vary
 // with their position so that a misplaced row or byte shows.
@@ -398,12 +409,7 @@ TEST(OpenDib, PlainBmpReadsAsTheDecoderDoes)
     QTemporaryDir dir;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = dir.filePath(QStringLiteral("plain.bmp"));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(c.file);
-        f.close();
-        const Dib ours = Dib::open(path);
+        const Dib ours = openBytes(dir, "plain.bmp", c.file);
         const DecodeResult decoded = decodeWithFreeImage(c.file, QStringLiteral("bmp"));
         ASSERT_EQ(decoded.status, DecodeStatus::Decoded);
         const Dib theirs(decoded.rec);
@@ -417,10 +423,7 @@ TEST(OpenDib, PlainBmpReadsAsTheDecoderDoes)
         const std::size_t bytes = static_cast<std::size_t>(ours.rec().BytesPerLine) * ours.height();
         EXPECT_EQ(std::memcmp(ours.rec().Bits, theirs.rec().Bits, bytes), 0);
 
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(c.file.left(c.file.size() - 1));
-        f.close();
-        EXPECT_TRUE(Dib::open(path).isNull());
+        EXPECT_TRUE(openBytes(dir, "cut.bmp", c.file.left(c.file.size() - 1)).isNull());
     }
 }
 
@@ -502,12 +505,7 @@ TEST(OpenDib, JpegResolutionFromJfifOrExif)
     QTemporaryDir dir;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString path = dir.filePath(QStringLiteral("exif.jpg"));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(c.file);
-        f.close();
-        const Dib picture = Dib::open(path);
+        const Dib picture = openBytes(dir, "exif.jpg", c.file);
         ASSERT_FALSE(picture.isNull());
         EXPECT_EQ(declaredResolution(picture.rec()), c.dpi);
     }
