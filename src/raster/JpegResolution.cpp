@@ -109,14 +109,13 @@ std::optional<Resolution> fromExif(const Span &s)
     return Resolution { x * scale, y * scale };
 }
 
-} // namespace
-
-std::optional<std::pair<double, double>> jpegDeclaredDotsPerMetre(const QByteArray &data)
+// Calls visit(marker, start, length) for each marker segment before the scan, with the
+// position of its marker and its length after the marker, until visit returns false. Every
+// step moves forward and every segment lies within the data.
+template <typename Visit> void walkHeaders(const Span &file, Visit visit)
 {
-    const Span file { reinterpret_cast<const unsigned char *>(data.constData()), data.size() };
     if (file.u16(0) != 0xFFD8)
-        return std::nullopt;
-    std::optional<Resolution> exif;
+        return;
     std::int64_t pos = 2;
     while (file.contains(pos, 4) && file.byte(pos) == 0xFF) {
         const std::uint32_t marker = file.byte(pos + 1);
@@ -131,18 +130,55 @@ std::optional<std::pair<double, double>> jpegDeclaredDotsPerMetre(const QByteArr
         }
         // The headers end where the scan or the picture begins.
         if (marker == 0xDA || marker == 0xD9)
-            break;
+            return;
         const std::int64_t length = file.u16(pos + 2);
-        if (length < 2 || !file.contains(pos + 2, length))
-            break;
-        const Span segment { file.data + pos + 4, length - 2 };
-        if (marker == 0xE0) {
-            if (const std::optional<Resolution> jfif = fromJfif(segment))
-                return jfif;
-        } else if (marker == 0xE1 && !exif) {
-            exif = fromExif(segment);
-        }
+        if (length < 2 || !file.contains(pos + 2, length) || !visit(marker, pos, length))
+            return;
         pos += 2 + length;
     }
-    return exif;
+}
+
+bool isExif(const Span &file, std::uint32_t marker, std::int64_t pos, std::int64_t length)
+{
+    return marker == 0xE1 && length >= 8 && std::memcmp(file.data + pos + 4, "Exif\0\0", 6) == 0;
+}
+
+Span spanOf(const QByteArray &data)
+{
+    return { reinterpret_cast<const unsigned char *>(data.constData()), data.size() };
+}
+
+} // namespace
+
+std::optional<std::pair<double, double>> jpegDeclaredDotsPerMetre(const QByteArray &data)
+{
+    const Span file = spanOf(data);
+    std::optional<Resolution> jfif, exif;
+    walkHeaders(file, [&](std::uint32_t marker, std::int64_t pos, std::int64_t length) {
+        const Span segment { file.data + pos + 4, length - 2 };
+        if (marker == 0xE0)
+            jfif = fromJfif(segment);
+        else if (marker == 0xE1 && !exif)
+            exif = fromExif(segment);
+        return !jfif;
+    });
+    return jfif ? jfif : exif;
+}
+
+QByteArray jpegWithoutExif(const QByteArray &data)
+{
+    const Span file = spanOf(data);
+    QByteArray kept;
+    std::int64_t copied = 0;
+    walkHeaders(file, [&](std::uint32_t marker, std::int64_t pos, std::int64_t length) {
+        if (isExif(file, marker, pos, length)) {
+            kept.append(data.constData() + copied, pos - copied);
+            copied = pos + 2 + length;
+        }
+        return true;
+    });
+    if (copied == 0)
+        return {};
+    kept.append(data.constData() + copied, data.size() - copied);
+    return kept;
 }
