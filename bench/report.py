@@ -191,6 +191,20 @@ def build(times, counters):
         peak, picture = c.get("peak_rss_MB"), c.get("picture_MB")
         tab.ratio(20, "  %s peak memory / picture" % figure, ratio(peak, picture), "<= 2",
                   lambda v: v <= 2)
+    tab.time(20, "PDF of 10 pages, page list", "BM_PdfPageList", 500)
+    tab.time(20, "PDF, one A4 page rendered at 300 dpi", "BM_PdfRenderA4At300", 1000)
+    # The load includes the lookup once; the second figure makes it twice, so their ratio is
+    # at least the share the lookup adds to loading without it.
+    c = counters.get("BM_LoadPicture", {})
+    tab.used.add("BM_LoadPicture")
+    tab.ratio(20, "A4 JPEG load with a second resolution lookup / load",
+              ratio(c.get("load_with_second_lookup_ms"), c.get("load_ms")), "<= 1.1",
+              lambda v: v <= 1.1)
+    tab.info(20, "loading the A0 scan as BMP (1.67 GB)", "BM_LoadA0Bmp")
+    c = counters.get("BM_LoadA0Bmp", {})
+    tab.ratio(20, "  A0 BMP load peak memory / picture",
+              ratio(c.get("operation_peak_MB"), c.get("picture_MB")), "<= 1.25",
+              lambda v: v <= 1.25)
 
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):

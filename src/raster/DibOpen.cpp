@@ -1,5 +1,6 @@
 #include "raster/DibRec.h"
 #include "raster/FreeImageDecoder.h"
+#include "raster/PlainBmp.h"
 #include "raster/QtImageDecoder.h"
 
 #include <QFile>
@@ -26,6 +27,11 @@ int OpenDib(TDibRec &out, const char *fileName, int, void *)
         data = file.readAll();
     if (data.isEmpty())
         return 0;
+
+    if (const std::optional<TDibRec> plain = readPlainBmp(file, data)) {
+        out = *plain;
+        return out.Bits ? 1 : 0;
+    }
 
     const QString suffix = QFileInfo(name).suffix().toLower();
     // FreeImage first: it reads more formats, and it decodes PNG and JPEG pages faster than

@@ -5,10 +5,12 @@
 #include "raster/DeclaredSize.h"
 #include "raster/DibLimits.h"
 #include "raster/JpegEnd.h"
+#include "raster/JpegResolution.h"
 #include "raster/StructureCheck.h"
 #include "raster/TargaRows.h"
 
 #include <FreeImage.h>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 #include <dlfcn.h>
@@ -365,7 +367,9 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
     const QByteArray mended = fif == FIF_TARGA ? targaPacketsWithinRows(file)
         : fif == FIF_JPEG                      ? jpegEndMarkerAdded(file)
                                                : QByteArray();
-    const QByteArray &data = mended.isNull() ? file : mended;
+    const QByteArray &whole = mended.isNull() ? file : mended;
+    const QByteArray withoutExif = fif == FIF_JPEG ? jpegWithoutExif(whole) : QByteArray();
+    const QByteArray &data = withoutExif.isNull() ? whole : withoutExif;
     stream.data = reinterpret_cast<const unsigned char *>(data.constData());
     stream.size = static_cast<long>(data.size());
 
@@ -397,7 +401,19 @@ DecodeResult decodeWithFreeImage(const QByteArray &file, const QString &suffix)
     if (!dib)
         return { {}, DecodeStatus::Rejected };
     DecodeResult result { toRecord(std::move(dib)), DecodeStatus::Decoded };
-    if (!result.rec.Bits)
+    if (!result.rec.Bits) {
         result.status = DecodeStatus::Rejected;
+        return result;
+    }
+    // FreeImage takes a JPEG's resolution from its JFIF header alone; many scanners and
+    // cameras declare theirs only in the EXIF block.
+    if (fif == FIF_JPEG) {
+        if (const auto dpm = jpegDeclaredDotsPerMetre(whole);
+            dpm && dpm->first < 0x7FFFFFFF && dpm->second < 0x7FFFFFFF) {
+            TBitmapInfoHeader &h = result.rec.BitmapInfo->bmiHeader;
+            h.biXPelsPerMeter = static_cast<std::int32_t>(std::lround(dpm->first));
+            h.biYPelsPerMeter = static_cast<std::int32_t>(std::lround(dpm->second));
+        }
+    }
     return result;
 }

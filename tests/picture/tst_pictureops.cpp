@@ -109,6 +109,33 @@ TEST(PictureOps, ExactOperationsMovePixelsAndDrawingAlike)
     }
 }
 
+// Quarter turns of pictures larger than the tiles the turn moves at once, at every whole-byte
+// depth: each pixel lands where the map sends its centre, across the tile edges too.
+TEST(PictureOps, QuarterTurnsKeepEveryPixelAcrossTiles)
+{
+    const int w = 150;
+    const int h = 70;
+    for (const int bits : { 8, 16, 24, 32 }) {
+        Dib source = Dib::create(w, h, bits);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                put(source, x, y, static_cast<std::uint32_t>(x * 1031 + y * 65537) & 0xFFFF);
+        for (const int turns : { 0, 1, 2, 3 }) {
+            SCOPED_TRACE(std::to_string(turns) + " turns at " + std::to_string(bits) + " bits");
+            const PictureChange r = rotateQuarter(source, turns);
+            ASSERT_TRUE(r.ok());
+            ASSERT_EQ(r.picture.width(), turns % 2 ? h : w);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const TPointD p = r.mapping.map({ x + 0.5, y + 0.5 });
+                    ASSERT_EQ(at(r.picture, static_cast<int>(p.x), static_cast<int>(p.y)),
+                        at(source, x, y))
+                        << x << "," << y;
+                }
+        }
+    }
+}
+
 // A scan tilted by 0.4 degrees, wider than the resampling takes at once: straightening on two
 // points of a long edge levels the edge along its whole length.
 TEST(PictureOps, StraighteningLevelsATiltedEdge)

@@ -1,12 +1,15 @@
 #include "raster/DibImage.h"
 #include "raster/DibRec.h"
+#include "raster/FreeImageDecoder.h"
 #include "raster/PictureResolution.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -336,3 +339,174 @@ TEST(OpenDibFilter, ListsEveryFormatItReadsInPairs)
 }
 
 } // namespace
+
+namespace {
+
+// Opens `bytes` as a picture file of this name in `dir`.
+Dib openBytes(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(QLatin1String(name));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        return {};
+    f.close();
+    return Dib::open(path);
+}
+
+// A plain BMP: the header of 40 bytes, `colors` entries of a colour table (0 for the full
+// table), `gap` spare bytes before the rows, rows top-down when `topDown`. Pixel bytes vary
+// with their position so that a misplaced row or byte shows.
+QByteArray plainBmp(int width, int height, int bits, int colors, int gap, bool topDown)
+{
+    const int table = bits <= 8 ? (colors ? colors : 1 << bits) : 0;
+    const int stride = (width * bits + 31) / 32 * 4;
+    const int offset = 54 + 4 * table + gap;
+    QByteArray b(offset + stride * height, '\0');
+    const auto put = [&](int at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, static_cast<std::uint32_t>(b.size()), 4);
+    put(10, static_cast<std::uint32_t>(offset), 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(topDown ? -height : height), 4);
+    put(26, 1, 2);
+    put(28, static_cast<std::uint32_t>(bits), 2);
+    put(38, 7874, 4); // 200 dpi
+    put(42, 7874, 4);
+    put(46, static_cast<std::uint32_t>(colors), 4);
+    for (int i = 0; i < table; ++i)
+        put(54 + 4 * i, static_cast<std::uint32_t>(i * 0x010305 + 0x402010), 4);
+    for (int i = offset; i < b.size(); ++i)
+        b[i] = static_cast<char>(i * 7 % 251);
+    return b;
+}
+
+} // namespace
+
+// Plain BMPs are read straight into the record, bypassing the decoders: every shape of them
+// must give the picture the general decoder gives (rows, colour table, resolution), and a file
+// whose rows end early must still be refused.
+TEST(OpenDib, PlainBmpReadsAsTheDecoderDoes)
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+    };
+    const Case cases[] = {
+        { "24 bits", plainBmp(7, 5, 24, 0, 0, false) },
+        { "24 bits top-down", plainBmp(7, 5, 24, 0, 0, true) },
+        { "8 bits, three colours, a gap", plainBmp(9, 4, 8, 3, 6, false) },
+        { "4 bits top-down", plainBmp(11, 3, 4, 0, 0, true) },
+        { "4 bits, five colours", plainBmp(11, 3, 4, 5, 0, false) },
+        { "1 bit, one colour", plainBmp(9, 2, 1, 1, 0, false) },
+        { "1 bit", plainBmp(33, 6, 1, 0, 0, false) },
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Dib ours = openBytes(dir, "plain.bmp", c.file);
+        const DecodeResult decoded = decodeWithFreeImage(c.file, QStringLiteral("bmp"));
+        ASSERT_EQ(decoded.status, DecodeStatus::Decoded);
+        const Dib theirs(decoded.rec);
+        ASSERT_FALSE(ours.isNull());
+        ASSERT_EQ(ours.width(), theirs.width());
+        ASSERT_EQ(ours.height(), theirs.height());
+        ASSERT_EQ(ours.bitCount(), theirs.bitCount());
+        EXPECT_EQ(declaredResolution(ours.rec()), 200.0);
+        EXPECT_EQ(
+            std::memcmp(ours.rec().BitmapInfo, theirs.rec().BitmapInfo, sizeof(TBitmapInfo)), 0);
+        const std::size_t bytes = static_cast<std::size_t>(ours.rec().BytesPerLine) * ours.height();
+        EXPECT_EQ(std::memcmp(ours.rec().Bits, theirs.rec().Bits, bytes), 0);
+
+        EXPECT_TRUE(openBytes(dir, "cut.bmp", c.file.left(c.file.size() - 1)).isNull());
+    }
+}
+
+namespace {
+
+// An EXIF block (APP1 segment) whose first directory holds XResolution and YResolution as
+// num/den and, when `unit` is not 0, ResolutionUnit. `offset` replaces the offset of the
+// XResolution value when not 0, and `entries` the directory's count.
+QByteArray exifSegment(bool little, std::uint32_t num, std::uint32_t den, int unit,
+    std::uint32_t offset = 0, int entries = 0)
+{
+    QByteArray t;
+    const auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            t.append(static_cast<char>(little ? v >> (8 * i) : v >> (8 * (bytes - 1 - i))));
+    };
+    t.append(little ? "II" : "MM");
+    put(42, 2);
+    put(8, 4);
+    const int count = unit ? 3 : 2;
+    put(static_cast<std::uint32_t>(entries ? entries : count), 2);
+    const std::uint32_t values = 8 + 2 + 12 * count + 4;
+    put(0x011A, 2), put(5, 2), put(1, 4), put(offset ? offset : values, 4);
+    put(0x011B, 2), put(5, 2), put(1, 4), put(values + 8, 4);
+    if (unit)
+        put(0x0128, 2), put(3, 2), put(1, 4), put(static_cast<std::uint32_t>(unit), 2), put(0, 2);
+    put(0, 4);
+    put(num, 4), put(den, 4), put(num, 4), put(den, 4);
+    const QByteArray body = QByteArray("Exif\0\0", 6) + t;
+    QByteArray segment("\xFF\xE1");
+    segment.append(static_cast<char>((body.size() + 2) >> 8));
+    segment.append(static_cast<char>(body.size() + 2));
+    return segment + body;
+}
+
+} // namespace
+
+// A JPEG's resolution comes from its JFIF header when that names a unit, and otherwise from
+// its EXIF block, read in either byte order; EXIF values that point outside the block, or a
+// directory longer than the block, declare nothing and leave the picture loading.
+TEST(OpenDib, JpegResolutionFromJfifOrExif)
+{
+    QImage image(16, 8, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(7874); // 200 dpi in the JFIF header
+    image.setDotsPerMeterY(7874);
+    QByteArray jfif;
+    {
+        QBuffer buffer(&jfif);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(image.save(&buffer, "JPEG"));
+    }
+    ASSERT_EQ(jfif.mid(6, 5), QByteArray("JFIF\0", 5));
+    QByteArray aspectOnly = jfif;
+    aspectOnly[13] = 0;
+    const QByteArray noJfif = jfif.left(2) + jfif.mid(4 + 0x10);
+    const auto with = [](const QByteArray &jpeg, const QByteArray &segment) {
+        return jpeg.left(2) + segment + jpeg.mid(2);
+    };
+    struct Case
+    {
+        const char *name;
+        QByteArray file;
+        std::optional<double> dpi;
+    };
+    const Case cases[] = {
+        { "JFIF in inches", with(jfif, exifSegment(true, 300, 1, 2)), 200.0 },
+        { "JFIF aspect only, EXIF little-endian", with(aspectOnly, exifSegment(true, 300, 1, 0)),
+            300.0 },
+        { "no JFIF, EXIF big-endian in centimetres",
+            with(noJfif, exifSegment(false, 11811, 100, 3)), 300.0 },
+        { "EXIF without a unit of length", with(aspectOnly, exifSegment(true, 300, 1, 1)), {} },
+        { "EXIF value outside the block",
+            with(aspectOnly, exifSegment(true, 300, 1, 2, 0xFFFFFFF0)), {} },
+        { "EXIF directory longer than the block",
+            with(aspectOnly, exifSegment(false, 300, 1, 2, 0, 0xFFFF)), 300.0 },
+        { "EXIF with a zero denominator", with(noJfif, exifSegment(true, 300, 0, 2)), {} },
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Dib picture = openBytes(dir, "exif.jpg", c.file);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(declaredResolution(picture.rec()), c.dpi);
+    }
+}
