@@ -35,7 +35,12 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
         break;
     }
     if (m_drawing.Drawing) {
-        const auto result = m_drawing.nextPoint(event, m_host.elements(), m_host.view().zoom);
+        // A new element goes to the end of the list, and the one before it may change.
+        TElementList &list = m_host.elements();
+        const auto last = static_cast<std::int32_t>(list.Count()) - 1;
+        m_host.elementsTouched(last, last + 1);
+        const auto result = m_drawing.nextPoint(event, list, m_host.view().zoom);
+        m_host.elementsTouched(last, static_cast<std::int32_t>(list.Count()));
         if (result == DrawingTool::PressResult::ChainEnded)
             m_host.repaint();
         return;
@@ -52,6 +57,7 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
         areaRectangle(event);
     } else if (m_editing.NodeDragging) {
         m_editing.nodeDrag(event, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_drawing.Drawing) {
         rubberBand(event);
@@ -63,11 +69,13 @@ void ToolController::PaintBox1MouseUp(const ToolEvent &event)
 {
     if (m_editing.AreaMoving) {
         m_editing.finishAreaMove(event.picture, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_host.panActive()) {
         m_host.endPan();
     } else if (m_editing.AreaDeleting) {
         m_editing.finishAreaDelete(event.picture, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_editing.NodeDragging) {
         // Also the end of carrying chains after an area move: any release that ends neither
@@ -79,7 +87,10 @@ void ToolController::PaintBox1MouseUp(const ToolEvent &event)
 
 void ToolController::CloseBtnClick()
 {
-    m_drawing.closeChain(m_host.elements());
+    TElementList &list = m_host.elements();
+    m_drawing.closeChain(list);
+    const auto count = static_cast<std::int32_t>(list.Count());
+    m_host.elementsTouched(count - 1, count);
     m_host.repaint();
 }
 
