@@ -93,22 +93,27 @@ TEST(DrawingTiles, TiledPaintsEqualFreshPaintsThroughScrollsZoomsAndEdits)
                 scene.view.zoom = zooms[step % 4];
                 what = "zoom";
                 break;
-            case 2: {
-                // A point moves, as a node drag moves it; a chain start carries its closing line.
-                const int i = index(random);
+            case 2:
+            case 3: {
+                // An edit where the view shows it, after the view has been painted there: a point
+                // moves as a node drag moves it (a chain start carrying the closing line that
+                // ends at it), or a chain is closed or opened.
+                const int i = step % 2 ? index(random) / 5 * 5 : index(random);
+                const TPointD at = list.at(i).Start;
+                scene.view.scrollX =
+                    static_cast<int>(at.x * scene.view.zoom / 100) - area.width() / 2;
+                scene.view.scrollY =
+                    static_cast<int>(at.y * scene.view.zoom / 100) - area.height() / 2;
+                tiles.paint(tiled, area, scene);
                 tiles.invalidateElements(list, i, i + 1);
-                list.Get(i)->Start.x += small(random) * 3;
-                list.Get(i)->End.y += small(random) * 3;
+                if (step % 3) {
+                    list.Get(i)->Start.x += small(random) * 3;
+                    list.Get(i)->End.y += small(random) * 3;
+                } else {
+                    list.Get(i)->ClosesChain ^= 1;
+                }
                 tiles.invalidateElements(list, i, i + 1);
                 what = "edit";
-                break;
-            }
-            case 3: {
-                const int i = index(random);
-                tiles.invalidateElements(list, i, i + 1);
-                list.Get(i)->ClosesChain ^= 1;
-                tiles.invalidateElements(list, i, i + 1);
-                what = "close";
                 break;
             }
             case 4:
