@@ -24,7 +24,7 @@ std::uint64_t tileId(long long column, long long row)
         | static_cast<std::uint32_t>(row);
 }
 
-// Copies a block of `rows` rows of `bytes` bytes between two 32-bit images.
+// Copies `rows` rows of `width` pixels from one 32-bit image to another.
 void copyBlock(QImage &to, QPoint toAt, const QImage &from, QPoint fromAt, int width, int rows)
 {
     const auto bytes = static_cast<std::size_t>(width) * 4;

@@ -30,8 +30,9 @@ public:
     static constexpr int TileSize = 256;
 
     // Paints as PaintBox1Paint does, into the same back buffer of the same size, with the same
-    // pixels; the scene's pictureLayer is not used. A pixel ratio that is not a whole number
-    // would put tile edges inside device pixels, so such a paint goes to the painter whole.
+    // pixels. A scene whose pixels could depend on where a tile's edge lies goes to the painter
+    // whole, with its pictureLayer: a pixel ratio that is not a whole number (tile edges inside
+    // device pixels), and lines the platform painter draws (thin, translucent or handles).
     TPaintResult paint(QImage &backBuffer, QSize areaSize, const TPaintScene &scene);
 
     // The drawing changed between the picture points a and b (any two opposite corners of a
