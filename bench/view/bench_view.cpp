@@ -3,9 +3,14 @@
 // and with large drawings on top.
 
 #include "view/CanvasPainter.h"
+#include "view/DrawingTiles.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
 #include <random>
 
 namespace {
@@ -113,6 +118,124 @@ BENCHMARK(BM_RepaintDrawing)
     ->ArgName("elements")
     ->Arg(10000)
     ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// A traced A0 plan: chains of ten short mixed segments spread evenly over an A0 sheet scanned
+// at 600 dpi (19866 x 28087 picture pixels), without the scan itself, which alone would take
+// 1.6 GB.
+const TElementList &a0Drawing(int count)
+{
+    static std::map<int, std::unique_ptr<TElementList>> made;
+    std::unique_ptr<TElementList> &list = made[count];
+    if (!list) {
+        list = std::make_unique<TElementList>();
+        std::mt19937 random(24);
+        std::uniform_real_distribution<double> x(0, 19866), y(0, 28087), step(-30, 30);
+        TPointD at {};
+        for (int i = 0; i < count; ++i) {
+            TDrawElement &e = *list->Append();
+            std::memset(&e, 0, sizeof e);
+            e.ChainPos = i % 10;
+            if (e.ChainPos == 0)
+                at = { x(random), y(random) };
+            e.Start = at;
+            e.End = { at.x + step(random), at.y + step(random) };
+            e.Ctrl1 = { at.x + step(random), at.y + step(random) };
+            e.Ctrl2 = { e.End.x + step(random), e.End.y + step(random) };
+            const int kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindLine,
+                KindEllipse };
+            e.Kind = kinds[i % 5];
+            e.ClosesChain = (e.ChainPos == 9 && (i / 10) % 4 == 0) ? 1 : 0;
+            at = e.End;
+        }
+    }
+    return *list;
+}
+
+// Processor time of all threads, which the painting shares out: on a busy machine the wall
+// time of a step mostly waits for a processor.
+double processCpuMs()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Steps of the view over the A0 drawing at zoom 100 as the window paints them, the tiles kept
+// from one step to the next. The time is the mean step; worst_ms is the slowest step (worst_cpu_ms its processor time), one that
+// brings a new row (and for the pan a new column) of tiles into view. dx, dy: one wheel step
+// down, or one pan step of the mouse down and to the right.
+void viewSteps(benchmark::State &state, int dx, int dy)
+{
+    TPaintScene scene;
+    scene.elements = &a0Drawing(static_cast<int>(state.range(0)));
+    scene.view = { 100, -10000, -10000 };
+    TDrawingTiles tiles;
+    QImage buffer;
+    tiles.paint(buffer, Area, scene);
+    double worst = 0;
+    double worstCpu = 0;
+    for (auto _ : state) {
+        if (scene.view.scrollY + dy > 10000 || scene.view.scrollX + dx > 10000) {
+            // The end of the scroll range: on to fresh ground for the next sweep.
+            state.PauseTiming();
+            scene.view.scrollY = -10000;
+            scene.view.scrollX =
+                scene.view.scrollX + 2000 > 10000 ? -10000 : scene.view.scrollX + 2000;
+            tiles.paint(buffer, Area, scene);
+            state.ResumeTiming();
+        }
+        scene.view.scrollX += dx;
+        scene.view.scrollY += dy;
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = processCpuMs();
+        tiles.paint(buffer, Area, scene);
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        worst = std::max(worst, took.count());
+        worstCpu = std::max(worstCpu, processCpuMs() - cpuStart);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+    state.counters["worst_ms"] = worst;
+    state.counters["worst_cpu_ms"] = worstCpu;
+    state.counters["tiles"] = static_cast<double>(tiles.tileCount());
+}
+
+void BM_WheelStep(benchmark::State &state)
+{
+    viewSteps(state, 0, 20);
+}
+void BM_PanStep(benchmark::State &state)
+{
+    viewSteps(state, 15, 9);
+}
+void onA0(benchmark::internal::Benchmark *b)
+{
+    b->ArgName("elements")->Arg(100000)->Arg(1000000);
+    b->Unit(benchmark::kMillisecond)->Iterations(300);
+}
+BENCHMARK(BM_WheelStep)->Apply(onA0);
+BENCHMARK(BM_PanStep)->Apply(onA0);
+
+// The first paint after opening the A0 drawing: no tile is there yet.
+void BM_FirstPaint(benchmark::State &state)
+{
+    TPaintScene scene;
+    scene.elements = &a0Drawing(static_cast<int>(state.range(0)));
+    scene.view = { 100, 0, 0 };
+    QImage buffer;
+    for (auto _ : state) {
+        TDrawingTiles tiles;
+        tiles.paint(buffer, Area, scene);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+}
+BENCHMARK(BM_FirstPaint)
+    ->ArgName("elements")
+    ->Arg(100000)
+    ->Arg(1000000)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);

@@ -285,6 +285,7 @@ void TMainForm::Neu1Click()
     if (!m_prompts.askYesNo(this, messageText(6), messageText(7)))
         return;
     m_elements->Clear();
+    m_drawingTiles.invalidateAll();
     changeCompleted();
     Repaint();
 }

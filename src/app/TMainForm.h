@@ -9,6 +9,7 @@
 #include "tools/ToolController.h"
 #include "tools/ToolHost.h"
 #include "view/CanvasPainter.h"
+#include "view/DrawingTiles.h"
 #include "view/HelperLines.h"
 #include "view/ViewNavigation.h"
 #include "view/ViewTransform.h"
@@ -75,7 +76,13 @@ public:
 
     // The document and the drawing settings that apply to all of it.
     const Dib &picture() const { return m_picture; }
-    TElementList &elements() { return *m_elements; }
+    // Whoever takes the list may change it anywhere, so the kept painting of it goes.
+    TElementList &elements()
+    {
+        m_drawingTiles.invalidateAll();
+        return *m_elements;
+    }
+    const TElementList &elements() const { return *m_elements; }
     QColor penColor() const;
     double lineWidth() const;
     bool showPicture() const;
@@ -330,6 +337,8 @@ private:
     Dib m_picture;
     QImage m_backBuffer;
     TPictureLayer m_pictureLayer; // the ground with the picture, reused while it holds
+    // The painted drawing by tiles, so that a view change paints only what comes into view.
+    TDrawingTiles m_drawingTiles;
     TDrawElement *CurElement = nullptr;
     std::unique_ptr<TElementList> m_elements;
 
@@ -361,6 +370,8 @@ private:
         double lineWidth() const override;
         void repaint() override;
         QImage &repaintBufferOnly() override;
+        void elementsTouched(std::int32_t first, std::int32_t end) override;
+        void allElementsTouched() override;
         void showBuffer() override;
         bool panActive() const override;
         void startPan(const ToolEvent &event) override;

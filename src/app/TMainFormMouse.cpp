@@ -201,6 +201,7 @@ void TMainForm::BreakBtnClick()
 
 void TMainForm::documentReplaced()
 {
+    m_drawingTiles.invalidateAll();
     m_tools.documentReplaced();
 }
 
@@ -281,7 +282,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     scene.devicePixelRatio = PaintBox1->devicePixelRatioF();
     if (const QScreen *s = screen())
         scene.device.screenColorDepth = s->depth();
-    ::PaintBox1Paint(m_backBuffer, PaintBox1->size(), scene);
+    m_drawingTiles.paint(m_backBuffer, PaintBox1->size(), scene);
     paintTracePreview(m_backBuffer);
 }
 
@@ -341,6 +342,16 @@ double TMainForm::ToolHostBridge::lineWidth() const
 void TMainForm::ToolHostBridge::repaint()
 {
     m_form.Repaint();
+}
+
+void TMainForm::ToolHostBridge::elementsTouched(std::int32_t first, std::int32_t end)
+{
+    m_form.m_drawingTiles.invalidateElements(*m_form.m_elements, first, end);
+}
+
+void TMainForm::ToolHostBridge::allElementsTouched()
+{
+    m_form.m_drawingTiles.invalidateAll();
 }
 
 QImage &TMainForm::ToolHostBridge::repaintBufferOnly()

@@ -214,6 +214,8 @@ void TMainForm::Punktbearbeiten1Click()
     if (exact == point || !std::isfinite(exact.x) || !std::isfinite(exact.y))
         return;
     NodeEditTool::moveSelectionTo(*m_elements, exact);
+    // Every selected point may have moved, the chains being carried included.
+    m_drawingTiles.invalidateAll();
     changeCompleted();
     Repaint();
 }

@@ -282,12 +282,14 @@ void TMainForm::acceptTrace()
     // A chain in progress ends first, so that the trace is a step of its own.
     finishToolWork();
     TElementList &list = *m_elements;
+    const auto before = std::int32_t(list.Count());
     if (t.preview.size() > std::size_t(INT32_MAX) - list.Count()
-        || !replaceElementRange(list, std::int32_t(list.Count()), 0, t.preview.data(),
-            std::int32_t(t.preview.size()))) {
+        || !replaceElementRange(
+            list, before, 0, t.preview.data(), std::int32_t(t.preview.size()))) {
         // The element store has said why in its own box.
         return;
     }
+    m_drawingTiles.invalidateElements(list, before, std::int32_t(list.Count()));
     changeCompleted();
     clearTracePreview();
     t.target.reset();

@@ -45,7 +45,12 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
         break;
     }
     if (m_drawing.Drawing) {
-        const auto result = m_drawing.nextPoint(event, m_host.elements(), m_host.view().zoom);
+        // A new element goes to the end of the list, and the one before it may change.
+        TElementList &list = m_host.elements();
+        const auto last = static_cast<std::int32_t>(list.Count()) - 1;
+        m_host.elementsTouched(last, last + 1);
+        const auto result = m_drawing.nextPoint(event, list, m_host.view().zoom);
+        m_host.elementsTouched(last, static_cast<std::int32_t>(list.Count()));
         if (result == DrawingTool::PressResult::ChainEnded)
             m_host.repaint();
         return;
@@ -64,6 +69,7 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
         areaRectangle(event, m_trace.DragOrigin);
     } else if (m_editing.NodeDragging) {
         m_editing.nodeDrag(event, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_drawing.Drawing) {
         rubberBand(event);
@@ -79,11 +85,13 @@ void ToolController::PaintBox1MouseUp(const ToolEvent &event)
 {
     if (m_editing.AreaMoving) {
         m_editing.finishAreaMove(event.picture, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_host.panActive()) {
         m_host.endPan();
     } else if (m_editing.AreaDeleting) {
         m_editing.finishAreaDelete(event.picture, m_host.elements());
+        m_host.allElementsTouched();
         m_host.repaint();
     } else if (m_trace.Dragging) {
         m_host.repaint();
@@ -98,7 +106,10 @@ void ToolController::PaintBox1MouseUp(const ToolEvent &event)
 
 void ToolController::CloseBtnClick()
 {
-    m_drawing.closeChain(m_host.elements());
+    TElementList &list = m_host.elements();
+    m_drawing.closeChain(list);
+    const auto count = static_cast<std::int32_t>(list.Count());
+    m_host.elementsTouched(count - 1, count);
     m_host.repaint();
 }
 
@@ -128,8 +139,12 @@ bool ToolController::placeLineEnd(const ToolEvent &pointer, double length)
     exact.ctrlHeld = true;
     exact.leftCtrlHeld = false;
     exact.shiftHeld = false;
-    if (m_drawing.nextPoint(exact, m_host.elements(), m_host.view().zoom)
-        != DrawingTool::PressResult::ElementAppended)
+    TElementList &list = m_host.elements();
+    const auto last = static_cast<std::int32_t>(list.Count()) - 1;
+    m_host.elementsTouched(last, last + 1);
+    const auto result = m_drawing.nextPoint(exact, list, m_host.view().zoom);
+    m_host.elementsTouched(last, static_cast<std::int32_t>(list.Count()));
+    if (result != DrawingTool::PressResult::ElementAppended)
         return false;
     m_host.repaint();
     return true;

@@ -28,6 +28,17 @@ public:
     virtual QColor penColor() const = 0;
     virtual double lineWidth() const = 0;
 
+    // The records from `first` up to `end` are about to change, or have just changed: the host
+    // forgets what it keeps of their painting. Tools call it before and after a change, so that
+    // both the old and the new place are painted afresh.
+    virtual void elementsTouched(std::int32_t first, std::int32_t end)
+    {
+        (void)first;
+        (void)end;
+    }
+    // The same for a change that may reach any record.
+    virtual void allElementsTouched() { }
+
     // Renders the whole drawing and shows it (the painter's full repaint).
     virtual void repaint() = 0;
 

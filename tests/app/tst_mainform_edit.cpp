@@ -14,16 +14,20 @@
 #include <QCursor>
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -62,8 +66,10 @@ protected:
         QTest::mouseMove(box, to);
         QTest::mouseRelease(box, Qt::LeftButton, {}, to);
     }
-    int count() { return static_cast<int>(form->elements().Count()); }
-    const TDrawElement &element(int i) { return form->elements().at(i); }
+    // Read through the window's read-only access, which leaves its kept painting alone.
+    const TElementList &list() const { return std::as_const(*form).elements(); }
+    int count() { return static_cast<int>(list().Count()); }
+    const TDrawElement &element(int i) { return list().at(i); }
     void undo() { act("Rckgngig1")->trigger(); }
     void redo() { act("Wiederherstellen1")->trigger(); }
     // A chain of two lines: (50,50) - (100,50) - (100,100).
@@ -74,6 +80,25 @@ protected:
         click(100, 50);
         click(100, 100);
         click(0, 0, Qt::RightButton);
+    }
+    // The drawing area as the painter makes it afresh from the window's document and view.
+    QImage freshPaint()
+    {
+        TPaintScene scene;
+        scene.picture = &form->picture().rec();
+        scene.elements = &list();
+        scene.penColor = form->penColor();
+        scene.lineWidth = form->lineWidth();
+        scene.view = form->viewTransform();
+        scene.ShowPicCheck = form->showPicture();
+        scene.Zeiger1Down = act("Zeiger1")->isChecked();
+        scene.HandBtnDown = act("HandBtn")->isChecked();
+        scene.fadePercent = form->fadePercent();
+        scene.device.screenColorDepth = form->screen()->depth();
+        scene.devicePixelRatio = box->devicePixelRatioF();
+        QImage expected;
+        ::PaintBox1Paint(expected, box->size(), scene);
+        return expected;
     }
     QString writePicture(const char *name, int w, int h)
     {
@@ -344,18 +369,7 @@ TEST_F(MainFormEdit, FadeAtZeroLeavesEveryPixelAsThePainterMakesIt)
     EXPECT_EQ(fade->maximum(), 90);
     EXPECT_EQ(fade->value(), 0);
 
-    TPaintScene scene;
-    scene.picture = &form->picture().rec();
-    scene.elements = &form->elements();
-    scene.penColor = form->penColor();
-    scene.lineWidth = form->lineWidth();
-    scene.view = form->viewTransform();
-    scene.Zeiger1Down = false;
-    scene.device.screenColorDepth = form->screen()->depth();
-    scene.devicePixelRatio = box->devicePixelRatioF();
-    QImage expected;
-    ::PaintBox1Paint(expected, box->size(), scene);
-
+    const QImage expected = freshPaint();
     form->Repaint();
     EXPECT_EQ(form->backBuffer(), expected);
     fade->setValue(50);
@@ -365,6 +379,70 @@ TEST_F(MainFormEdit, FadeAtZeroLeavesEveryPixelAsThePainterMakesIt)
     EXPECT_EQ(form->picture().width(), 200);
     fade->setValue(0);
     EXPECT_EQ(form->backBuffer(), expected);
+}
+
+TEST_F(MainFormEdit, EveryChangeOfDocumentOrViewShowsWhatAFreshPaintShows)
+{
+    // The window keeps the painted drawing between paints; each way the document changes
+    // must reach it, or the area would go on showing what was there before.
+    auto *scrollX = form->findChild<QScrollBar *>(QStringLiteral("ScrollBar1"));
+    auto *scrollY = form->findChild<QScrollBar *>(QStringLiteral("ScrollBar2"));
+    auto *width = form->findChild<QDoubleSpinBox *>(QStringLiteral("WidthEd"));
+    const std::pair<const char *, std::function<void()>> steps[] = {
+        { "draw", [&] { drawTwoLines(); } },
+        { "typed length",
+            [&] {
+                act("Linie1")->trigger();
+                click(60, 40);
+                QTest::mouseMove(box, QPoint(90, 80));
+                QTest::keyClicks(box, QStringLiteral("20"));
+                QTest::keyClick(
+                    form->findChild<QLineEdit *>(QStringLiteral("LengthEd")), Qt::Key_Return);
+                click(300, 300, Qt::RightButton);
+            } },
+        { "point entry",
+            [&] {
+                form->editPrompts().askPoint = [](QWidget *, const QString &, TPointD, int,
+                                                   const QString &) -> std::optional<TPointD> {
+                    return TPointD { 40, -30 };
+                };
+                act("Zeiger1")->trigger();
+                QTest::mouseDClick(box, Qt::LeftButton, {}, QPoint(60, 40));
+                QCoreApplication::processEvents();
+            } },
+        { "scroll", [&] { scrollX->setValue(-30); } },
+        { "draw on",
+            [&] {
+                act("Linie1")->trigger();
+                click(150, 60);
+                click(190, 120);
+                click(130, 140);
+            } },
+        { "close", [&] { act("CloseBtn")->trigger(); } },
+        { "wheel", [&] { scrollY->setValue(-20); } },
+        { "area delete",
+            [&] {
+                act("DelBtn")->trigger();
+                drag(QPoint(85, 95), QPoint(140, 125));
+            } },
+        { "undo", [&] { undo(); } },
+        { "redo", [&] { redo(); } },
+        { "area move",
+            [&] {
+                act("VerschiebBtn")->trigger();
+                drag(QPoint(160, 50), QPoint(240, 150));
+                act("Linie1")->trigger();
+                QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(200, 100));
+            } },
+        { "width", [&] { width->setValue(6); } },
+        { "scroll back", [&] { scrollX->setValue(0); } },
+        { "new", [&] { act("Neu1")->trigger(); } },
+    };
+    for (const auto &[name, step] : steps) {
+        step();
+        form->Repaint();
+        ASSERT_EQ(form->backBuffer(), freshPaint()) << name;
+    }
 }
 
 TEST_F(MainFormEdit, KeysChooseToolsEndChainsUndoAndZoom)
