@@ -1,5 +1,6 @@
 #include "base/DynaArray.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,10 @@ void *defaultAllocator(std::size_t bytes)
 
 DynaArrayBase::BlockAllocator g_allocator = &defaultAllocator;
 
+// Versions are drawn from one counter for all stores, so that a store made in the place of
+// another (an opened project replacing the drawing) never repeats a version a cache saw.
+std::atomic<std::uint64_t> g_lastVersion { 0 };
+
 } // namespace
 
 DynaArrayBase::DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind)
@@ -28,6 +33,12 @@ DynaArrayBase::DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind)
     , m_bind(bind)
     , m_recordSize(recordSize)
 {
+    markChanged();
+}
+
+void DynaArrayBase::markChanged()
+{
+    m_version = g_lastVersion.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 DynaArrayBase::~DynaArrayBase()
@@ -75,6 +86,7 @@ std::int64_t DynaArrayBase::neededBytes(std::uint32_t count) const
 
 void DynaArrayBase::makeCurrent(std::int32_t index)
 {
+    markChanged();
     m_currentIndex = index;
     m_current =
         m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
@@ -84,6 +96,7 @@ void DynaArrayBase::makeCurrent(std::int32_t index)
 
 void DynaArrayBase::clearCurrent()
 {
+    markChanged();
     m_currentIndex = -1;
     m_current = nullptr;
     if (m_cursor)

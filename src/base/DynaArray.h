@@ -28,6 +28,13 @@ public:
     std::int32_t allocatedBytes() const { return m_allocated; }
     std::int32_t recordSize() const { return m_recordSize; }
 
+    // Changes whenever the records may have changed: every call that adds, removes or swaps
+    // records or hands out a writable pointer to one (Get, First, Next) takes a new value,
+    // unique among all stores. Caches of what the records hold compare it to tell whether they
+    // are still current; a caller that writes through a pointer it kept calls markChanged().
+    std::uint64_t version() const { return m_version; }
+    void markChanged();
+
     void Delete(std::int32_t index);
     void Clear();
     void Swap(std::int32_t a, std::int32_t b);
@@ -67,6 +74,7 @@ private:
     std::int32_t m_currentIndex = -1;
     std::int32_t m_allocated = 0;
     std::int32_t m_recordSize;
+    std::uint64_t m_version = 0;
 };
 
 // The typed store. T must be a plain record that owns nothing: records are moved with memcpy.
