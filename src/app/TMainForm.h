@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "document/Chain.h"
+#include "document/ElementIndex.h"
 #include "i18n/Translator.h"
 #include "raster/DibRec.h"
 #include "tools/LeftCtrlTracker.h"
@@ -288,6 +289,7 @@ private:
     Dib m_picture;
     QImage m_backBuffer;
     TPictureLayer m_pictureLayer; // the ground with the picture, reused while it holds
+    ElementIndex m_elementIndex; // where the elements lie, for painting and the tools
     TDrawElement *CurElement = nullptr;
     std::unique_ptr<TElementList> m_elements;
 
@@ -314,6 +316,7 @@ private:
         {
         }
         TElementList &elements() override;
+        ElementIndex *elementIndex() override;
         TViewTransform view() const override;
         QColor penColor() const override;
         double lineWidth() const override;

@@ -141,6 +141,9 @@ void TMainForm::openprojekt(const QString &fileName)
         }
         *slot = e;
     }
+    // The records read are in the store now; let go of them before the undo history takes its
+    // own copy of the drawing, or opening a large project holds three copies at once.
+    std::vector<TDrawElement>().swap(c.elements);
     m_elements = std::move(list);
     // A chain being drawn goes on as it was; chains carried by an area move are put down.
     documentReplaced();

@@ -244,6 +244,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     scene.pictureSerial = shown.serial();
     scene.pictureLayer = &m_pictureLayer;
     scene.elements = m_elements.get();
+    scene.elementIndex = &m_elementIndex;
     scene.penColor = penColor();
     scene.lineWidth = lineWidth();
     scene.view = m_nav.transform();
@@ -293,6 +294,11 @@ void TMainForm::PaintBox1Paint(QPainter &painter)
 TElementList &TMainForm::ToolHostBridge::elements()
 {
     return *m_form.m_elements;
+}
+
+ElementIndex *TMainForm::ToolHostBridge::elementIndex()
+{
+    return &m_form.m_elementIndex;
 }
 
 TViewTransform TMainForm::ToolHostBridge::view() const

@@ -89,3 +89,28 @@ private:
     std::vector<std::int32_t> m_result;
     std::vector<std::uint8_t> m_marks;
 };
+
+// The elements a caller has to look at for a box, ascending: those the index names, or every
+// element of the list when there is no index.
+class NearElements
+{
+public:
+    NearElements(ElementIndex *index, const TElementList &list, const TBoxD &box)
+        : m_count(static_cast<std::int32_t>(list.Count()))
+        , m_named(index ? &index->query(list, box) : nullptr)
+    {
+    }
+
+    std::int32_t size() const
+    {
+        return m_named ? static_cast<std::int32_t>(m_named->size()) : m_count;
+    }
+    std::int32_t operator[](std::int32_t k) const
+    {
+        return m_named ? (*m_named)[static_cast<std::size_t>(k)] : k;
+    }
+
+private:
+    std::int32_t m_count;
+    const std::vector<std::int32_t> *m_named;
+};

@@ -34,7 +34,7 @@ void DrawingTool::chainStart(const ToolEvent &event, const TElementList &list, d
     // start snapped to.
     SmoothHandle = SegStart;
     ChainCounter = 0;
-    snapPoint(list, event.canvas, zoom, SegStart);
+    snapPoint(list, event.canvas, zoom, SegStart, index);
 }
 
 void DrawingTool::continueAfter(const TElementList &list)
@@ -63,7 +63,7 @@ DrawingTool::PressResult DrawingTool::nextPoint(
     if (tool == ToolButton::CircleBtn && event.leftCtrlHeld)
         circleConstraint(SegStart, CurPt);
     if (!event.ctrlHeld)
-        snapPoint(list, event.canvas, zoom, CurPt);
+        snapPoint(list, event.canvas, zoom, CurPt, index);
 
     switch (SegClicks) {
     case 0:
@@ -129,7 +129,7 @@ RubberBand DrawingTool::rubberBand(const ToolEvent &event, const TElementList &l
 
     CurPt = event.picture;
     if (!event.ctrlHeld)
-        snapPoint(list, event.canvas, zoom, CurPt);
+        snapPoint(list, event.canvas, zoom, CurPt, index);
 
     if (tool == ToolButton::CircleBtn) {
         if (event.leftCtrlHeld)

@@ -44,6 +44,8 @@ public:
     const NodeEditTool &editing() const { return m_editing; }
 
 private:
+    // The host may replace its index with its document, so it is asked at every event.
+    void useHostIndex();
     void rubberBand(const ToolEvent &event);
     void areaRectangle(const ToolEvent &event);
 

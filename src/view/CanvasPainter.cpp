@@ -292,39 +292,21 @@ constexpr int MostBands = 4;
 // one. An element can paint only within its box widened by elementMargin, and its screen points
 // are rounded, so the area is widened by the margin and two pixels more before it is turned
 // into picture coordinates; every element that could touch a pixel is among those named.
-class PaintOrder
+NearElements paintOrder(const TPaintScene &scene, QSize area)
 {
-public:
-    PaintOrder(const TPaintScene &scene, QSize area)
-        : m_count(static_cast<std::int32_t>(scene.elements->Count()))
-    {
-        const TViewTransform &v = scene.view;
-        if (!scene.elementIndex || !(v.zoom > 0) || !std::isfinite(v.zoom))
-            return;
-        const double reach = elementMargin(v.penWidth(scene.lineWidth)) + 2;
-        const auto picture = [&v](double screen, int scroll) {
-            return (screen + scroll) * 100 / v.zoom;
-        };
-        const TBoxD box { picture(-reach, v.scrollX), picture(-reach, v.scrollY),
-            picture(area.width() + reach, v.scrollX), picture(area.height() + reach, v.scrollY) };
-        m_named = &scene.elementIndex->query(*scene.elements, box);
-    }
+    const TViewTransform &v = scene.view;
+    if (!(v.zoom > 0) || !std::isfinite(v.zoom))
+        return NearElements(nullptr, *scene.elements, {});
+    const double reach = elementMargin(v.penWidth(scene.lineWidth)) + 2;
+    const auto picture = [&v](double screen, int scroll) {
+        return (screen + scroll) * 100 / v.zoom;
+    };
+    const TBoxD box { picture(-reach, v.scrollX), picture(-reach, v.scrollY),
+        picture(area.width() + reach, v.scrollX), picture(area.height() + reach, v.scrollY) };
+    return NearElements(scene.elementIndex, *scene.elements, box);
+}
 
-    std::int32_t size() const
-    {
-        return m_named ? static_cast<std::int32_t>(m_named->size()) : m_count;
-    }
-    std::int32_t operator[](std::int32_t k) const
-    {
-        return m_named ? (*m_named)[static_cast<std::size_t>(k)] : k;
-    }
-
-private:
-    std::int32_t m_count;
-    const std::vector<std::int32_t> *m_named = nullptr;
-};
-
-int bandCount(QImage &buffer, double ratio, const TPaintScene &scene, const PaintOrder &order)
+int bandCount(QImage &buffer, double ratio, const TPaintScene &scene, const NearElements &order)
 {
     if (scene.Zeiger1Down || !ownStrokes(scene, ratio) || order.size() < BandsFromElements)
         return 1;
@@ -338,7 +320,7 @@ int bandCount(QImage &buffer, double ratio, const TPaintScene &scene, const Pain
 // band sees the elements in the same order as a single paint does, and what lands in a row does
 // not depend on other rows, so the buffer ends up the same pixel for pixel.
 void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &scene,
-    const PaintOrder &order, int bands)
+    const NearElements &order, int bands)
 {
     const TElementList &list = *scene.elements;
     // Made here, one after the other: taking the buffer's bits is not safe from several
@@ -466,7 +448,7 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
     }
 
     if (scene.elements) {
-        const PaintOrder order(scene, areaSize);
+        const NearElements order = paintOrder(scene, areaSize);
         if (const int bands = bandCount(backBuffer, ratio, scene, order); bands > 1) {
             paintInBands(backBuffer, areaSize, ratio, scene, order, bands);
             backBuffer.setDevicePixelRatio(ratio);
