@@ -157,12 +157,22 @@ void DynaArrayBase::Delete(std::int32_t index)
     } else {
         const std::int64_t needed = neededBytes(m_count);
         if (needed != m_allocated) {
-            auto *block = static_cast<unsigned char *>(allocateBlock(needed));
-            if (!block)
+            unsigned char *block = nullptr;
+            if (g_allocator == &defaultAllocator) {
+                // Shrinking in place: copying the whole store into a smaller block every hundred
+                // records made deleting many records from the end of a large list quadratic.
+                block = static_cast<unsigned char *>(
+                    std::realloc(m_storage, static_cast<std::size_t>(needed)));
+            } else {
                 block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (!block)
+                    block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (block) {
+                    std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
+                    std::free(m_storage);
+                }
+            }
             if (block) {
-                std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
-                std::free(m_storage);
                 m_storage = block;
                 m_allocated = static_cast<std::int32_t>(needed);
             } else {

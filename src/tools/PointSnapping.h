@@ -24,10 +24,8 @@ public:
         return clickonpunkt(m_cx, m_cy, p.x, p.y, m_zoom);
     }
 
-    // The picture rectangle outside which no point can hit; null when the zoom gives none.
-    const TBoxD *reach() const { return m_filter ? &m_reach : nullptr; }
-
-    // The elements with a point that may hit, ascending: those the index finds in reach, or all.
+    // The elements with a point that may hit, ascending: those the index finds in the
+    // rectangle outside which no point can hit, or all of them.
     NearElements candidates(ElementIndex *index, const TElementList &list) const
     {
         return m_filter ? NearElements(index, list, m_reach) : NearElements(nullptr, list, {});
