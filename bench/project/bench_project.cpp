@@ -148,8 +148,8 @@ void BM_OpenProjectA0(benchmark::State &state)
             ProjectLoad load = loadProjectFile(f.projectPath);
             if (!load.result.ok)
                 state.SkipWithError("open failed");
-            for (const TDrawElement &e : load.result.contents.elements)
-                *list->Append() = e;
+            const auto &read = load.result.contents.elements;
+            list->AppendAll(read.data(), static_cast<std::uint32_t>(read.size()));
         }
         history.reset(*list, 0xFF, 3);
         const auto t0 = std::chrono::steady_clock::now();

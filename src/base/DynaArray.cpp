@@ -142,6 +142,47 @@ unsigned char *DynaArrayBase::appendRecord()
     return getRecord(static_cast<std::int32_t>(m_count - 1));
 }
 
+bool DynaArrayBase::appendRecords(const void *records, std::uint32_t count)
+{
+    if (count == 0)
+        return true;
+    const std::uint32_t oldCount = m_count;
+    // Growing once to the final size: record by record, a store kept on the heap may be copied
+    // at every growth, which makes reading a large project quadratic.
+    if (!appendRecord())
+        return false;
+    if (count > 1) {
+        const std::int64_t needed = neededBytes(oldCount + count);
+        unsigned char *block = needed <= INT32_MAX && g_allocator == &defaultAllocator
+            ? static_cast<unsigned char *>(
+                std::realloc(m_storage, static_cast<std::size_t>(needed)))
+            : nullptr;
+        if (!block) {
+            if (needed <= INT32_MAX && g_allocator != &defaultAllocator) {
+                block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (block) {
+                    std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+                    std::free(m_storage);
+                }
+            }
+            if (!block) {
+                Delete(static_cast<std::int32_t>(oldCount));
+                reportAllocationFailure(needed);
+                return false;
+            }
+        }
+        std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+        m_storage = block;
+        m_allocated = static_cast<std::int32_t>(needed);
+    }
+    m_count = oldCount + count;
+    std::memcpy(
+        m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize),
+        records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
+    makeCurrent(static_cast<std::int32_t>(m_count - 1));
+    return true;
+}
+
 void DynaArrayBase::Delete(std::int32_t index)
 {
     if (index < 0 || static_cast<std::uint32_t>(index) >= m_count)

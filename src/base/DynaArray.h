@@ -55,6 +55,7 @@ protected:
 
     unsigned char *getRecord(std::int32_t index);
     unsigned char *appendRecord();
+    bool appendRecords(const void *records, std::uint32_t count);
     const unsigned char *recordAt(std::int32_t index) const
     {
         return m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
@@ -96,6 +97,11 @@ public:
     // (zero in fresh storage). Returns null when the storage could not grow; the store is then
     // unchanged.
     T *Append() { return reinterpret_cast<T *>(appendRecord()); }
+
+    // Adds `count` records at the end with one growth of the store and makes the last current,
+    // as appending them one by one would.
+    // Returns false when the storage could not grow; the store is then unchanged.
+    bool AppendAll(const T *records, std::uint32_t count) { return appendRecords(records, count); }
 
     // Read access that leaves the current record alone.
     const T &at(std::int32_t index) const { return *reinterpret_cast<const T *>(recordAt(index)); }
