@@ -225,6 +225,37 @@ def build(times, counters):
     tab.info(24, "first paint after opening, 100,000 elements on A0",
              "BM_FirstPaint/elements:100000")
 
+    # Issue 24: a million elements spread over an A0 sheet, with the element index.
+    tab.time(24, "snapping, 1,000,000 elements", "BM_SnapMissA0", 1)
+    tab.time(24, "node selection, 1,000,000 elements", "BM_NodeSelectA0", 1)
+    tab.time(24, "node drag step, 1,000,000 elements", "BM_NodeDragStepA0", 1)
+    tab.time(24, "area delete of a tenth, 1,000,000 elements, index rebuilt",
+             "BM_AreaDeleteTenthA0", 50)
+    c = counters.get("BM_AreaDeleteTenthA0", {})
+    tab.add(24, "  undo of that delete, index rebuilt", c.get("undo_ms"), "ms", "<= 50 ms",
+            lambda v: v <= 50)
+    tab.add(24, "  checkpoint after that delete (no target)", c.get("checkpoint_ms"), "ms",
+            "no target", lambda v: True)
+    tab.time(24, "area move pick-up of a tenth, 1,000,000 elements",
+             "BM_AreaMovePickUpTenthA0", 50)
+    for z in (10, 100, 1000, 30000):
+        tab.time(24, "view change, 100,000 elements, zoom %d (median)" % z,
+                 "BM_ViewChangeA0/elements:100000/zoom:%d" % z, 16)
+    for z in (10, 100, 1000, 30000):
+        tab.time(24, "zoom change, 1,000,000 elements, zoom %d (median)" % z,
+                 "BM_ViewChangeA0/elements:1000000/zoom:%d" % z, 60)
+    tab.info(24, "  index rebuild, 1,000,000 elements", "BM_RebuildIndexA0")
+    copy = t("BM_CopyFileOfSameSizeA0")
+    for name, figure in (("BM_SaveProjectA0", "save"), ("BM_OpenProjectA0", "open")):
+        tab.ratio(24, "project %s throughput / file copy, 1,000,000 elements" % figure,
+                  ratio(copy, t(name)), ">= 0.5", lambda v: v >= 0.5)
+    c = counters.get("BM_OpenProjectA0", {})
+    tab.add(24, "open: peak memory besides the element store", c.get("peak_besides_store_MB"),
+            "MB", "<= 100 MB", lambda v: v <= 100)
+    tab.add(24, "  held after the open besides the element store",
+            c.get("resident_besides_store_MB"), "MB", "no target", lambda v: True)
+    tab.info(24, "  file copy, 1,000,000 elements", "BM_CopyFileOfSameSizeA0")
+
     # Anything else the benchmark programs measure, without a target of its own.
     for name in sorted(times):
         if name not in tab.used:

@@ -1,12 +1,18 @@
 // Saving and opening a large project next to copying a file of the same size, so the project
 // file's throughput can be read as a share of what the disk gives in the same run.
+#include "document/ElementIndex.h"
 #include "document/ProjectFile.h"
+#include "document/UndoHistory.h"
+#include "support/A0Drawing.h"
+#include "support/ProcessMemory.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -86,8 +92,102 @@ void BM_CopyFileOfSameSize(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * f.projectBytes);
 }
 
+// A project of a million elements on an A0 sheet, without a picture, so that what the editor
+// holds besides the element store shows plainly.
+struct A0Fixture
+{
+    QTemporaryDir dir;
+    TElementList list;
+    Dib picture = Dib::create(1, 1, 24);
+    QString projectPath;
+    qint64 projectBytes = 0;
+
+    A0Fixture()
+    {
+        benchdrawing::makeA0Drawing(list, 1000000);
+        projectPath = dir.filePath(QStringLiteral("a0.lvx"));
+        saveProjectFile(projectPath, list, picture.rec(), 0xFF, 3);
+        projectBytes = QFile(projectPath).size();
+    }
+};
+
+A0Fixture &a0()
+{
+    static A0Fixture f;
+    return f;
+}
+
+void BM_SaveProjectA0(benchmark::State &state)
+{
+    A0Fixture &f = a0();
+    const QString target = f.dir.filePath(QStringLiteral("saved.lvx"));
+    for (auto _ : state) {
+        if (!saveProjectFile(target, f.list, f.picture.rec(), 0xFF, 3))
+            state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+}
+
+// Opening as the window does it: the file is read and checked, its records go into a fresh
+// element store, the undo history takes the drawing as its starting state and the element index
+// is built. The counters give what the process holds at the end and at its peak besides the
+// element store, measured from before the open.
+void BM_OpenProjectA0(benchmark::State &state)
+{
+    A0Fixture &f = a0();
+    const double storeMB = static_cast<double>(f.projectBytes) / (1024.0 * 1024.0);
+    double peakBesides = 0, residentBesides = 0, indexMs = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const double before = benchmemory::resetPeak();
+        state.ResumeTiming();
+        auto list = std::make_unique<TElementList>();
+        UndoHistory history;
+        ElementIndex index;
+        {
+            ProjectLoad load = loadProjectFile(f.projectPath);
+            if (!load.result.ok)
+                state.SkipWithError("open failed");
+            const auto &read = load.result.contents.elements;
+            list->AppendAll(read.data(), static_cast<std::uint32_t>(read.size()));
+        }
+        history.reset(*list, 0xFF, 3);
+        const auto t0 = std::chrono::steady_clock::now();
+        index.rebuild(*list);
+        indexMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                      .count();
+        state.PauseTiming();
+        peakBesides = benchmemory::statusMegabytes("VmHWM") - before - storeMB;
+        residentBesides = benchmemory::statusMegabytes("VmRSS") - before - storeMB;
+        list.reset();
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+    state.counters["peak_besides_store_MB"] = peakBesides;
+    state.counters["resident_besides_store_MB"] = residentBesides;
+    state.counters["index_rebuild_ms"] = indexMs;
+}
+
+void BM_CopyFileOfSameSizeA0(benchmark::State &state)
+{
+    A0Fixture &f = a0();
+    const QString target = f.dir.filePath(QStringLiteral("copy.lvx"));
+    for (auto _ : state) {
+        QFile::remove(target);
+        if (!QFile::copy(f.projectPath, target))
+            state.SkipWithError("copy failed");
+        const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY);
+        ::fsync(fd);
+        ::close(fd);
+    }
+    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveProjectA0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_OpenProjectA0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_CopyFileOfSameSizeA0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_OpenProject)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(BM_CopyFileOfSameSize)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();

@@ -1,5 +1,8 @@
 // Costs per mouse event of the tool logic: snapping and node selection walk the whole element
 // list on every event, and a rubber-band move repaints the drawing into the back buffer.
+#include "document/ElementIndex.h"
+#include "document/UndoHistory.h"
+#include "support/A0Drawing.h"
 #include "tools/PointSnapping.h"
 #include "tools/StatusReadout.h"
 #include "tools/ToolController.h"
@@ -10,6 +13,9 @@
 #include <QPainter>
 #include <QPen>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cmath>
+#include <memory>
 #include <random>
 
 namespace {
@@ -70,9 +76,13 @@ public:
     void endPan() override { }
     void updateHelperLines(const ToolEvent &) override { }
 
+    ElementIndex *elementIndex() override { return indexed ? &index : nullptr; }
+
     TDrawElement *cur = nullptr;
     TElementList list { &cur };
     QImage buffer { 1280, 800, QImage::Format_RGB32 };
+    ElementIndex index;
+    bool indexed = false;
 
 private:
     bool m_paintElements;
@@ -174,5 +184,128 @@ void BM_AreaDelete(benchmark::State &state)
     }
 }
 BENCHMARK(BM_AreaDelete)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The same tools on a million elements spread over an A0 sheet, with the editor's element
+// index, viewed at 25 % so that the drawing area spans the sheet's width. The index is built
+// before the clock starts, as the window builds it when the project opens.
+namespace a0 {
+
+constexpr int Elements = 1000000;
+
+struct Setup
+{
+    BenchHost host { false };
+    ToolController tools { host };
+    Setup()
+    {
+        host.indexed = true;
+        benchdrawing::makeA0Drawing(host.list, Elements);
+        host.index.rebuild(host.list);
+    }
+};
+
+Setup &shared()
+{
+    static Setup setup;
+    return setup;
+}
+
+// A press point on the joint of two elements of some chain, in drawing-area pixels at 25 %.
+QPoint jointOnScreen(const TElementList &list, std::int32_t i)
+{
+    const TPointD p = list.at(i).End;
+    return QPoint(static_cast<int>(std::lround(p.x / 4)), static_cast<int>(std::lround(p.y / 4)));
+}
+
+void BM_SnapMissA0(benchmark::State &state)
+{
+    Setup &s = shared();
+    for (auto _ : state) {
+        TPointD p { 20, 20 };
+        benchmark::DoNotOptimize(snapPoint(s.host.list, QPoint(2, 3), 25, p, &s.host.index));
+    }
+}
+BENCHMARK(BM_SnapMissA0)->Unit(benchmark::kMicrosecond);
+
+void BM_NodeSelectA0(benchmark::State &state)
+{
+    Setup &s = shared();
+    std::int32_t i = 0;
+    for (auto _ : state) {
+        const QPoint at = jointOnScreen(s.host.list, (i += 7919) % Elements);
+        s.tools.PaintBox1MouseDown(eventAt(at.x(), at.y(), ToolButton::Zeiger1));
+        s.tools.PaintBox1MouseUp(eventAt(at.x(), at.y(), ToolButton::Zeiger1));
+    }
+}
+BENCHMARK(BM_NodeSelectA0)->Unit(benchmark::kMicrosecond);
+
+// A step of dragging a joint: the two points move and the index follows them.
+void BM_NodeDragStepA0(benchmark::State &state)
+{
+    Setup &s = shared();
+    const QPoint at = jointOnScreen(s.host.list, 500001);
+    s.tools.PaintBox1MouseDown(eventAt(at.x(), at.y(), ToolButton::Zeiger1));
+    int x = 0;
+    for (auto _ : state) {
+        s.tools.PaintBox1MouseMove(eventAt(at.x() + x++ % 50, at.y(), ToolButton::Zeiger1));
+        TPointD p {};
+        benchmark::DoNotOptimize(snapPoint(s.host.list, at, 25, p, &s.host.index));
+    }
+    s.tools.PaintBox1MouseUp(eventAt(at.x(), at.y(), ToolButton::Zeiger1));
+}
+BENCHMARK(BM_NodeDragStepA0)->Unit(benchmark::kMicrosecond);
+
+// The top tenth of the sheet, at 25 %.
+constexpr int AreaRight = 4967;
+constexpr int AreaBottom = 702;
+
+// An area delete of a tenth of the sheet and its undo (with the checkpoint between them that the
+// window takes), and the index rebuilt after each, since the painter needs it next.
+void BM_AreaDeleteTenthA0(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto s = std::make_unique<Setup>();
+        Dib picture;
+        std::uint32_t pen = 0xFF;
+        double width = 3;
+        UndoHistory history;
+        history.reset(s->host.list, pen, width);
+        state.ResumeTiming();
+        s->tools.PaintBox1MouseDown(eventAt(0, 0, ToolButton::DelBtn));
+        s->tools.PaintBox1MouseUp(eventAt(AreaRight, AreaBottom, ToolButton::DelBtn));
+        s->host.index.query(s->host.list, { 0, 0, 1, 1 });
+        state.PauseTiming();
+        state.counters["deleted"] = Elements - static_cast<double>(s->host.list.Count());
+        const auto clock = std::chrono::steady_clock::now;
+        auto t0 = clock();
+        history.checkpoint(s->host.list, pen, width);
+        state.counters["checkpoint_ms"] =
+            std::chrono::duration<double, std::milli>(clock() - t0).count();
+        t0 = clock();
+        history.undo(UndoDocument { s->host.list, picture, pen, width });
+        s->host.index.query(s->host.list, { 0, 0, 1, 1 });
+        state.counters["undo_ms"] = std::chrono::duration<double, std::milli>(clock() - t0).count();
+        s.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AreaDeleteTenthA0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Picking up the chains of a tenth of the sheet with the area move tool.
+void BM_AreaMovePickUpTenthA0(benchmark::State &state)
+{
+    Setup &s = shared();
+    for (auto _ : state) {
+        s.tools.PaintBox1MouseDown(eventAt(0, 0, ToolButton::VerschiebBtn));
+        s.tools.PaintBox1MouseUp(eventAt(AreaRight, AreaBottom, ToolButton::VerschiebBtn));
+        state.PauseTiming();
+        s.tools.PaintBox1MouseUp(eventAt(AreaRight, AreaBottom, ToolButton::Zeiger1));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_AreaMovePickUpTenthA0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace a0
 
 } // namespace

@@ -2,9 +2,12 @@
 // A4 page scanned at 600 dpi (4960 x 7016, 24 bits) behind it, at the zooms a user reaches,
 // and with large drawings on top.
 
+#include "document/ElementIndex.h"
+#include "support/A0Drawing.h"
 #include "view/CanvasPainter.h"
 #include "view/DrawingTiles.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstring>
@@ -239,5 +242,61 @@ BENCHMARK(BM_FirstPaint)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
+
+} // namespace
+
+namespace {
+
+// A view change of a large drawing on an A0 sheet, with the editor's element index: each
+// iteration paints a view the previous one did not (the zoom or the scroll moved), so nothing
+// of the last paint can be reused but the index. Arguments: elements, zoom in percent.
+void BM_ViewChangeA0(benchmark::State &state)
+{
+    static TElementList list;
+    static ElementIndex index;
+    if (list.Count() != static_cast<std::uint32_t>(state.range(0))) {
+        list.Clear();
+        benchdrawing::makeA0Drawing(list, static_cast<int>(state.range(0)));
+    }
+    TPaintScene scene;
+    scene.elements = &list;
+    scene.elementIndex = &index;
+    scene.ShowPicCheck = false;
+    const double zoom = static_cast<double>(state.range(1));
+    // The view goes round the sheet, so that every paint shows another part of it.
+    const int width = static_cast<int>(benchdrawing::A0Width * zoom / 100);
+    const int height = static_cast<int>(benchdrawing::A0Height * zoom / 100);
+    QImage buffer;
+    PaintBox1Paint(buffer, Area, scene);
+    int step = 0;
+    for (auto _ : state) {
+        ++step;
+        scene.view.zoom = zoom + (step % 2) * 0.001 * zoom;
+        scene.view.scrollX = std::max(0, width - Area.width()) * (step % 7) / 7;
+        scene.view.scrollY = std::max(0, height - Area.height()) * (step % 5) / 5;
+        PaintBox1Paint(buffer, Area, scene);
+        benchmark::DoNotOptimize(buffer.constBits());
+    }
+}
+BENCHMARK(BM_ViewChangeA0)
+    ->ArgNames({ "elements", "zoom" })
+    ->ArgsProduct({ { 100000, 1000000 }, { 10, 100, 1000, 30000 } })
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+// Building the index for a million elements, as after opening a project or a bulk change.
+void BM_RebuildIndexA0(benchmark::State &state)
+{
+    TElementList list;
+    benchdrawing::makeA0Drawing(list, 1000000);
+    ElementIndex index;
+    for (auto _ : state) {
+        index.rebuild(list);
+        benchmark::DoNotOptimize(index.bytes());
+    }
+    state.counters["index_MB"] = static_cast<double>(index.bytes()) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_RebuildIndexA0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "app/Prompts.h"
 #include "document/Chain.h"
+#include "document/ElementIndex.h"
 #include "i18n/Translator.h"
 #include "raster/DibRec.h"
 #include "tools/LeftCtrlTracker.h"
@@ -339,6 +340,7 @@ private:
     TPictureLayer m_pictureLayer; // the ground with the picture, reused while it holds
     // The painted drawing by tiles, so that a view change paints only what comes into view.
     TDrawingTiles m_drawingTiles;
+    ElementIndex m_elementIndex; // where the elements lie, for painting and the tools
     TDrawElement *CurElement = nullptr;
     std::unique_ptr<TElementList> m_elements;
 
@@ -365,6 +367,7 @@ private:
         {
         }
         TElementList &elements() override;
+        ElementIndex *elementIndex() override;
         TViewTransform view() const override;
         QColor penColor() const override;
         double lineWidth() const override;

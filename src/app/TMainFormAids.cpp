@@ -185,7 +185,7 @@ void TMainForm::scaleMouseDown(const ToolEvent &event)
     // The points snap to the drawing as new points of a chain do, unless Ctrl is held.
     TPointD p = event.picture;
     if (!event.ctrlHeld)
-        snapPoint(*m_elements, event.canvas, zoom(), p);
+        snapPoint(*m_elements, event.canvas, zoom(), p, &m_elementIndex);
     if (!m_edit->scale.press(p))
         return;
     PaintBox1->unsetCursor();

@@ -132,15 +132,14 @@ void TMainForm::openprojekt(const QString &fileName)
 
     TDrawElement *const previousCursor = CurElement;
     auto list = std::make_unique<TElementList>(&CurElement);
-    for (const TDrawElement &e : c.elements) {
-        TDrawElement *slot = list->Append();
-        if (!slot) {
-            // The store has said that memory ran out; the open document stays.
-            CurElement = previousCursor;
-            return;
-        }
-        *slot = e;
+    if (!list->AppendAll(c.elements.data(), static_cast<std::uint32_t>(c.elements.size()))) {
+        // The store has said that memory ran out; the open document stays.
+        CurElement = previousCursor;
+        return;
     }
+    // The records read are in the store now; let go of them before the undo history takes its
+    // own copy of the drawing, or opening a large project holds three copies at once.
+    std::vector<TDrawElement>().swap(c.elements);
     m_elements = std::move(list);
     // A chain being drawn goes on as it was; chains carried by an area move are put down.
     documentReplaced();

@@ -271,6 +271,7 @@ void TMainForm::renderBackBuffer(bool bufferOnly)
     scene.pictureSerial = shown.serial();
     scene.pictureLayer = &m_pictureLayer;
     scene.elements = m_elements.get();
+    scene.elementIndex = &m_elementIndex;
     scene.penColor = penColor();
     scene.lineWidth = lineWidth();
     scene.view = m_nav.transform();
@@ -322,6 +323,11 @@ void TMainForm::PaintBox1Paint(QPainter &painter)
 TElementList &TMainForm::ToolHostBridge::elements()
 {
     return *m_form.m_elements;
+}
+
+ElementIndex *TMainForm::ToolHostBridge::elementIndex()
+{
+    return &m_form.m_elementIndex;
 }
 
 TViewTransform TMainForm::ToolHostBridge::view() const

@@ -1,5 +1,6 @@
 #include "base/DynaArray.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,10 @@ void *defaultAllocator(std::size_t bytes)
 
 DynaArrayBase::BlockAllocator g_allocator = &defaultAllocator;
 
+// Versions are drawn from one counter for all stores, so that a store made in the place of
+// another (an opened project replacing the drawing) never repeats a version a cache saw.
+std::atomic<std::uint64_t> g_lastVersion { 0 };
+
 } // namespace
 
 DynaArrayBase::DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind)
@@ -28,6 +33,12 @@ DynaArrayBase::DynaArrayBase(std::int32_t recordSize, void *cursor, BindFn bind)
     , m_bind(bind)
     , m_recordSize(recordSize)
 {
+    markChanged();
+}
+
+void DynaArrayBase::markChanged()
+{
+    m_version = g_lastVersion.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 DynaArrayBase::~DynaArrayBase()
@@ -75,6 +86,7 @@ std::int64_t DynaArrayBase::neededBytes(std::uint32_t count) const
 
 void DynaArrayBase::makeCurrent(std::int32_t index)
 {
+    markChanged();
     m_currentIndex = index;
     m_current =
         m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
@@ -84,6 +96,7 @@ void DynaArrayBase::makeCurrent(std::int32_t index)
 
 void DynaArrayBase::clearCurrent()
 {
+    markChanged();
     m_currentIndex = -1;
     m_current = nullptr;
     if (m_cursor)
@@ -129,6 +142,47 @@ unsigned char *DynaArrayBase::appendRecord()
     return getRecord(static_cast<std::int32_t>(m_count - 1));
 }
 
+bool DynaArrayBase::appendRecords(const void *records, std::uint32_t count)
+{
+    if (count == 0)
+        return true;
+    const std::uint32_t oldCount = m_count;
+    // Growing once to the final size: record by record, a store kept on the heap may be copied
+    // at every growth, which makes reading a large project quadratic.
+    if (!appendRecord())
+        return false;
+    if (count > 1) {
+        const std::int64_t needed = neededBytes(oldCount + count);
+        unsigned char *block = needed <= INT32_MAX && g_allocator == &defaultAllocator
+            ? static_cast<unsigned char *>(
+                std::realloc(m_storage, static_cast<std::size_t>(needed)))
+            : nullptr;
+        if (!block) {
+            if (needed <= INT32_MAX && g_allocator != &defaultAllocator) {
+                block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (block) {
+                    std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+                    std::free(m_storage);
+                }
+            }
+            if (!block) {
+                Delete(static_cast<std::int32_t>(oldCount));
+                reportAllocationFailure(needed);
+                return false;
+            }
+        }
+        std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+        m_storage = block;
+        m_allocated = static_cast<std::int32_t>(needed);
+    }
+    m_count = oldCount + count;
+    std::memcpy(
+        m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize),
+        records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
+    makeCurrent(static_cast<std::int32_t>(m_count - 1));
+    return true;
+}
+
 void DynaArrayBase::Delete(std::int32_t index)
 {
     if (index < 0 || static_cast<std::uint32_t>(index) >= m_count)
@@ -144,12 +198,22 @@ void DynaArrayBase::Delete(std::int32_t index)
     } else {
         const std::int64_t needed = neededBytes(m_count);
         if (needed != m_allocated) {
-            auto *block = static_cast<unsigned char *>(allocateBlock(needed));
-            if (!block)
+            unsigned char *block = nullptr;
+            if (g_allocator == &defaultAllocator) {
+                // Shrinking in place: copying the whole store into a smaller block every hundred
+                // records made deleting many records from the end of a large list quadratic.
+                block = static_cast<unsigned char *>(
+                    std::realloc(m_storage, static_cast<std::size_t>(needed)));
+            } else {
                 block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (!block)
+                    block = static_cast<unsigned char *>(allocateBlock(needed));
+                if (block) {
+                    std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
+                    std::free(m_storage);
+                }
+            }
             if (block) {
-                std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
-                std::free(m_storage);
                 m_storage = block;
                 m_allocated = static_cast<std::int32_t>(needed);
             } else {

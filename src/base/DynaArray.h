@@ -28,6 +28,13 @@ public:
     std::int32_t allocatedBytes() const { return m_allocated; }
     std::int32_t recordSize() const { return m_recordSize; }
 
+    // Changes whenever the records may have changed: every call that adds, removes or swaps
+    // records or hands out a writable pointer to one (Get, First, Next) takes a new value,
+    // unique among all stores. Caches of what the records hold compare it to tell whether they
+    // are still current; a caller that writes through a pointer it kept calls markChanged().
+    std::uint64_t version() const { return m_version; }
+    void markChanged();
+
     void Delete(std::int32_t index);
     void Clear();
     void Swap(std::int32_t a, std::int32_t b);
@@ -48,6 +55,7 @@ protected:
 
     unsigned char *getRecord(std::int32_t index);
     unsigned char *appendRecord();
+    bool appendRecords(const void *records, std::uint32_t count);
     const unsigned char *recordAt(std::int32_t index) const
     {
         return m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
@@ -67,6 +75,7 @@ private:
     std::int32_t m_currentIndex = -1;
     std::int32_t m_allocated = 0;
     std::int32_t m_recordSize;
+    std::uint64_t m_version = 0;
 };
 
 // The typed store. T must be a plain record that owns nothing: records are moved with memcpy.
@@ -88,6 +97,11 @@ public:
     // (zero in fresh storage). Returns null when the storage could not grow; the store is then
     // unchanged.
     T *Append() { return reinterpret_cast<T *>(appendRecord()); }
+
+    // Adds `count` records at the end with one growth of the store and makes the last current,
+    // as appending them one by one would.
+    // Returns false when the storage could not grow; the store is then unchanged.
+    bool AppendAll(const T *records, std::uint32_t count) { return appendRecords(records, count); }
 
     // Read access that leaves the current record alone.
     const T &at(std::int32_t index) const { return *reinterpret_cast<const T *>(recordAt(index)); }

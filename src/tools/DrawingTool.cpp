@@ -34,7 +34,7 @@ void DrawingTool::chainStart(const ToolEvent &event, const TElementList &list, d
     // start snapped to.
     SmoothHandle = SegStart;
     ChainCounter = 0;
-    snapPoint(list, event.canvas, zoom, SegStart);
+    snapPoint(list, event.canvas, zoom, SegStart, index);
 }
 
 void DrawingTool::continueAfter(const TElementList &list)
@@ -65,7 +65,7 @@ void DrawingTool::placeCurPt(const ToolEvent &event, const TElementList &list, d
 {
     // An existing point within reach wins over the angle step: joining the drawing matters
     // more than the direction.
-    if (!event.ctrlHeld && snapPoint(list, event.canvas, zoom, CurPt))
+    if (!event.ctrlHeld && snapPoint(list, event.canvas, zoom, CurPt, index))
         return;
     if (event.shiftHeld && event.tool != ToolButton::CircleBtn)
         stepAngle(stepAnchor(event.tool), CurPt);

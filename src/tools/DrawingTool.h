@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class ElementIndex;
+
 // The state machine of the five creation tools: presses start a chain and place the points of
 // one segment after another, each completed segment is appended to the element list, and a
 // pointer move shows the segment under construction. It works on the element list alone;
@@ -54,6 +56,10 @@ public:
 
     // CloseBtn: ends the chain and marks the last element of the list as closing its chain.
     void closeChain(TElementList &list);
+
+    // Finds the points to snap to near the pointer; null to test every element. The controller
+    // sets it from its host.
+    ElementIndex *index = nullptr;
 
     // The tool state. Everything starts zero; nothing outside this class changes it, so
     // choosing another tool or replacing the document leaves a chain in progress as it is.

@@ -1,5 +1,6 @@
 #include "tools/NodeEditTool.h"
 
+#include "document/ElementIndex.h"
 #include "tools/ChainRepair.h"
 #include "tools/PointSnapping.h"
 
@@ -41,14 +42,42 @@ void selectWhole(TDrawElement &e)
 
 } // namespace
 
+bool NodeEditTool::flagsKnown(const TElementList &list) const
+{
+    return m_flaggedList == &list && m_flagsVersion == list.version();
+}
+
 void NodeEditTool::clearSelection(TElementList &list)
 {
-    const std::int32_t count = countOf(list);
-    TDrawElement *records = recordsOf(list);
-    for (std::int32_t i = 0; i < count; ++i) {
-        TDrawElement *e = &records[i];
-        e->SelStart = e->SelEnd = e->SelCtrl1 = e->SelCtrl2 = 0;
+    if (flagsKnown(list)) {
+        TDrawElement *records = recordsOf(list);
+        for (const std::int32_t i : m_flagged) {
+            TDrawElement *e = &records[i];
+            e->SelStart = e->SelEnd = e->SelCtrl1 = e->SelCtrl2 = 0;
+        }
+    } else {
+        const std::int32_t count = countOf(list);
+        TDrawElement *records = recordsOf(list);
+        for (std::int32_t i = 0; i < count; ++i) {
+            TDrawElement *e = &records[i];
+            e->SelStart = e->SelEnd = e->SelCtrl1 = e->SelCtrl2 = 0;
+        }
     }
+    m_flagged.clear();
+}
+
+void NodeEditTool::flagsSet(TElementList &list, std::uint64_t versionBefore)
+{
+    if (index)
+        index->changed(list, versionBefore, {});
+    m_flaggedList = &list;
+    m_flagsVersion = list.version();
+}
+
+TBoxD NodeEditTool::areaBox(TPointD a, TPointD b)
+{
+    return { std::min(a.x, b.x) - AreaMargin, std::min(a.y, b.y) - AreaMargin,
+        std::max(a.x, b.x) + AreaMargin, std::max(a.y, b.y) + AreaMargin };
 }
 
 bool NodeEditTool::inArea(TPointD a, TPointD b, TPointD p)
@@ -74,36 +103,42 @@ bool NodeEditTool::nodeSelect(const ToolEvent &event, TElementList &list, double
     const PointHitTest hitTest(event.canvas, zoom);
     const auto hits = [&hitTest](TPointD p) { return hitTest.hits(p); };
 
+    // The index is asked before any record is touched, while it still matches the list.
+    const std::uint64_t before = list.version();
+    const NearElements near = hitTest.candidates(index, list);
+    clearSelection(list);
     bool hit = false;
-    const std::int32_t count = countOf(list);
     TDrawElement *records = recordsOf(list);
-    for (std::int32_t i = 0; i < count; ++i) {
+    for (std::int32_t k = 0; k < near.size(); ++k) {
+        const std::int32_t i = near[k];
         TDrawElement &e = records[i];
-        // Clearing each element's flags just before testing it is the same as clearing all
-        // first, as no element's test depends on another's flags, and walks the list once.
-        e.SelStart = e.SelEnd = e.SelCtrl1 = e.SelCtrl2 = 0;
         const std::int32_t kind = e.Kind;
         if (!hasDefiningPoints(kind))
             continue;
         // Every point within the tolerance is taken, not only the first, so that the End of
         // one element and the Start of the next move together and the chain stays joined.
+        bool any = false;
         if (hits(e.Start)) {
             selectPoint(e.Start, e.DragStart, e.SelStart);
-            hit = true;
+            any = true;
         }
         if (hits(e.End)) {
             selectPoint(e.End, e.DragEnd, e.SelEnd);
-            hit = true;
+            any = true;
         }
         if (usesCtrl1(kind) && hits(e.Ctrl1)) {
             selectPoint(e.Ctrl1, e.DragCtrl1, e.SelCtrl1);
-            hit = true;
+            any = true;
         }
         if (usesCtrl2(kind) && hits(e.Ctrl2)) {
             selectPoint(e.Ctrl2, e.DragCtrl2, e.SelCtrl2);
-            hit = true;
+            any = true;
         }
+        if (any)
+            m_flagged.push_back(i);
+        hit = hit || any;
     }
+    flagsSet(list, before);
     if (hit)
         NodeDragging = true;
     return hit;
@@ -112,15 +147,26 @@ bool NodeEditTool::nodeSelect(const ToolEvent &event, TElementList &list, double
 void NodeEditTool::nodeDrag(const ToolEvent &event, TElementList &list)
 {
     DragDelta = event.picture - DragOrigin;
-    const std::int32_t count = countOf(list);
-    TDrawElement *records = recordsOf(list);
-    for (std::int32_t i = 0; i < count; ++i) {
-        TDrawElement &e = records[i];
+    const auto move = [this](TDrawElement &e) {
         moveIfSelected(e.Start, e.DragStart, e.SelStart, DragDelta);
         moveIfSelected(e.End, e.DragEnd, e.SelEnd, DragDelta);
         moveIfSelected(e.Ctrl1, e.DragCtrl1, e.SelCtrl1, DragDelta);
         moveIfSelected(e.Ctrl2, e.DragCtrl2, e.SelCtrl2, DragDelta);
+    };
+    const std::uint64_t before = list.version();
+    if (!flagsKnown(list)) {
+        const std::int32_t count = countOf(list);
+        TDrawElement *records = recordsOf(list);
+        for (std::int32_t i = 0; i < count; ++i)
+            move(records[i]);
+        return;
     }
+    TDrawElement *records = recordsOf(list);
+    for (const std::int32_t i : m_flagged)
+        move(records[i]);
+    if (index)
+        index->changed(list, before, m_flagged);
+    m_flagsVersion = list.version();
 }
 
 void NodeEditTool::startAreaDrag(const ToolEvent &event, bool moving)
@@ -136,10 +182,11 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
 {
     AreaDeleting = false;
     const TPointD a = DragOrigin;
+    const NearElements near(index, list, areaBox(a, release));
     clearSelection(list);
     TDrawElement *records = recordsOf(list);
-    for (std::int32_t i = 0; i < countOf(list); ++i) {
-        TDrawElement &e = records[i];
+    for (std::int32_t k = 0; k < near.size(); ++k) {
+        TDrawElement &e = records[near[k]];
         if (!hasDefiningPoints(e.Kind))
             continue;
         if (inArea(a, release, e.Start))
@@ -152,17 +199,25 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
             e.SelCtrl2 = 1;
     }
     deleteSelectedElements(list);
+    // Every record with a flag is gone, so none is left with one.
+    m_flaggedList = &list;
+    m_flagsVersion = list.version();
 }
 
 void NodeEditTool::finishAreaMove(TPointD release, TElementList &list)
 {
     AreaMoving = false;
     const TPointD a = DragOrigin;
+    const std::uint64_t before = list.version();
+    const NearElements near(index, list, areaBox(a, release));
     clearSelection(list);
-    bool selected = false;
     const std::int32_t count = countOf(list);
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (!anyPointInArea(list.at(i), a, release))
+    std::int32_t carriedUpTo = -1;
+    for (std::int32_t k = 0; k < near.size(); ++k) {
+        const std::int32_t i = near[k];
+        // The rest of a chain already picked up is selected; selecting it again would change
+        // nothing.
+        if (i <= carriedUpTo || !anyPointInArea(list.at(i), a, release))
             continue;
         std::int32_t first = i;
         if (list.at(i).ChainPos != 0) {
@@ -172,14 +227,15 @@ void NodeEditTool::finishAreaMove(TPointD release, TElementList &list)
         std::int32_t last = i;
         while (last + 1 < count && list.at(last + 1).ChainPos != 0)
             ++last;
-        for (std::int32_t j = first; j <= last; ++j)
+        for (std::int32_t j = first; j <= last; ++j) {
             selectWhole(*list.Get(j));
-        selected = true;
-        // The rest of this chain is selected already; selecting it again would change nothing.
-        i = last;
+            m_flagged.push_back(j);
+        }
+        carriedUpTo = last;
     }
+    flagsSet(list, before);
     DragOrigin = release;
-    if (selected)
+    if (carriedUpTo >= 0)
         NodeDragging = true;
 }
 

@@ -4,6 +4,10 @@
 #include "tools/ToolEvent.h"
 
 #include <cstdint>
+#include <vector>
+
+class ElementIndex;
+struct TBoxD;
 
 // Node editing (Zeiger1) and the two area tools (DelBtn, VerschiebBtn). Points are picked up
 // through the selection flags and drag copies of the elements and follow the pointer from
@@ -52,8 +56,26 @@ public:
     bool AreaMoving = false;
     TPointD DragOrigin {};
     TPointD DragDelta {};
+    // Finds the elements near the pointer or in the area; null to test every element. The
+    // controller sets it from its host.
+    ElementIndex *index = nullptr;
 
 private:
-    static void clearSelection(TElementList &list);
+    // Clears every selection flag of the list: only those this tool set, when it knows that no
+    // other record has one, otherwise the flags of every record.
+    void clearSelection(TElementList &list);
+    // Takes note that the records in m_flagged are the only ones with flags, as the list now
+    // stands, and that the index, current at `versionBefore`, still holds: flags and drag copies
+    // are no part of an element's box.
+    void flagsSet(TElementList &list, std::uint64_t versionBefore);
+    bool flagsKnown(const TElementList &list) const;
     static bool anyPointInArea(const TDrawElement &element, TPointD a, TPointD b);
+    static TBoxD areaBox(TPointD a, TPointD b);
+
+    // The records whose flags this tool set, valid while the list stands at m_flagsVersion: a
+    // node drag then moves only those, and the next selection clears only those, instead of
+    // walking every record.
+    std::vector<std::int32_t> m_flagged;
+    const TElementList *m_flaggedList = nullptr;
+    std::uint64_t m_flagsVersion = 0;
 };

@@ -23,6 +23,7 @@ PointHitTest::PointHitTest(QPoint canvas, double zoom)
     m_xHi = (m_cx + Reach) * 100 / zoom;
     m_yLo = (m_cy - Reach) * 100 / zoom;
     m_yHi = (m_cy + Reach) * 100 / zoom;
+    m_reach = { m_xLo, m_yLo, m_xHi, m_yHi };
 }
 
 bool hasDefiningPoints(std::int32_t kind)
@@ -54,13 +55,14 @@ int definingPoints(const TDrawElement &element, TPointD points[4])
     }
 }
 
-bool snapPoint(const TElementList &list, QPoint canvas, double zoom, TPointD &position)
+bool snapPoint(
+    const TElementList &list, QPoint canvas, double zoom, TPointD &position, ElementIndex *index)
 {
-    const auto count = static_cast<std::int32_t>(list.Count());
     const PointHitTest test(canvas, zoom);
+    const NearElements near = test.candidates(index, list);
     TPointD points[4];
-    for (std::int32_t i = 0; i < count; ++i) {
-        const int n = definingPoints(list.at(i), points);
+    for (std::int32_t k = 0; k < near.size(); ++k) {
+        const int n = definingPoints(list.at(near[k]), points);
         for (int k = 0; k < n; ++k) {
             if (test.hits(points[k])) {
                 position = points[k];

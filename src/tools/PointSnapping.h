@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/Chain.h"
+#include "document/ElementIndex.h"
 
 #include <QPoint>
 
@@ -23,6 +24,13 @@ public:
         return clickonpunkt(m_cx, m_cy, p.x, p.y, m_zoom);
     }
 
+    // The elements with a point that may hit, ascending: those the index finds in the
+    // rectangle outside which no point can hit, or all of them.
+    NearElements candidates(ElementIndex *index, const TElementList &list) const
+    {
+        return m_filter ? NearElements(index, list, m_reach) : NearElements(nullptr, list, {});
+    }
+
 private:
     double m_cx;
     double m_cy;
@@ -32,6 +40,7 @@ private:
     double m_xHi = 0;
     double m_yLo = 0;
     double m_yHi = 0;
+    TBoxD m_reach {};
 };
 
 // The defining points of an element in the order hit tests visit them: Start, End, then Ctrl1
@@ -43,8 +52,10 @@ int definingPoints(const TDrawElement &element, TPointD points[4]);
 bool hasDefiningPoints(std::int32_t kind);
 
 // Replaces `position` with the first defining point, in list order, that the canvas position
-// hits. Returns false and leaves `position` alone when none is hit.
-bool snapPoint(const TElementList &list, QPoint canvas, double zoom, TPointD &position);
+// hits. Returns false and leaves `position` alone when none is hit. With an index, only the
+// elements near the position are tested; the result is the same.
+bool snapPoint(const TElementList &list, QPoint canvas, double zoom, TPointD &position,
+    ElementIndex *index = nullptr);
 
 // Makes the rectangle from `segStart` to `point` a square whose side is the smaller of its two
 // sides, in the quadrant of `point`, by moving `point` along its longer axis.

@@ -12,8 +12,14 @@ ToolController::ToolController(ToolHost &host)
 {
 }
 
+void ToolController::useHostIndex()
+{
+    m_drawing.index = m_editing.index = m_host.elementIndex();
+}
+
 void ToolController::PaintBox1MouseDown(const ToolEvent &event)
 {
+    useHostIndex();
     if (event.button == MouseButton::Right) {
         m_drawing.endChain();
         m_measure.reset();
@@ -61,6 +67,7 @@ void ToolController::PaintBox1MouseDown(const ToolEvent &event)
 
 void ToolController::PaintBox1MouseMove(const ToolEvent &event)
 {
+    useHostIndex();
     if (m_host.panActive()) {
         m_host.panStep(event);
     } else if (m_editing.AreaDeleting || m_editing.AreaMoving) {
@@ -83,6 +90,7 @@ void ToolController::PaintBox1MouseMove(const ToolEvent &event)
 
 void ToolController::PaintBox1MouseUp(const ToolEvent &event)
 {
+    useHostIndex();
     if (m_editing.AreaMoving) {
         m_editing.finishAreaMove(event.picture, m_host.elements());
         m_host.allElementsTouched();

@@ -55,6 +55,8 @@ public:
     const MeasureTool &measure() const { return m_measure; }
 
 private:
+    // The host may replace its index with its document, so it is asked at every event.
+    void useHostIndex();
     void rubberBand(const ToolEvent &event);
     void areaRectangle(const ToolEvent &event, TPointD origin);
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 
+class ElementIndex;
 class QImage;
 struct ToolEvent;
 struct TraceTarget;
@@ -19,6 +20,11 @@ public:
 
     // The document's element list. Tools append, change and delete records in it.
     virtual TElementList &elements() = 0;
+
+    // The index over the element list that the painter also uses, so that snapping, node
+    // selection and the area tools look only at the elements near the pointer. Null to walk the
+    // whole list.
+    virtual ElementIndex *elementIndex() { return nullptr; }
 
     // The view transform as the zoom field and the scroll bars stand now.
     virtual TViewTransform view() const = 0;

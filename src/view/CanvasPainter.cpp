@@ -1,5 +1,6 @@
 #include "view/CanvasPainter.h"
 
+#include "document/ElementIndex.h"
 #include "view/BufferRows.h"
 #include "view/PixelStroker.h"
 
@@ -287,10 +288,27 @@ void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
 constexpr std::int32_t BandsFromElements = 1000;
 constexpr int MostBands = 4;
 
-int bandCount(QImage &buffer, double ratio, const TPaintScene &scene)
+// The elements to paint, in list order: those the index finds near the drawing area, or every
+// one. An element can paint only within its box widened by elementMargin, and its screen points
+// are rounded, so the area is widened by the margin and two pixels more before it is turned
+// into picture coordinates; every element that could touch a pixel is among those named.
+NearElements paintOrder(const TPaintScene &scene, QSize area)
 {
-    if (scene.Zeiger1Down || !ownStrokes(scene, ratio)
-        || scene.elements->Count() < static_cast<std::size_t>(BandsFromElements))
+    const TViewTransform &v = scene.view;
+    if (!(v.zoom > 0) || !std::isfinite(v.zoom))
+        return NearElements(nullptr, *scene.elements, {});
+    const double reach = elementMargin(v.penWidth(scene.lineWidth)) + 2;
+    const auto picture = [&v](double screen, int scroll) {
+        return (screen + scroll) * 100 / v.zoom;
+    };
+    const TBoxD box { picture(-reach, v.scrollX), picture(-reach, v.scrollY),
+        picture(area.width() + reach, v.scrollX), picture(area.height() + reach, v.scrollY) };
+    return NearElements(scene.elementIndex, *scene.elements, box);
+}
+
+int bandCount(QImage &buffer, double ratio, const TPaintScene &scene, const NearElements &order)
+{
+    if (scene.Zeiger1Down || !ownStrokes(scene, ratio) || order.size() < BandsFromElements)
         return 1;
     const int threads = scene.paintThreads > 0
         ? scene.paintThreads
@@ -301,10 +319,10 @@ int bandCount(QImage &buffer, double ratio, const TPaintScene &scene)
 // Paints every element once per band, each band on its own thread and clipped to its rows. Each
 // band sees the elements in the same order as a single paint does, and what lands in a row does
 // not depend on other rows, so the buffer ends up the same pixel for pixel.
-void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &scene, int bands)
+void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &scene,
+    const NearElements &order, int bands)
 {
     const TElementList &list = *scene.elements;
-    const auto count = static_cast<std::int32_t>(list.Count());
     // Made here, one after the other: taking the buffer's bits is not safe from several
     // threads at once.
     std::vector<std::unique_ptr<ElementPainter>> painters;
@@ -314,9 +332,9 @@ void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &s
         painters.push_back(
             std::make_unique<ElementPainter>(nullptr, buffer, area, ratio, scene, first, end));
     }
-    const auto paintBand = [&list, count](ElementPainter *painter) {
-        for (std::int32_t i = 0; i < count; ++i)
-            painter->paint(list, i);
+    const auto paintBand = [&list, &order](ElementPainter *painter) {
+        for (std::int32_t k = 0; k < order.size(); ++k)
+            painter->paint(list, order[k]);
     };
     std::vector<std::thread> workers;
     for (int b = 1; b < bands; ++b) {
@@ -430,8 +448,9 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
     }
 
     if (scene.elements) {
-        if (const int bands = bandCount(backBuffer, ratio, scene); bands > 1) {
-            paintInBands(backBuffer, areaSize, ratio, scene, bands);
+        const NearElements order = paintOrder(scene, areaSize);
+        if (const int bands = bandCount(backBuffer, ratio, scene, order); bands > 1) {
+            paintInBands(backBuffer, areaSize, ratio, scene, order, bands);
             backBuffer.setDevicePixelRatio(ratio);
             return result;
         }
@@ -443,9 +462,8 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
         const double half = (ratio - 1) / 2;
         p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
         ElementPainter painter(&p, backBuffer, areaSize, ratio, scene);
-        const auto count = static_cast<std::int32_t>(scene.elements->Count());
-        for (std::int32_t i = 0; i < count; ++i)
-            painter.paint(*scene.elements, i);
+        for (std::int32_t k = 0; k < order.size(); ++k)
+            painter.paint(*scene.elements, order[k]);
     }
     backBuffer.setDevicePixelRatio(ratio);
     return result;

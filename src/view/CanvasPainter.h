@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QSize>
 
+class ElementIndex;
 struct TPictureLayer;
 
 // Everything the drawing area shows, as the main window holds it at the moment of a paint.
@@ -17,6 +18,9 @@ struct TPaintScene
 {
     const TDibRec *picture = nullptr; // may be null or hold no pixels
     const TElementList *elements = nullptr; // read only; its cursor is left alone
+    // Finds the elements near the visible part of the drawing, so that a large drawing costs
+    // only what is in view. Without one, every element is looked at; the pixels are the same.
+    ElementIndex *elementIndex = nullptr;
     QColor penColor = QColor(255, 0, 0); // the fill colour of Shape1
     double lineWidth = 3; // WidthEd, picture pixels at 100 %
     TViewTransform view;

@@ -337,3 +337,24 @@ TEST_F(AllocationFailure, SizesBeyondThirtyTwoBitsAreRefusedNotWrapped)
         messages[0], "Error while trying to allocate 3000000000 bytes of RAM. Not enough memory.");
     EXPECT_EQ(store.Count(), 0u);
 }
+
+TEST(DynaArray, AppendingManyAtOnceIsAppendingThemOneByOne)
+{
+    // The store grows once, yet ends as record-by-record appending leaves it: the same blocks,
+    // records and current record, whether it held records before or not.
+    for (const int before : { 0, 1, 99, 100, 250 }) {
+        for (const int added : { 0, 1, 100, 1234 }) {
+            std::vector<Rec> records(static_cast<std::size_t>(added));
+            for (int i = 0; i < added; ++i)
+                records[static_cast<std::size_t>(i)] = Rec { before + i, 0 };
+            Rec *oneCursor = nullptr, *allCursor = nullptr;
+            TDynaArray<Rec> one(&oneCursor), all(&allCursor);
+            fill(one, before + added);
+            fill(all, before);
+            ASSERT_TRUE(all.AppendAll(records.data(), static_cast<std::uint32_t>(added)));
+            EXPECT_EQ(ids(all), ids(one)) << before << " + " << added;
+            EXPECT_EQ(all.allocatedBytes(), one.allocatedBytes()) << before << " + " << added;
+            EXPECT_EQ(all.currentIndex(), one.currentIndex()) << before << " + " << added;
+        }
+    }
+}

@@ -1,6 +1,8 @@
 #include "FakeToolHost.h"
+#include "document/ElementIndex.h"
 
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -264,3 +266,74 @@ TEST_F(NodeEditing, AreaDeleteWhileCarryingLeavesNothingToCarry)
 }
 
 } // namespace
+
+namespace {
+
+class IndexedHost : public FakeToolHost
+{
+public:
+    ElementIndex *elementIndex() override { return &index; }
+    ElementIndex index;
+};
+
+} // namespace
+
+// The same random presses, drags and releases of the node, area and drawing tools, on one
+// window with an index and one without, must leave the two drawings the same byte for byte:
+// the index only spares the tools from looking at elements far from the pointer.
+TEST(NodeEditingWithAnIndex, DoesWhatAWalkOverEveryElementDoes)
+{
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> pos(0, 299), pick(0, 99);
+    FakeToolHost plain;
+    IndexedHost indexed;
+    ToolController plainTools(plain);
+    ToolController indexedTools(indexed);
+    for (int i = 0; i < 600; ++i) {
+        TDrawElement e {};
+        e.ChainPos = i % 4;
+        e.Kind = i % 4 == 1 ? KindQuadBezier : i % 4 == 2 ? KindCubicBezier : KindLine;
+        e.Start =
+            i % 4 ? plain.list.at(i - 1).End : TPointD { pos(random) * 1.0, pos(random) * 1.0 };
+        e.End = { e.Start.x + pick(random) % 21 - 10, e.Start.y + pick(random) % 21 - 10 };
+        e.Ctrl1 = { e.Start.x + 3, e.End.y - 2 };
+        e.Ctrl2 = { e.End.x - 4, e.Start.y + 1 };
+        e.ClosesChain = i % 4 == 3 && pick(random) < 50;
+        *plain.list.Append() = e;
+        *indexed.list.Append() = e;
+    }
+    const ToolButton tools[] = { ToolButton::Zeiger1, ToolButton::DelBtn, ToolButton::VerschiebBtn,
+        ToolButton::Bezier2 };
+    int lastX = 0, lastY = 0;
+    for (int step = 0; step < 300; ++step) {
+        const ToolButton tool = tools[pick(random) % 4];
+        // Every other press lands where the last drag ended, on the points it moved.
+        const bool again = pick(random) < 50;
+        const int x = again ? lastX : pos(random), y = again ? lastY : pos(random);
+        const int toX = x + pick(random) % 41 - 20, toY = y + pick(random) % 41 - 20;
+        for (auto [host, controller] :
+            { std::pair<FakeToolHost *, ToolController *> { &plain, &plainTools },
+                { &indexed, &indexedTools } }) {
+            host->zoomValue = 100 + step % 3 * 50;
+            // The window without an index also keeps the tools from trusting what they know
+            // of the flags, so that it walks every record as the tools always did.
+            if (host == &plain)
+                host->list.markChanged();
+            controller->PaintBox1MouseDown(host->at(x, y, tool));
+            controller->PaintBox1MouseMove(host->at(toX, toY, tool));
+            controller->PaintBox1MouseUp(host->at(toX, toY, tool));
+            if (step % 10 == 0)
+                controller->BreakBtnClick();
+            if (step % 37 == 0
+                && host->list.Count() > 0) // a change the tools do not see, as an undo makes
+                host->list.Get(step % static_cast<std::int32_t>(host->list.Count()))->Start.x += 7;
+        }
+        lastX = toX;
+        lastY = toY;
+        ASSERT_EQ(plain.list.Count(), indexed.list.Count()) << "step " << step;
+        ASSERT_EQ(std::memcmp(&plain.list.at(0), &indexed.list.at(0),
+                      plain.list.Count() * sizeof(TDrawElement)),
+            0)
+            << "step " << step;
+    }
+}

@@ -1,3 +1,4 @@
+#include "document/ElementIndex.h"
 #include "support/TestDrawing.h"
 #include "view/CanvasPainter.h"
 
@@ -420,6 +421,45 @@ TEST(CanvasPainter, SeveralThreadsPaintTheSamePixelsAsOne)
                 EXPECT_EQ(banded, single)
                     << "ratio " << ratio << ", width " << width << ", " << threads << " threads";
             }
+        }
+    }
+}
+
+TEST(CanvasPainter, PaintingWhatTheIndexFindsPaintsEveryPixelOfAFullPaint)
+{
+    // Elements near every edge of the area and far beyond it, closing lines that cross the
+    // area from outside, wide pens and handles: the index may leave out only what cannot show.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> x(-2000, 4000), y(-2000, 3000), step(-300, 300);
+    std::uniform_int_distribution<int> scroll(-300, 1500);
+    TElementList list;
+    TPointD at {};
+    for (int i = 0; i < 1500; ++i) {
+        const int chainPos = i % 5;
+        if (chainPos == 0)
+            at = { x(random), y(random) };
+        const TPointD end { at.x + step(random), at.y + step(random) };
+        const TPointD c1 { at.x + step(random), at.y + step(random) };
+        const TPointD c2 { end.x + step(random), end.y + step(random) };
+        const std::int32_t kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindEllipse };
+        *list.Append() = element(kinds[i % 4], chainPos, at, end, c1, c2, chainPos == 4 && i % 3);
+        at = end;
+    }
+    ElementIndex index;
+    for (const double zoom : { 5.0, 37.0, 100.0, 250.0, 2000.0 }) {
+        for (const bool handles : { false, true }) {
+            TPaintScene scene;
+            scene.elements = &list;
+            scene.ShowPicCheck = false;
+            scene.lineWidth = handles ? 1 : 9;
+            scene.Zeiger1Down = handles;
+            scene.view = TViewTransform { zoom, scroll(random), scroll(random) };
+            QImage full;
+            PaintBox1Paint(full, QSize(300, 200), scene);
+            scene.elementIndex = &index;
+            QImage culled;
+            PaintBox1Paint(culled, QSize(300, 200), scene);
+            EXPECT_EQ(culled, full) << "zoom " << zoom << (handles ? ", handles" : "");
         }
     }
 }

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "document/ElementList.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A rectangle in picture coordinates, bounds included.
+struct TBoxD
+{
+    double left;
+    double top;
+    double right;
+    double bottom;
+};
+
+// The rectangle an element's geometry stays in: its defining points (a curve stays within their
+// hull, an ellipse within the rectangle of its two points) and, for an element that closes its
+// chain, the Start of the chain's first element, where the closing line ends.
+TBoxD elementBox(const TElementList &list, std::int32_t index);
+
+// Which elements lie near a place, without walking the whole list: a uniform grid over the
+// picture whose cells name the elements whose boxes meet them. Painting, snapping, node selection
+// and the area tools ask it for the few elements that can matter and test only those exactly.
+//
+// The index follows its list by the store's version: a query finds out by itself when the list
+// changed in any way and builds the grid afresh, so no change can be missed. A tool that moved a
+// few records tells the index which ones with changed(), and the grid is patched instead.
+class ElementIndex
+{
+public:
+    // The elements whose boxes meet `box`, ascending, each once. It may name a few more (the
+    // caller tests exactly); it never leaves one out. The vector stays valid until the next call.
+    const std::vector<std::int32_t> &query(const TElementList &list, const TBoxD &box);
+
+    // The caller changed, since the store stood at `versionBefore`, only the records named in
+    // `changed`, in place. When the index was current at that version, it takes the new boxes of
+    // those records and is current again; otherwise it stays behind and the next query rebuilds.
+    void changed(const TElementList &list, std::uint64_t versionBefore,
+        const std::vector<std::int32_t> &changed);
+
+    // Whether the index describes the list as it stands, so a query will not rebuild.
+    bool current(const TElementList &list) const;
+
+    // Builds the grid for the list as it stands.
+    void rebuild(const TElementList &list);
+
+    // Memory held, in bytes.
+    std::size_t bytes() const;
+
+private:
+    struct Moved
+    {
+        std::int32_t index;
+        TBoxD box;
+    };
+    struct CellRange
+    {
+        std::int32_t x0, y0, x1, y1;
+    };
+
+    bool cellRange(const TBoxD &box, CellRange &range) const;
+    void collectAll(std::int32_t count);
+    void move(const TElementList &list, std::int32_t index);
+
+    const TElementList *m_list = nullptr;
+    std::uint64_t m_version = 0;
+    std::int32_t m_count = 0;
+
+    // The grid: cell (x, y) covers [left + x * cell, left + (x + 1) * cell) and so on; the
+    // outer cells also take everything beyond. Cell c names m_items[m_cellStart[c]] up to
+    // m_items[m_cellStart[c + 1]].
+    double m_left = 0;
+    double m_top = 0;
+    double m_cell = 1;
+    std::int32_t m_columns = 0;
+    std::int32_t m_rows = 0;
+    std::vector<std::uint32_t> m_cellStart;
+    std::vector<std::int32_t> m_items;
+    // Elements that would cover too many cells, or whose box is not finite: named by every query.
+    std::vector<std::int32_t> m_wide;
+    // Elements moved since the grid was built: their grid entries are stale and are skipped;
+    // their boxes now are kept here and tested one by one. m_movedSlot[i] is i's place in
+    // m_moved, or -1.
+    std::vector<Moved> m_moved;
+    std::vector<std::int32_t> m_movedSlot;
+
+    std::vector<std::int32_t> m_result;
+    std::vector<std::uint8_t> m_marks;
+};
+
+// The elements a caller has to look at for a box, ascending: those the index names, or every
+// element of the list when there is no index.
+class NearElements
+{
+public:
+    NearElements(ElementIndex *index, const TElementList &list, const TBoxD &box)
+        : m_count(static_cast<std::int32_t>(list.Count()))
+        , m_named(index ? &index->query(list, box) : nullptr)
+    {
+    }
+
+    std::int32_t size() const
+    {
+        return m_named ? static_cast<std::int32_t>(m_named->size()) : m_count;
+    }
+    std::int32_t operator[](std::int32_t k) const
+    {
+        return m_named ? (*m_named)[static_cast<std::size_t>(k)] : k;
+    }
+
+private:
+    std::int32_t m_count;
+    const std::vector<std::int32_t> *m_named;
+};
