@@ -390,20 +390,8 @@ TEST(CanvasPainter, SeveralThreadsPaintTheSamePixelsAsOne)
     // markers and closing lines that cross from one band into the next must come out exactly
     // as a single thread paints them, at any pixel ratio and pen width.
     std::mt19937 random(3);
-    std::uniform_real_distribution<double> x(-40, 440), y(-40, 340), step(-60, 60);
     TElementList list;
-    TPointD at {};
-    for (int i = 0; i < 2500; ++i) {
-        const int chainPos = i % 6;
-        if (chainPos == 0)
-            at = { x(random), y(random) };
-        const TPointD end { at.x + step(random), at.y + step(random) };
-        const TPointD c1 { at.x + step(random), at.y + step(random) };
-        const TPointD c2 { end.x + step(random), end.y + step(random) };
-        const std::int32_t kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindEllipse };
-        *list.Append() = element(kinds[i % 4], chainPos, at, end, c1, c2, chainPos == 5 && i % 4);
-        at = end;
-    }
+    appendRandomChains(list, random, 2500, 6, -40, 440, -40, 340, 60, 4);
     for (const double ratio : { 1.0, 1.5, 2.0 }) {
         for (const double width : { 3.0, 6.0 }) {
             TPaintScene scene;
@@ -430,21 +418,9 @@ TEST(CanvasPainter, PaintingWhatTheIndexFindsPaintsEveryPixelOfAFullPaint)
     // Elements near every edge of the area and far beyond it, closing lines that cross the
     // area from outside, wide pens and handles: the index may leave out only what cannot show.
     std::mt19937 random(5);
-    std::uniform_real_distribution<double> x(-2000, 4000), y(-2000, 3000), step(-300, 300);
     std::uniform_int_distribution<int> scroll(-300, 1500);
     TElementList list;
-    TPointD at {};
-    for (int i = 0; i < 1500; ++i) {
-        const int chainPos = i % 5;
-        if (chainPos == 0)
-            at = { x(random), y(random) };
-        const TPointD end { at.x + step(random), at.y + step(random) };
-        const TPointD c1 { at.x + step(random), at.y + step(random) };
-        const TPointD c2 { end.x + step(random), end.y + step(random) };
-        const std::int32_t kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindEllipse };
-        *list.Append() = element(kinds[i % 4], chainPos, at, end, c1, c2, chainPos == 4 && i % 3);
-        at = end;
-    }
+    appendRandomChains(list, random, 1500, 5, -2000, 4000, -2000, 3000, 300, 3);
     ElementIndex index;
     for (const double zoom : { 5.0, 37.0, 100.0, 250.0, 2000.0 }) {
         for (const bool handles : { false, true }) {

@@ -10,19 +10,7 @@ namespace {
 // Chains of mixed elements over a 3000 x 2000 picture, some of them closed.
 void fill(TElementList &list, std::mt19937 &random, int count)
 {
-    std::uniform_real_distribution<double> x(-50, 3050), y(-50, 2050), step(-90, 90);
-    TPointD at {};
-    for (int i = 0; i < count; ++i) {
-        const int chainPos = i % 5;
-        if (chainPos == 0)
-            at = { x(random), y(random) };
-        const TPointD end { at.x + step(random), at.y + step(random) };
-        const TPointD c1 { at.x + step(random), at.y + step(random) };
-        const TPointD c2 { end.x + step(random), end.y + step(random) };
-        const std::int32_t kinds[] = { KindLine, KindQuadBezier, KindCubicBezier, KindEllipse };
-        *list.Append() = element(kinds[i % 4], chainPos, at, end, c1, c2, chainPos == 4 && i % 3);
-        at = end;
-    }
+    appendRandomChains(list, random, count, 5, -50, 3050, -50, 2050, 90, 3);
 }
 
 Dib stripedPicture()
