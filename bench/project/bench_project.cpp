@@ -17,7 +17,8 @@
 
 namespace {
 
-struct Fixture
+// A drawing with its picture, saved once as the project the benchmarks open and copy.
+struct ProjectFixture
 {
     QTemporaryDir dir;
     TElementList list;
@@ -25,6 +26,42 @@ struct Fixture
     QString projectPath;
     qint64 projectBytes = 0;
 
+    void write(const QString &name)
+    {
+        projectPath = dir.filePath(name);
+        saveProjectFile(projectPath, list, picture.rec(), 0xFF, 3);
+        projectBytes = QFile(projectPath).size();
+    }
+};
+
+void saveProject(benchmark::State &state, ProjectFixture &f)
+{
+    const QString target = f.dir.filePath(QStringLiteral("saved.lvx"));
+    for (auto _ : state) {
+        if (!saveProjectFile(target, f.list, f.picture.rec(), 0xFF, 3))
+            state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+}
+
+// The reference: QFile::copy of a file of the same size, which reads and writes every byte,
+// followed by an fsync, since a project save also waits until its data is on the disk.
+void copyFileOfSameSize(benchmark::State &state, ProjectFixture &f)
+{
+    const QString target = f.dir.filePath(QStringLiteral("copy.lvx"));
+    for (auto _ : state) {
+        QFile::remove(target);
+        if (!QFile::copy(f.projectPath, target))
+            state.SkipWithError("copy failed");
+        const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY);
+        ::fsync(fd);
+        ::close(fd);
+    }
+    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+}
+
+struct Fixture : ProjectFixture
+{
     Fixture()
     {
         picture = Dib::create(4960, 7016, 24);
@@ -40,9 +77,7 @@ struct Fixture
             e->Start = { double(i % 4960), double(i % 7016) };
             e->End = { e->Start.x + 5, e->Start.y + 7 };
         }
-        projectPath = dir.filePath(QStringLiteral("big.lvx"));
-        saveProjectFile(projectPath, list, picture.rec(), 0xFF, 3);
-        projectBytes = QFile(projectPath).size();
+        write(QStringLiteral("big.lvx"));
     }
 };
 
@@ -54,13 +89,7 @@ Fixture &fixture()
 
 void BM_SaveProject(benchmark::State &state)
 {
-    Fixture &f = fixture();
-    const QString target = f.dir.filePath(QStringLiteral("saved.lvx"));
-    for (auto _ : state) {
-        if (!saveProjectFile(target, f.list, f.picture.rec(), 0xFF, 3))
-            state.SkipWithError("save failed");
-    }
-    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+    saveProject(state, fixture());
 }
 
 void BM_OpenProject(benchmark::State &state)
@@ -75,39 +104,20 @@ void BM_OpenProject(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * f.projectBytes);
 }
 
-// The reference: QFile::copy of a file of the same size, which reads and writes every byte,
-// followed by an fsync, since a project save also waits until its data is on the disk.
 void BM_CopyFileOfSameSize(benchmark::State &state)
 {
-    Fixture &f = fixture();
-    const QString target = f.dir.filePath(QStringLiteral("copy.lvx"));
-    for (auto _ : state) {
-        QFile::remove(target);
-        if (!QFile::copy(f.projectPath, target))
-            state.SkipWithError("copy failed");
-        const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY);
-        ::fsync(fd);
-        ::close(fd);
-    }
-    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+    copyFileOfSameSize(state, fixture());
 }
 
 // A project of a million elements on an A0 sheet, without a picture, so that what the editor
 // holds besides the element store shows plainly.
-struct A0Fixture
+struct A0Fixture : ProjectFixture
 {
-    QTemporaryDir dir;
-    TElementList list;
-    Dib picture = Dib::create(1, 1, 24);
-    QString projectPath;
-    qint64 projectBytes = 0;
-
     A0Fixture()
     {
+        picture = Dib::create(1, 1, 24);
         benchdrawing::makeA0Drawing(list, 1000000);
-        projectPath = dir.filePath(QStringLiteral("a0.lvx"));
-        saveProjectFile(projectPath, list, picture.rec(), 0xFF, 3);
-        projectBytes = QFile(projectPath).size();
+        write(QStringLiteral("a0.lvx"));
     }
 };
 
@@ -119,13 +129,7 @@ A0Fixture &a0()
 
 void BM_SaveProjectA0(benchmark::State &state)
 {
-    A0Fixture &f = a0();
-    const QString target = f.dir.filePath(QStringLiteral("saved.lvx"));
-    for (auto _ : state) {
-        if (!saveProjectFile(target, f.list, f.picture.rec(), 0xFF, 3))
-            state.SkipWithError("save failed");
-    }
-    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+    saveProject(state, a0());
 }
 
 // Opening as the window does it: the file is read and checked, its records go into a fresh
@@ -170,17 +174,7 @@ void BM_OpenProjectA0(benchmark::State &state)
 
 void BM_CopyFileOfSameSizeA0(benchmark::State &state)
 {
-    A0Fixture &f = a0();
-    const QString target = f.dir.filePath(QStringLiteral("copy.lvx"));
-    for (auto _ : state) {
-        QFile::remove(target);
-        if (!QFile::copy(f.projectPath, target))
-            state.SkipWithError("copy failed");
-        const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY);
-        ::fsync(fd);
-        ::close(fd);
-    }
-    state.SetBytesProcessed(state.iterations() * f.projectBytes);
+    copyFileOfSameSize(state, a0());
 }
 
 } // namespace
