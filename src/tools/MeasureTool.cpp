@@ -2,11 +2,11 @@
 
 #include "tools/PointSnapping.h"
 
-TPointD MeasureTool::snapped(const ToolEvent &event, const TElementList &list, double zoom)
+TPointD MeasureTool::snapped(const ToolEvent &event, const TElementList &list, double zoom) const
 {
     TPointD p = event.picture;
     if (!event.ctrlHeld)
-        snapPoint(list, event.canvas, zoom, p);
+        snapPoint(list, event.canvas, zoom, p, index);
     return p;
 }
 

@@ -3,6 +3,8 @@
 #include "document/Chain.h"
 #include "tools/ToolEvent.h"
 
+class ElementIndex;
+
 // The measuring tool (MessBtn): two presses pick two points, snapped to the drawing as new
 // points of a chain are unless Ctrl is held, and the distance between them stays on show until
 // the next press starts a new measurement. It reads the element list and never changes it.
@@ -28,8 +30,11 @@ public:
     TPointD first() const { return m_first; }
     TPointD second() const { return m_second; }
 
+    // Where the elements lie, for snapping; null walks the whole list.
+    ElementIndex *index = nullptr;
+
 private:
-    static TPointD snapped(const ToolEvent &event, const TElementList &list, double zoom);
+    TPointD snapped(const ToolEvent &event, const TElementList &list, double zoom) const;
 
     Phase m_phase = Phase::Idle;
     TPointD m_first {};

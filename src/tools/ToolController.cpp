@@ -14,7 +14,7 @@ ToolController::ToolController(ToolHost &host)
 
 void ToolController::useHostIndex()
 {
-    m_drawing.index = m_editing.index = m_host.elementIndex();
+    m_drawing.index = m_editing.index = m_measure.index = m_host.elementIndex();
 }
 
 void ToolController::PaintBox1MouseDown(const ToolEvent &event)
