@@ -174,6 +174,9 @@ void viewSteps(benchmark::State &state, int dx, int dy)
 {
     TPaintScene scene;
     scene.elements = &a0Drawing(static_cast<int>(state.range(0)));
+    ElementIndex index;
+    index.rebuild(*scene.elements);
+    scene.elementIndex = &index;
     scene.view = { 100, -10000, -10000 };
     TDrawingTiles tiles;
     QImage buffer;
@@ -227,6 +230,9 @@ void BM_FirstPaint(benchmark::State &state)
 {
     TPaintScene scene;
     scene.elements = &a0Drawing(static_cast<int>(state.range(0)));
+    ElementIndex index;
+    index.rebuild(*scene.elements);
+    scene.elementIndex = &index;
     scene.view = { 100, 0, 0 };
     QImage buffer;
     for (auto _ : state) {
