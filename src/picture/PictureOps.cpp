@@ -96,6 +96,31 @@ template <int N> struct Pixel
 // of thousands of rows and lose the cache line before its neighbours are wanted.
 constexpr int kTile = 64;
 
+// Copies the pixels x0 .. x1 - 1 of a destination row from the source pixels `from(x)`.
+// Three-byte pixels move as one four-byte word: the byte past each pixel is read from the
+// source and written into the next destination pixel, which the next step writes over. So the
+// caller keeps the row's last pixel out (its extra byte would land in the padding or the next
+// row, which another thread may be writing) and passes source pixels that are not the last of
+// their row (the byte past the picture's last pixel may lie outside its block).
+template <int N, typename From> void copyWide(Pixel<N> *to, int x0, int x1, From from)
+{
+    if constexpr (N == 3) {
+        for (int x = x0; x < x1; ++x) {
+            std::uint32_t word;
+            std::memcpy(&word, from(x), sizeof word);
+            std::memcpy(to + x, &word, sizeof word);
+        }
+    } else {
+        for (int x = x0; x < x1; ++x)
+            to[x] = *from(x);
+    }
+}
+template <int N, typename From> void copyNarrow(Pixel<N> *to, int x0, int x1, From from)
+{
+    for (int x = x0; x < x1; ++x)
+        to[x] = *from(x);
+}
+
 // Turns the stored rows of a picture of 8 bits or more by `turns` quarter turns (stored rows
 // counter-clockwise, which is the picture clockwise, as rows are stored bottom-up), writing
 // every destination row once. Bands of destination rows run on all cores.
@@ -131,18 +156,26 @@ template <int N> void turnRows(const TDibRec &s, const TDibRec &d, int w, int h,
             }
             // Destination (x, y) comes from source column w - 1 - y of row x for one turn,
             // and from column y of row h - 1 - x for three.
+            const std::ptrdiff_t step = turns == 1 ? s.BytesPerLine : -s.BytesPerLine;
+            const std::uint8_t *first =
+                turns == 1 ? s.Bits : s.Bits + static_cast<std::ptrdiff_t>(h - 1) * s.BytesPerLine;
             for (int x0 = 0; x0 < dw; x0 += kTile) {
                 const int x1 = std::min(dw, x0 + kTile);
                 for (int y = y0; y < y1; ++y) {
                     P *to = dstRow(y);
-                    if (turns == 1) {
-                        const int column = w - 1 - y;
-                        for (int x = x0; x < x1; ++x)
-                            to[x] = srcRow(x)[column];
-                    } else {
-                        for (int x = x0; x < x1; ++x)
-                            to[x] = srcRow(h - 1 - x)[y];
-                    }
+                    // The source column: w - 1 - y for one turn, y for three. Its pixels have
+                    // a byte after them unless it is the last column.
+                    const int column = turns == 1 ? w - 1 - y : y;
+                    const auto from = [&](int x) {
+                        return reinterpret_cast<const P *>(first + x * step) + column;
+                    };
+                    const int wideEnd = std::min(x1, dw - 1);
+                    if (column + 1 < w)
+                        copyWide<N>(to, x0, wideEnd, from);
+                    else
+                        copyNarrow<N>(to, x0, wideEnd, from);
+                    if (x1 == dw)
+                        to[dw - 1] = *from(dw - 1);
                 }
             }
         }
