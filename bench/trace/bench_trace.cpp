@@ -6,10 +6,9 @@
 // on an A4 line drawing at 300 dpi: a plan of crossing and meeting walls, doors drawn as
 // circles and diagonal hatching, strokes 3 to 6 pixels wide. The memory rows trace the same
 // drawing at 600 dpi on an A0 sheet in both modes and report the peak beyond the picture.
+#include "ThresholdPbm.h"
 #include "TraceScene.h"
 #include "support/ProcessMemory.h"
-#include "trace/GreyPicture.h"
-#include "trace/Threshold.h"
 #include "trace/Trace.h"
 #include "trace/TracePreview.h"
 #include "trace/TraceTarget.h"
@@ -18,11 +17,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-
-extern char **environ;
 
 namespace {
 
@@ -49,22 +44,7 @@ Sheet &sheet()
             for (int x = 0; x < image.width(); ++x)
                 out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = in[x];
         }
-        // The bitmap the tracer makes of the picture, as a PBM (1 = ink, rows top-down).
-        GreyHistogram h;
-        const GreyResult g = makeGreyPicture(s->grey.rec(), {}, {});
-        greyHistogram(g.picture.grey, h, {});
-        const int t = otsuThreshold(h);
-        QByteArray data = QByteArrayLiteral("P4\n") + QByteArray::number(image.width()) + ' '
-            + QByteArray::number(image.height()) + '\n';
-        const int rowBytes = (image.width() + 7) / 8;
-        for (int y = 0; y < image.height(); ++y) {
-            QByteArray row(rowBytes, '\0');
-            for (int x = 0; x < image.width(); ++x) {
-                if (image.constScanLine(y)[x] < t)
-                    row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
-            }
-            data += row;
-        }
+        const QByteArray data = thresholdedPbm(image, s->grey);
         s->pbm = QFile::encodeName(s->dir.filePath(QStringLiteral("sheet.pbm")));
         s->eps = QFile::encodeName(s->dir.filePath(QStringLiteral("sheet.eps")));
         QFile f(QString::fromLocal8Bit(s->pbm));
@@ -259,16 +239,10 @@ void BM_TraceOutlineA0OneBitMemory(benchmark::State &state)
 void BM_PotraceCommandA4(benchmark::State &state)
 {
     Sheet &s = sheet();
-    char program[] = "potrace";
-    char output[] = "-o";
-    char *argv[] = { program, s.pbm.data(), output, s.eps.data(), nullptr };
     rusage before {}, after {};
     getrusage(RUSAGE_CHILDREN, &before);
     for (auto _ : state) {
-        pid_t pid = 0;
-        int status = 0;
-        if (posix_spawnp(&pid, "potrace", nullptr, nullptr, argv, environ) != 0
-            || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!runPotrace({ "potrace", s.pbm, "-o", s.eps })) {
             state.SkipWithError("the potrace command is not installed or failed");
             break;
         }

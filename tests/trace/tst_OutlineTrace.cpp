@@ -1,3 +1,4 @@
+#include "TraceMeasure.h"
 #include "TraceScene.h"
 #include "trace/OutlineTrace.h"
 #include "trace/Threshold.h"
@@ -11,46 +12,6 @@
 using namespace trace_scene;
 
 namespace {
-
-struct Figures
-{
-    double max = 0;
-    double median = 0;
-    double boundariesWithinHalf = 0; // share of chains that stay within 0.5 px everywhere
-    double missed = 0; // largest distance of a true boundary from the traced chains
-};
-
-Figures measure(const Scene &scene, const std::vector<TDrawElement> &elements)
-{
-    Figures f;
-    const BoundaryDistance toTruth(scene.boundaries);
-    std::vector<double> all;
-    int good = 0;
-    const auto chains = flatten(elements, 0.25);
-    std::vector<QPolygonF> traced;
-    for (const auto &chain : chains) {
-        double worst = 0;
-        for (QPointF p : chain) {
-            const double d = toTruth(p);
-            all.push_back(d);
-            worst = std::max(worst, d);
-        }
-        good += worst <= 0.5;
-        traced.emplace_back(QList<QPointF>(chain.begin(), chain.end()));
-    }
-    if (all.empty())
-        return f;
-    std::sort(all.begin(), all.end());
-    f.max = all.back();
-    f.median = all[all.size() / 2];
-    f.boundariesWithinHalf = double(good) / double(chains.size());
-    const BoundaryDistance toTraced(traced);
-    for (const QPolygonF &b : scene.boundaries) {
-        for (qsizetype i = 0; i < b.size(); i += 20)
-            f.missed = std::max(f.missed, toTraced(b[i]));
-    }
-    return f;
-}
 
 // Every chain counts from 0, is connected, and closes; ellipses stand alone.
 void expectClosedChains(const std::vector<TDrawElement> &elements)
@@ -77,60 +38,36 @@ void expectClosedChains(const std::vector<TDrawElement> &elements)
 TEST(OutlineTrace, AccuracyOnDrawnParts)
 {
     const Scene scene = partsSheet();
-    struct Row
-    {
-        const char *name;
-        Look look;
-        double max, median, within, circle;
-    };
-    const Row rows[] = {
-        { "clean", {}, 1.0, 0.35, 0.9, 0.15 },
-        { "noise", { 255, 0, 0, 10, false }, 1.0, 0.35, 0.9, 0.15 },
-        // Blur rounds the corners of the picture itself, the square ends of the 6-pixel bar
-        // included; the fitted edges must meet there again.
-        { "blur", { 255, 0, 0.8, 0, false }, 1.0, 0.35, 0.9, 0.15 },
-        { "grey background", { 190, 50, 0, 0, false }, 1.0, 0.35, 0.9, 0.15 },
-        { "grey, blur and noise", { 200, 60, 0.7, 8, false }, 1.0, 0.35, 0.9, 0.15 },
+    for (const NamedLook &row : partLooks()) {
+        SCOPED_TRACE(row.name);
         // Without grey levels a small circle's pixels leave its centre uncertain by a quarter
         // pixel; potrace's own curves miss it by as much.
-        { "one bit", { 255, 0, 0, 0, true }, 1.0, 0.35, 0.8, 0.25 },
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
+        const double within = row.look.oneBit ? 0.8 : 0.9;
+        const double circle = row.look.oneBit ? 0.25 : 0.15;
         const Dib dib = toDib(paint(scene, row.look), row.look.oneBit);
         const TraceResult r = traceOutline(dib.rec(), TraceSettings {});
         ASSERT_TRUE(r.ok()) << r.reason.toStdString();
         expectClosedChains(r.elements);
-        const Figures f = measure(scene, r.elements);
+        const Figures f = measure(scene, flatten(r.elements, 0.25));
         printf("%-22s max %.3f median %.3f boundaries within 0.5 px %.2f, true boundary missed by "
                "%.3f\n",
             row.name, f.max, f.median, f.boundariesWithinHalf, f.missed);
-        EXPECT_LE(f.max, row.max);
-        EXPECT_LE(f.median, row.median);
-        EXPECT_GE(f.boundariesWithinHalf, row.within);
+        EXPECT_LE(f.max, 1.0);
+        EXPECT_LE(f.median, 0.35);
+        EXPECT_GE(f.boundariesWithinHalf, within);
         // Sharp points are cut a little, but no boundary is lost.
         EXPECT_LE(f.missed, 2.0);
 
         // Every circle, drill holes of 10 pixels included, is one ellipse element.
-        for (const Circle &c : scene.circles) {
-            const TDrawElement *best = nullptr;
-            double bestDistance = 1e9;
-            for (const TDrawElement &e : r.elements) {
-                const double d = std::hypot((e.Start.x + e.End.x) / 2 - c.centre.x(),
-                                     (e.Start.y + e.End.y) / 2 - c.centre.y())
-                    + std::abs(std::abs(e.End.x - e.Start.x) / 2 - c.radius);
-                if (e.Kind == KindEllipse && d < bestDistance) {
-                    best = &e;
-                    bestDistance = d;
-                }
-            }
+        const auto nearest = nearestEllipses(scene, r.elements);
+        for (std::size_t i = 0; i < nearest.size(); ++i) {
+            const Circle &c = scene.circles[i];
+            const TDrawElement *best = nearest[i];
             ASSERT_NE(best, nullptr) << "circle of radius " << c.radius;
-            EXPECT_NEAR((best->Start.x + best->End.x) / 2, c.centre.x(), row.circle) << c.radius;
-            EXPECT_NEAR((best->Start.y + best->End.y) / 2, c.centre.y(), row.circle) << c.radius;
-            EXPECT_NEAR(std::abs(best->End.x - best->Start.x) / 2, c.radius, row.circle)
-                << c.radius;
-            EXPECT_NEAR(std::abs(best->End.y - best->Start.y) / 2, c.radius, row.circle)
-                << c.radius;
+            EXPECT_NEAR((best->Start.x + best->End.x) / 2, c.centre.x(), circle) << c.radius;
+            EXPECT_NEAR((best->Start.y + best->End.y) / 2, c.centre.y(), circle) << c.radius;
+            EXPECT_NEAR(std::abs(best->End.x - best->Start.x) / 2, c.radius, circle) << c.radius;
+            EXPECT_NEAR(std::abs(best->End.y - best->Start.y) / 2, c.radius, circle) << c.radius;
         }
     }
 }
