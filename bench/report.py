@@ -232,8 +232,6 @@ def build(times, counters):
     # Centre lines of the line drawing (a T and an X junction, a corner, a curve, two loops).
     for key, label in looks:
         name = "BM_CenterlineAccuracy/" + key
-        if key == "grey_blur_and_noise":
-            continue
         tab.used.add(name)
         c = counters.get(name, {})
         tab.add(19, "centre lines %s: max distance from the true centre line" % label,

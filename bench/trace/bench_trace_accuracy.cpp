@@ -204,21 +204,18 @@ std::string key(const char *name)
 }
 
 [[maybe_unused]] const bool registered = [] {
-    for (const NamedLook &l : partLooks()) {
-        benchmark::RegisterBenchmark(
-            ("BM_OutlineAccuracy/" + key(l.name)).c_str(), outlineAccuracy, l.look)
-            ->Iterations(1)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(
-            ("BM_PotraceAccuracy/" + key(l.name)).c_str(), potraceAccuracy, l.look)
-            ->Iterations(1)
-            ->Unit(benchmark::kMillisecond);
+    using Measure = void (*)(benchmark::State &, const Look &);
+    const std::pair<const char *, Measure> kinds[] = {
+        { "BM_OutlineAccuracy/", outlineAccuracy },
+        { "BM_PotraceAccuracy/", potraceAccuracy },
+        { "BM_CenterlineAccuracy/", centerlineAccuracy },
+    };
+    for (const auto &[prefix, run] : kinds) {
+        for (const NamedLook &l : looks())
+            benchmark::RegisterBenchmark((prefix + key(l.name)).c_str(), run, l.look)
+                ->Iterations(1)
+                ->Unit(benchmark::kMillisecond);
     }
-    for (const NamedLook &l : lineLooks())
-        benchmark::RegisterBenchmark(
-            ("BM_CenterlineAccuracy/" + key(l.name)).c_str(), centerlineAccuracy, l.look)
-            ->Iterations(1)
-            ->Unit(benchmark::kMillisecond);
     return true;
 }();
 

@@ -6,7 +6,7 @@
 
 namespace trace_scene {
 
-const std::vector<NamedLook> &partLooks()
+const std::vector<NamedLook> &looks()
 {
     static const std::vector<NamedLook> looks = {
         { "clean", {} },
@@ -16,18 +16,6 @@ const std::vector<NamedLook> &partLooks()
         { "blur", { 255, 0, 0.8, 0, false } },
         { "grey background", { 190, 50, 0, 0, false } },
         { "grey, blur and noise", { 200, 60, 0.7, 8, false } },
-        { "one bit", { 255, 0, 0, 0, true } },
-    };
-    return looks;
-}
-
-const std::vector<NamedLook> &lineLooks()
-{
-    static const std::vector<NamedLook> looks = {
-        { "clean", {} },
-        { "noise", { 255, 0, 0, 10, false } },
-        { "blur", { 255, 0, 0.8, 0, false } },
-        { "grey background", { 190, 50, 0, 0, false } },
         { "one bit", { 255, 0, 0, 0, true } },
     };
     return looks;

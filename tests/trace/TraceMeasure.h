@@ -9,15 +9,13 @@
 // them beside the potrace command's on the same pictures.
 namespace trace_scene {
 
-// The looks of the parts sheet that tracing is measured on.
+// The looks of the pictures, the parts sheet and the line drawing, that tracing is measured on.
 struct NamedLook
 {
     const char *name;
     Look look;
 };
-const std::vector<NamedLook> &partLooks();
-// The looks of the line drawing that centre-line tracing is measured on.
-const std::vector<NamedLook> &lineLooks();
+const std::vector<NamedLook> &looks();
 
 // Distances of traced chains (points every 0.25 pixel, as `flatten` gives them) from the true
 // boundaries.

@@ -13,7 +13,7 @@ namespace {
 TEST(CenterlineTrace, FollowsTheMiddleOfTheStrokesAndKeepsJunctionsJoined)
 {
     const Drawing d = lineDrawing();
-    for (const NamedLook &row : lineLooks()) {
+    for (const NamedLook &row : looks()) {
         SCOPED_TRACE(row.name);
         const Dib dib = toDib(paint(d.strokes, 560, 740, row.look), row.look.oneBit);
         const TraceResult r = traceCenterline(dib.rec(), TraceSettings {});
@@ -34,7 +34,7 @@ TEST(CenterlineTrace, FollowsTheMiddleOfTheStrokesAndKeepsJunctionsJoined)
         EXPECT_EQ(f.open, d.openChains);
         EXPECT_EQ(f.closed, d.closedChains);
 
-        printf("%-16s max %.3f mean %.3f\n", row.name, f.max, f.mean);
+        printf("%-22s max %.3f mean %.3f\n", row.name, f.max, f.mean);
         EXPECT_LE(f.max, 0.75);
         EXPECT_LE(f.mean, 0.3);
 

@@ -38,7 +38,7 @@ void expectClosedChains(const std::vector<TDrawElement> &elements)
 TEST(OutlineTrace, AccuracyOnDrawnParts)
 {
     const Scene scene = partsSheet();
-    for (const NamedLook &row : partLooks()) {
+    for (const NamedLook &row : looks()) {
         SCOPED_TRACE(row.name);
         // Without grey levels a small circle's pixels leave its centre uncertain by a quarter
         // pixel; potrace's own curves miss it by as much.
