@@ -3,6 +3,7 @@
 #include "trace/PathFit.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -107,6 +108,59 @@ void CentreRefiner::refineEdge(const Skeleton &s, SkeletonEdge &e) const
     e.points.assign(moved.begin() + std::ptrdiff_t(first), moved.begin() + std::ptrdiff_t(last));
 }
 
+// Thinning eats into the free ends of slanting strokes, by three stroke widths and more at 45
+// degrees, so the line would stop short of where the pen stopped. Each free end is therefore
+// walked on through the ink a pixel at a time, kept in the middle of the stroke, to where the
+// ink ends; the pen stopped half the stroke's width before that, and the points beyond go
+// again. refineEdge then trims the cap as at every other end. A walk that finds the stroke
+// widening (another stroke or a blot) or goes on for more than a few widths adds nothing, as
+// there the end cannot be told.
+void CentreRefiner::extendEnd(std::vector<TPointD> &points, bool atBack) const
+{
+    const std::size_t n = points.size();
+    if (n < 2)
+        return;
+    const std::size_t back = std::min(n - 1, std::size_t(2 * m_width + 2));
+    const TPointD end = atBack ? points[n - 1] : points[0];
+    const TPointD before = atBack ? points[n - 1 - back] : points[back];
+    TPointD d = unit(end - before);
+    // The stroke's own width, in its body; the drawing's strokes need not all be alike.
+    double offset = 0, width = m_width;
+    if (!across(before, { -d.y, d.x }, offset, width) || width > 2 * m_width)
+        width = m_width;
+    const double ownWidth = width;
+
+    std::vector<TPointD> added;
+    TPointD p = end;
+    std::optional<TPointD> inkEnds;
+    for (double walked = 1; walked <= 4 * ownWidth + 4; walked += 1) {
+        TPointD q = p + d;
+        const double here = inkAt(p), ahead = inkAt(q);
+        if (ahead < 0.5) {
+            inkEnds =
+                here > ahead ? p + std::clamp((here - 0.5) / (here - ahead), 0.0, 1.0) * d : p;
+            break;
+        }
+        const TPointD normal { -d.y, d.x };
+        if (!across(q, normal, offset, width) || width > 1.5 * ownWidth + 1)
+            break;
+        q = q + std::clamp(offset, -0.5, 0.5) * normal;
+        d = unit(3.0 * d + unit(q - p));
+        added.push_back(q);
+        p = q;
+    }
+    if (!inkEnds)
+        return;
+    while (!added.empty() && norm(added.back() - *inkEnds) < ownWidth / 2)
+        added.pop_back();
+    if (atBack) {
+        points.insert(points.end(), added.begin(), added.end());
+    } else {
+        std::reverse(added.begin(), added.end());
+        points.insert(points.begin(), added.begin(), added.end());
+    }
+}
+
 TPointD CentreRefiner::junction(const Skeleton &s, int node) const
 {
     // The point nearest, in least squares, to the lines fitted to each stroke's refined
@@ -146,6 +200,14 @@ TPointD CentreRefiner::junction(const Skeleton &s, int node) const
 
 void CentreRefiner::refine(Skeleton &s) const
 {
+    for (SkeletonEdge &e : s.edges) {
+        if (e.removed || e.loop())
+            continue;
+        if (s.degree(e.from) == 1)
+            extendEnd(e.points, false);
+        if (s.degree(e.to) == 1)
+            extendEnd(e.points, true);
+    }
     for (SkeletonEdge &e : s.edges) {
         if (!e.removed)
             refineEdge(s, e);

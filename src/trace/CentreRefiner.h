@@ -22,6 +22,7 @@ private:
     // The offset of the ink's centre along `normal` from `p`, and the stroke's width there.
     bool across(TPointD p, TPointD normal, double &offset, double &width) const;
     void refineEdge(const Skeleton &s, SkeletonEdge &e) const;
+    void extendEnd(std::vector<TPointD> &points, bool atBack) const;
     TPointD junction(const Skeleton &s, int node) const;
 
     const cv::Mat &m_grey;
