@@ -11,8 +11,10 @@ bool isSelected(const TDrawElement &e)
 
 } // namespace
 
-std::int32_t deleteSelectedElements(TElementList &list)
+std::int32_t deleteSelectedElements(TElementList &list, std::vector<ElementReplacement> *runs)
 {
+    if (runs)
+        runs->clear();
     const auto count = static_cast<std::int32_t>(list.Count());
     if (count == 0)
         return 0;
@@ -23,7 +25,8 @@ std::int32_t deleteSelectedElements(TElementList &list)
     // For every kept element, the next kept element after it (count when there is none), so
     // that the walks below see the list as it would be with the later deletions already done.
     std::vector<std::int32_t> nextKept(static_cast<std::size_t>(count), count);
-    std::vector<char> gone(static_cast<std::size_t>(count), 0);
+    enum Fate : char { Kept, Written, Gone };
+    std::vector<char> fate(static_cast<std::size_t>(count), Kept);
     std::int32_t firstKeptAbove = count;
     std::int32_t deleted = 0;
 
@@ -41,18 +44,29 @@ std::int32_t deleteSelectedElements(TElementList &list)
             if (chainPos == 0)
                 records[j].ClosesChain = 0;
             --records[j].ChainPos;
+            fate[static_cast<std::size_t>(j)] = Written;
         }
+        // The element stretched here is the first of those just lowered, so already Written.
         if (chainPos > 0 && firstKeptAbove < count && records[firstKeptAbove].ChainPos != 0)
             records[firstKeptAbove].Start = start;
-        gone[static_cast<std::size_t>(i)] = 1;
+        fate[static_cast<std::size_t>(i)] = Gone;
         ++deleted;
     }
     if (deleted == 0)
         return 0;
 
     std::int32_t kept = 0;
+    bool inRun = false;
     for (std::int32_t i = 0; i < count; ++i) {
-        if (gone[static_cast<std::size_t>(i)])
+        const char f = fate[static_cast<std::size_t>(i)];
+        if (runs && f != Kept) {
+            if (!inRun)
+                runs->push_back({ i, 0, 0 });
+            ++runs->back().removed;
+            runs->back().inserted += f == Written ? 1 : 0;
+        }
+        inRun = f != Kept;
+        if (f == Gone)
             continue;
         if (kept != i)
             records[kept] = records[i];

@@ -183,6 +183,8 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
     AreaDeleting = false;
     const TPointD a = DragOrigin;
     const NearElements near(index, list, areaBox(a, release));
+    // The index, current now that it has been asked, is told what the delete changed.
+    const std::uint64_t before = list.version();
     clearSelection(list);
     TDrawElement *records = recordsOf(list);
     for (std::int32_t k = 0; k < near.size(); ++k) {
@@ -198,7 +200,10 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
         if (usesCtrl2(e.Kind) && inArea(a, release, e.Ctrl2))
             e.SelCtrl2 = 1;
     }
-    deleteSelectedElements(list);
+    std::vector<ElementReplacement> runs;
+    deleteSelectedElements(list, index ? &runs : nullptr);
+    if (index)
+        index->replaced(list, before, runs);
     // Every record with a flag is gone, so none is left with one.
     m_flaggedList = &list;
     m_flagsVersion = list.version();
