@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -279,51 +280,63 @@ void ElementIndex::renumber(
 
 void ElementIndex::mergeLoose()
 {
-    // The grid is made anew from its own names that still hold and the loose boxes, without
-    // looking at the list.
+    // The grid is made anew from its own names that still hold and the loose boxes, in its own
+    // storage and without looking at the list: with a million elements, fresh memory for a
+    // second grid would cost more than the merge itself.
     const std::size_t cells = m_cellStart.size() - 1;
-    std::vector<std::uint32_t> start(cells + 1, 0);
+    std::uint32_t written = 0;
+    std::uint32_t begin = m_cellStart[0];
     for (std::size_t c = 0; c < cells; ++c) {
-        for (std::uint32_t k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k)
-            start[c + 1] += stale(m_items[k]) ? 0 : 1;
+        const std::uint32_t end = m_cellStart[c + 1];
+        m_cellStart[c] = written;
+        for (std::uint32_t k = begin; k < end; ++k) {
+            if (!stale(m_items[k]))
+                m_items[written++] = m_items[k];
+        }
+        begin = end;
     }
+    m_cellStart[cells] = written;
+    m_wide.erase(
+        std::remove_if(m_wide.begin(), m_wide.end(), [this](std::int32_t i) { return stale(i); }),
+        m_wide.end());
+
+    // added[c] becomes the number of loose names of the cells before c.
+    std::vector<std::uint32_t> added(cells + 1, 0);
     const auto forCells = [this](const CellRange &r, auto &&visit) {
         for (std::int32_t y = r.y0; y <= r.y1; ++y) {
             for (std::int32_t x = r.x0; x <= r.x1; ++x)
                 visit(cellIndex(x, y));
         }
     };
-    std::vector<std::int32_t> wide;
-    for (const std::int32_t i : m_wide) {
-        if (!stale(i))
-            wide.push_back(i);
-    }
     CellRange r {};
     for (const Loose &l : m_loose) {
         if (gridded(l.box, r))
-            forCells(r, [&](std::size_t c) { ++start[c + 1]; });
+            forCells(r, [&](std::size_t c) { ++added[c + 1]; });
         else
-            wide.push_back(l.index);
+            m_wide.push_back(l.index);
     }
-    std::vector<std::uint32_t> fill(cells);
-    for (std::size_t c = 0; c < cells; ++c) {
-        start[c + 1] += start[c];
-        fill[c] = start[c];
+    for (std::size_t c = 0; c < cells; ++c)
+        added[c + 1] += added[c];
+    const std::uint32_t total = written + added[cells];
+    m_items.resize(total);
+
+    // From the last cell down, each cell's names move up by what the cells before it take,
+    // leaving room behind them for its own loose names; added[c + 1] then tells where those go.
+    std::uint32_t end = written;
+    for (std::size_t c = cells; c-- > 0;) {
+        const std::uint32_t from = m_cellStart[c];
+        const std::uint32_t to = from + added[c];
+        std::memmove(
+            m_items.data() + to, m_items.data() + from, (end - from) * sizeof(std::int32_t));
+        added[c + 1] = to + (end - from);
+        m_cellStart[c] = to;
+        end = from;
     }
-    std::vector<std::int32_t> items(start[cells]);
-    for (std::size_t c = 0; c < cells; ++c) {
-        for (std::uint32_t k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
-            if (!stale(m_items[k]))
-                items[fill[c]++] = m_items[k];
-        }
-    }
+    m_cellStart[cells] = total;
     for (const Loose &l : m_loose) {
         if (gridded(l.box, r))
-            forCells(r, [&](std::size_t c) { items[fill[c]++] = l.index; });
+            forCells(r, [&](std::size_t c) { m_items[added[c + 1]++] = l.index; });
     }
-    m_cellStart = std::move(start);
-    m_items = std::move(items);
-    m_wide = std::move(wide);
     m_loose.clear();
     m_looseSlot.clear();
 }

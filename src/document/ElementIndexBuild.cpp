@@ -111,7 +111,7 @@ void ElementIndex::chooseGrid(const TElementList &list)
     // The grid spans where nearly all elements are; a few strays far off, which would stretch
     // it until every element shared one cell, land in the outer cells or among the wide ones.
     // A sample of the boxes tells where that is.
-    const auto sampleStep = std::max<std::int32_t>(1, m_count / 65536);
+    const auto sampleStep = std::max<std::int32_t>(1, m_count / 16384);
     std::vector<double> xs, ys;
     for (std::int32_t i = 0; i < m_count; i += sampleStep) {
         const TBoxD box = elementBox(list, i);

@@ -36,6 +36,10 @@ bool findRemovalRuns(const std::vector<TDrawElement> &was, const TElementList &n
     runs.clear();
     before.clear();
     after.clear();
+    // At least the removed records are kept; growing the vectors by copying them again and
+    // again would cost more than the pass itself.
+    before.reserve(static_cast<std::size_t>(oldLen - newLen) * 5 / 4);
+    after.reserve(static_cast<std::size_t>(oldLen - newLen) / 4);
     const std::int32_t wasEnd = prefix + oldLen;
     const std::int32_t nowEnd = prefix + newLen;
     std::int32_t i = prefix;
