@@ -156,7 +156,7 @@ void ElementIndex::loosen(const TElementList &list, std::int32_t index)
 void ElementIndex::caughtUp(const TElementList &list)
 {
     if (m_loose.size() > MostLoose)
-        mergeLoose();
+        mergeLoose({});
     m_version = list.version();
 }
 
@@ -207,6 +207,9 @@ void ElementIndex::replaced(const TElementList &list, std::uint64_t versionBefor
     if (shifts)
         renumber(replacements, static_cast<std::int32_t>(newCount));
 
+    // Renumbering dropped the names of the replaced records, so the new ones have no stale
+    // names to hide and many of them can go straight into the grid.
+    std::vector<Loose> fresh;
     std::int32_t shift = 0;
     for (std::size_t k = 0; k < replacements.size(); ++k) {
         const ElementReplacement &r = replacements[k];
@@ -215,14 +218,24 @@ void ElementIndex::replaced(const TElementList &list, std::uint64_t versionBefor
         shift += r.inserted - r.removed;
         const std::int32_t next =
             k + 1 < replacements.size() ? replacements[k + 1].offset + shift : m_count;
-        for (std::int32_t i = first; i < last; ++i)
-            loosen(list, i);
+        for (std::int32_t i = first; i < last; ++i) {
+            if (shifts)
+                fresh.push_back({ i, elementBox(list, i) });
+            else
+                loosen(list, i);
+        }
         // The records up to the next chain start may now belong to another chain, whose start
         // their closing lines run to. Those beyond the next replacement are its to look at.
         for (std::int32_t j = last; j < next && list.at(j).ChainPos != 0; ++j) {
             if (list.at(j).ClosesChain)
                 loosen(list, j);
         }
+    }
+    if (m_loose.size() + fresh.size() > MostLoose) {
+        mergeLoose(fresh);
+    } else {
+        for (const Loose &l : fresh)
+            loosen(list, l.index);
     }
     caughtUp(list);
 }
@@ -278,11 +291,11 @@ void ElementIndex::renumber(
     }
 }
 
-void ElementIndex::mergeLoose()
+void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
 {
-    // The grid is made anew from its own names that still hold and the loose boxes, in its own
-    // storage and without looking at the list: with a million elements, fresh memory for a
-    // second grid would cost more than the merge itself.
+    // The grid is made anew from its own names that still hold, the loose boxes and the fresh
+    // ones, in its own storage and without looking at the list: with a million elements, fresh
+    // memory for a second grid would cost more than the merge itself.
     const std::size_t cells = m_cellStart.size() - 1;
     std::uint32_t written = 0;
     std::uint32_t begin = m_cellStart[0];
@@ -309,12 +322,18 @@ void ElementIndex::mergeLoose()
         }
     };
     CellRange r {};
-    for (const Loose &l : m_loose) {
+    const auto eachNew = [&](auto &&take) {
+        for (const Loose &l : m_loose)
+            take(l);
+        for (const Loose &l : fresh)
+            take(l);
+    };
+    eachNew([&](const Loose &l) {
         if (gridded(l.box, r))
             forCells(r, [&](std::size_t c) { ++added[c + 1]; });
         else
             m_wide.push_back(l.index);
-    }
+    });
     for (std::size_t c = 0; c < cells; ++c)
         added[c + 1] += added[c];
     const std::uint32_t total = written + added[cells];
@@ -333,10 +352,10 @@ void ElementIndex::mergeLoose()
         end = from;
     }
     m_cellStart[cells] = total;
-    for (const Loose &l : m_loose) {
+    eachNew([&](const Loose &l) {
         if (gridded(l.box, r))
             forCells(r, [&](std::size_t c) { m_items[added[c + 1]++] = l.index; });
-    }
+    });
     m_loose.clear();
     m_looseSlot.clear();
 }

@@ -99,7 +99,9 @@ private:
     void collectAll(std::int32_t count);
     void loosen(const TElementList &list, std::int32_t index);
     void renumber(const std::vector<ElementReplacement> &replacements, std::int32_t newCount);
-    void mergeLoose();
+    // Merges the loose boxes, and `fresh` ones of elements that have no names in the grid, into
+    // the grid.
+    void mergeLoose(const std::vector<Loose> &fresh);
     void caughtUp(const TElementList &list);
 
     const TElementList *m_list = nullptr;

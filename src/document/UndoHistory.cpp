@@ -43,8 +43,10 @@ bool UndoHistory::Step::widthOnly() const
 
 void UndoHistory::Step::measure()
 {
-    bytes = sizeof(Step) + (before.size() + after.size()) * RecordSize
-        + runs.size() * sizeof(ElementReplacement) + (picture ? pictureBytes(*picture) : 0);
+    // What the vectors hold, not only what they use: the records of the runs are gathered
+    // without knowing how many there will be.
+    bytes = sizeof(Step) + (before.capacity() + after.capacity()) * RecordSize
+        + runs.capacity() * sizeof(ElementReplacement) + (picture ? pictureBytes(*picture) : 0);
 }
 
 bool replaceElementRange(TElementList &list, std::int32_t offset, std::int32_t removeCount,
@@ -243,8 +245,6 @@ void UndoHistory::recordElements(Step &step, const TElementList &elements, std::
         const std::int32_t kept = applyRunsForward(m_elements.data(),
             static_cast<std::int32_t>(m_elements.size()), step.runs, step.after.data());
         m_elements.resize(static_cast<std::size_t>(kept));
-        step.before.shrink_to_fit();
-        step.after.shrink_to_fit();
         return;
     }
     step.runs.assign(1, { prefix, oldLen, newLen });
