@@ -24,3 +24,8 @@
 // the latter kept.
 std::int32_t deleteSelectedElements(
     TElementList &list, std::vector<ElementReplacement> *runs = nullptr);
+
+// The same for the records named in `selected` (ascending, each once), whatever their flags:
+// a caller that knows which records it selected spares the walk over every record.
+std::int32_t deleteElements(TElementList &list, const std::vector<std::int32_t> &selected,
+    std::vector<ElementReplacement> *runs = nullptr);
