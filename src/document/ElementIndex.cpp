@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -297,18 +296,21 @@ void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
     // ones, in its own storage and without looking at the list: with a million elements, fresh
     // memory for a second grid would cost more than the merge itself.
     const std::size_t cells = m_cellStart.size() - 1;
-    std::uint32_t written = 0;
-    std::uint32_t begin = m_cellStart[0];
-    for (std::size_t c = 0; c < cells; ++c) {
-        const std::uint32_t end = m_cellStart[c + 1];
-        m_cellStart[c] = written;
-        for (std::uint32_t k = begin; k < end; ++k) {
-            if (!stale(m_items[k]))
-                m_items[written++] = m_items[k];
+    std::uint32_t written = m_cellStart[cells];
+    if (!m_loose.empty()) {
+        written = 0;
+        std::uint32_t begin = m_cellStart[0];
+        for (std::size_t c = 0; c < cells; ++c) {
+            const std::uint32_t end = m_cellStart[c + 1];
+            m_cellStart[c] = written;
+            for (std::uint32_t k = begin; k < end; ++k) {
+                if (!stale(m_items[k]))
+                    m_items[written++] = m_items[k];
+            }
+            begin = end;
         }
-        begin = end;
+        m_cellStart[cells] = written;
     }
-    m_cellStart[cells] = written;
     m_wide.erase(
         std::remove_if(m_wide.begin(), m_wide.end(), [this](std::int32_t i) { return stale(i); }),
         m_wide.end());
@@ -345,8 +347,9 @@ void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
     for (std::size_t c = cells; c-- > 0;) {
         const std::uint32_t from = m_cellStart[c];
         const std::uint32_t to = from + added[c];
-        std::memmove(
-            m_items.data() + to, m_items.data() + from, (end - from) * sizeof(std::int32_t));
+        // Cells hold a few names each: a loop costs less than a call per cell.
+        for (std::uint32_t k = end; to != from && k-- > from;)
+            m_items[k - from + to] = m_items[k];
         added[c + 1] = to + (end - from);
         m_cellStart[c] = to;
         end = from;
