@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t RecordSize = sizeof(TDrawElement);
 // A changed run shorter than this is kept whole: looking for the removals in it saves little.
-constexpr std::int32_t LookForRemovalsFrom = 1024;
+constexpr std::int32_t LookForRemovalsFrom = 64;
 
 // The bytes of a record that make up the drawing: kind, chain position, the four points and
 // the closing flag. The drag copies and selection flags are editing state.
