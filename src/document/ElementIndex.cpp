@@ -209,6 +209,12 @@ void ElementIndex::replaced(const TElementList &list, std::uint64_t versionBefor
     // Renumbering dropped the names of the replaced records, so the new ones have no stale
     // names to hide and many of them can go straight into the grid.
     std::vector<Loose> fresh;
+    if (shifts) {
+        std::size_t inserted = 0;
+        for (const ElementReplacement &r : replacements)
+            inserted += static_cast<std::size_t>(r.inserted);
+        fresh.reserve(inserted);
+    }
     std::int32_t shift = 0;
     for (std::size_t k = 0; k < replacements.size(); ++k) {
         const ElementReplacement &r = replacements[k];
