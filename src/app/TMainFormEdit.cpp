@@ -293,7 +293,8 @@ void TMainForm::stepHistory(bool back)
     double width = m_lineWidth;
     const double resolution = currentResolution();
     double restored = resolution;
-    UndoDocument doc { *m_elements, m_picture, pen, width, m_dxfExportForm ? &restored : nullptr };
+    UndoDocument doc { *m_elements, m_picture, pen, width, m_dxfExportForm ? &restored : nullptr,
+        &m_elementIndex };
     if (!(back ? m_edit->history.undo(doc) : m_edit->history.redo(doc)))
         return;
     // The dialog's width field follows the picture whenever the dialog is shown.

@@ -1,18 +1,16 @@
 #include "document/ElementIndex.h"
 
-#include "document/Chain.h"
-
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
 // An element that would be entered in more cells than this is named by every query instead: a
 // few long lines must not make the grid large.
 constexpr std::int64_t MostCellsPerElement = 64;
-// Grids of more cells than this cost more memory than they save.
-constexpr std::int64_t MostCells = std::int64_t { 1 } << 22;
+// Elements with a box of their own beyond the grid are tested one by one by every query; beyond
+// this many, merging them into the grid costs less than testing them.
+constexpr std::size_t MostLoose = 4096;
 
 bool finite(const TBoxD &b)
 {
@@ -26,53 +24,7 @@ bool meets(const TBoxD &a, const TBoxD &b)
     return !(a.right < b.left || a.left > b.right || a.bottom < b.top || a.top > b.bottom);
 }
 
-struct BoxBuilder
-{
-    TBoxD box;
-    bool isFinite = true;
-
-    explicit BoxBuilder(TPointD p)
-        : box { p.x, p.y, p.x, p.y }
-        , isFinite(std::isfinite(p.x) && std::isfinite(p.y))
-    {
-    }
-    void take(TPointD p)
-    {
-        isFinite = isFinite && std::isfinite(p.x) && std::isfinite(p.y);
-        box.left = std::min(box.left, p.x);
-        box.top = std::min(box.top, p.y);
-        box.right = std::max(box.right, p.x);
-        box.bottom = std::max(box.bottom, p.y);
-    }
-    TBoxD result() const
-    {
-        constexpr double inf = std::numeric_limits<double>::infinity();
-        return isFinite ? box : TBoxD { -inf, -inf, inf, inf };
-    }
-};
-
-// The box of element `index` whose chain starts at `chainStart` (-1 for none).
-TBoxD boxWithChainStart(const TElementList &list, std::int32_t index, std::int32_t chainStart)
-{
-    const TDrawElement &e = list.at(index);
-    BoxBuilder b(e.Start);
-    b.take(e.End);
-    if (usesCtrl1(e.Kind))
-        b.take(e.Ctrl1);
-    if (usesCtrl2(e.Kind))
-        b.take(e.Ctrl2);
-    if (e.ClosesChain && chainStart >= 0)
-        b.take(list.at(chainStart).Start);
-    return b.result();
-}
-
 } // namespace
-
-TBoxD elementBox(const TElementList &list, std::int32_t index)
-{
-    const bool closes = list.at(index).ClosesChain != 0;
-    return boxWithChainStart(list, index, closes ? chainStartIndex(list, index) : -1);
-}
 
 bool ElementIndex::current(const TElementList &list) const
 {
@@ -83,9 +35,9 @@ bool ElementIndex::current(const TElementList &list) const
 std::size_t ElementIndex::bytes() const
 {
     return m_cellStart.capacity() * sizeof(std::uint32_t)
-        + (m_items.capacity() + m_wide.capacity() + m_movedSlot.capacity() + m_result.capacity())
+        + (m_items.capacity() + m_wide.capacity() + m_looseSlot.capacity() + m_result.capacity())
         * sizeof(std::int32_t)
-        + m_moved.capacity() * sizeof(Moved) + m_marks.capacity();
+        + m_loose.capacity() * sizeof(Loose) + m_marks.capacity();
 }
 
 bool ElementIndex::cellRange(const TBoxD &box, CellRange &range) const
@@ -103,100 +55,11 @@ bool ElementIndex::cellRange(const TBoxD &box, CellRange &range) const
     return range.x0 <= range.x1 && range.y0 <= range.y1;
 }
 
-void ElementIndex::rebuild(const TElementList &list)
+bool ElementIndex::gridded(const TBoxD &box, CellRange &range) const
 {
-    const auto count = static_cast<std::int32_t>(list.Count());
-    m_list = &list;
-    m_version = list.version();
-    m_count = count;
-    m_items.clear();
-    m_wide.clear();
-    m_moved.clear();
-    m_movedSlot.clear();
-    m_columns = m_rows = 0;
-    m_cellStart.assign(1, 0);
-
-    std::vector<TBoxD> boxes(static_cast<std::size_t>(count));
-    std::int32_t chainStart = -1;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (list.at(i).ChainPos == 0)
-            chainStart = i;
-        boxes[static_cast<std::size_t>(i)] = boxWithChainStart(list, i, chainStart);
-    }
-    // The grid spans where nearly all elements are; a few strays far off, which would stretch
-    // it until every element shared one cell, land in the outer cells or among the wide ones.
-    const std::size_t sampleStep = std::max<std::size_t>(1, boxes.size() / 65536);
-    std::vector<double> xs, ys;
-    for (std::size_t i = 0; i < boxes.size(); i += sampleStep) {
-        if (!finite(boxes[i]))
-            continue;
-        xs.push_back(boxes[i].left);
-        xs.push_back(boxes[i].right);
-        ys.push_back(boxes[i].top);
-        ys.push_back(boxes[i].bottom);
-    }
-    if (xs.empty()) {
-        for (std::int32_t i = 0; i < count; ++i)
-            m_wide.push_back(i);
-        return;
-    }
-    const auto quantile = [](std::vector<double> &v, double q) {
-        const auto at =
-            v.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(v.size() - 1));
-        std::nth_element(v.begin(), at, v.end());
-        return *at;
-    };
-    const TBoxD bounds { quantile(xs, 0.005), quantile(ys, 0.005), quantile(xs, 0.995),
-        quantile(ys, 0.995) };
-
-    // About two elements to a cell: a query then looks at few cells and few names per cell.
-    const double width = bounds.right - bounds.left;
-    const double height = bounds.bottom - bounds.top;
-    const double target = std::max(1.0, count / 2.0);
-    m_cell = std::sqrt(std::max(width * height, 1e-12) / target);
-    m_cell = std::max({ m_cell, std::max(width, height) / static_cast<double>(MostCells), 1e-9 });
-    for (;;) {
-        const double columns = std::floor(width / m_cell) + 1;
-        const double rows = std::floor(height / m_cell) + 1;
-        if (columns * rows <= static_cast<double>(MostCells)) {
-            m_columns = static_cast<std::int32_t>(columns);
-            m_rows = static_cast<std::int32_t>(rows);
-            break;
-        }
-        m_cell *= 2;
-    }
-    m_left = bounds.left;
-    m_top = bounds.top;
-
-    const auto cells = static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows);
-    m_cellStart.assign(cells + 1, 0);
-    const auto forCells = [this](const CellRange &r, auto &&visit) {
-        for (std::int32_t y = r.y0; y <= r.y1; ++y) {
-            const std::size_t row =
-                static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns);
-            for (std::int32_t x = r.x0; x <= r.x1; ++x)
-                visit(row + static_cast<std::size_t>(x));
-        }
-    };
-    const auto gridded = [this](const TBoxD &b, CellRange &r) {
-        return cellRange(b, r)
-            && std::int64_t { r.x1 - r.x0 + 1 } * (r.y1 - r.y0 + 1) <= MostCellsPerElement;
-    };
-    CellRange r {};
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (gridded(boxes[static_cast<std::size_t>(i)], r))
-            forCells(r, [this](std::size_t c) { ++m_cellStart[c + 1]; });
-        else
-            m_wide.push_back(i);
-    }
-    for (std::size_t c = 0; c < cells; ++c)
-        m_cellStart[c + 1] += m_cellStart[c];
-    m_items.resize(m_cellStart[cells]);
-    std::vector<std::uint32_t> fill(m_cellStart.begin(), m_cellStart.end() - 1);
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (gridded(boxes[static_cast<std::size_t>(i)], r))
-            forCells(r, [&](std::size_t c) { m_items[fill[c]++] = i; });
-    }
+    return cellRange(box, range)
+        && std::int64_t { range.x1 - range.x0 + 1 } * (range.y1 - range.y0 + 1)
+        <= MostCellsPerElement;
 }
 
 void ElementIndex::collectAll(std::int32_t count)
@@ -226,11 +89,7 @@ const std::vector<std::int32_t> &ElementIndex::query(const TElementList &list, c
         return m_result;
     }
 
-    const bool anyMoved = !m_moved.empty();
-    const auto stale = [&](std::int32_t i) {
-        return anyMoved && m_movedSlot[static_cast<std::size_t>(i)] >= 0;
-    };
-    std::size_t named = m_wide.size() + m_moved.size();
+    std::size_t named = m_wide.size() + m_loose.size();
     if (inGrid) {
         for (std::int32_t y = r.y0; y <= r.y1; ++y) {
             const std::size_t row =
@@ -256,9 +115,9 @@ const std::vector<std::int32_t> &ElementIndex::query(const TElementList &list, c
             if (!stale(i))
                 take(i);
         }
-        for (const Moved &m : m_moved) {
-            if (meets(m.box, box))
-                take(m.index);
+        for (const Loose &l : m_loose) {
+            if (meets(l.box, box))
+                take(l.index);
         }
     };
 
@@ -279,18 +138,25 @@ const std::vector<std::int32_t> &ElementIndex::query(const TElementList &list, c
     return m_result;
 }
 
-void ElementIndex::move(const TElementList &list, std::int32_t index)
+void ElementIndex::loosen(const TElementList &list, std::int32_t index)
 {
-    if (m_movedSlot.empty())
-        m_movedSlot.assign(static_cast<std::size_t>(m_count), -1);
-    std::int32_t &slot = m_movedSlot[static_cast<std::size_t>(index)];
+    if (m_looseSlot.empty())
+        m_looseSlot.assign(static_cast<std::size_t>(m_count), -1);
+    std::int32_t &slot = m_looseSlot[static_cast<std::size_t>(index)];
     const TBoxD box = elementBox(list, index);
     if (slot < 0) {
-        slot = static_cast<std::int32_t>(m_moved.size());
-        m_moved.push_back({ index, box });
+        slot = static_cast<std::int32_t>(m_loose.size());
+        m_loose.push_back({ index, box });
     } else {
-        m_moved[static_cast<std::size_t>(slot)].box = box;
+        m_loose[static_cast<std::size_t>(slot)].box = box;
     }
+}
+
+void ElementIndex::caughtUp(const TElementList &list)
+{
+    if (m_loose.size() > MostLoose)
+        mergeLoose({});
+    m_version = list.version();
 }
 
 void ElementIndex::changed(
@@ -302,17 +168,203 @@ void ElementIndex::changed(
     for (const std::int32_t i : changed) {
         if (i < 0 || i >= m_count)
             return;
-        move(list, i);
+        loosen(list, i);
         if (list.at(i).ChainPos != 0)
             continue;
         // The closing lines of this chain end at its Start, so their boxes move with it.
         for (std::int32_t j = i; j < m_count && (j == i || list.at(j).ChainPos != 0); ++j) {
             if (list.at(j).ClosesChain)
-                move(list, j);
+                loosen(list, j);
         }
     }
-    if (m_moved.size() > std::max<std::size_t>(4096, static_cast<std::size_t>(m_count) / 4))
+    caughtUp(list);
+}
+
+void ElementIndex::replaced(const TElementList &list, std::uint64_t versionBefore,
+    const std::vector<ElementReplacement> &replacements)
+{
+    if (m_list != &list || m_version != versionBefore)
+        return;
+    std::int64_t newCount = m_count;
+    std::int64_t end = 0;
+    bool shifts = false;
+    for (const ElementReplacement &r : replacements) {
+        if (r.offset < end || r.removed < 0 || r.inserted < 0
+            || std::int64_t { r.offset } + r.removed > m_count)
+            return;
+        end = std::int64_t { r.offset } + r.removed;
+        newCount += r.inserted - r.removed;
+        shifts = shifts || r.inserted != r.removed;
+    }
+    if (newCount != static_cast<std::int64_t>(list.Count()))
+        return;
+    // Cells sized for a much smaller drawing would each name many elements.
+    if (newCount > 2 * std::int64_t { m_builtCount } + static_cast<std::int64_t>(MostLoose)) {
         rebuild(list);
-    else
-        m_version = list.version();
+        return;
+    }
+    if (shifts)
+        renumber(replacements, static_cast<std::int32_t>(newCount));
+
+    // Renumbering dropped the names of the replaced records, so the new ones have no stale
+    // names to hide and many of them can go straight into the grid.
+    std::vector<Loose> fresh;
+    if (shifts) {
+        std::size_t inserted = 0;
+        for (const ElementReplacement &r : replacements)
+            inserted += static_cast<std::size_t>(r.inserted);
+        fresh.reserve(inserted);
+    }
+    std::int32_t shift = 0;
+    for (std::size_t k = 0; k < replacements.size(); ++k) {
+        const ElementReplacement &r = replacements[k];
+        const std::int32_t first = r.offset + shift;
+        const std::int32_t last = first + r.inserted;
+        shift += r.inserted - r.removed;
+        const std::int32_t next =
+            k + 1 < replacements.size() ? replacements[k + 1].offset + shift : m_count;
+        for (std::int32_t i = first; i < last; ++i) {
+            if (shifts)
+                fresh.push_back({ i, elementBox(list, i) });
+            else
+                loosen(list, i);
+        }
+        // The records up to the next chain start may now belong to another chain, whose start
+        // their closing lines run to. Those beyond the next replacement are its to look at.
+        for (std::int32_t j = last; j < next && list.at(j).ChainPos != 0; ++j) {
+            if (list.at(j).ClosesChain)
+                loosen(list, j);
+        }
+    }
+    if (m_loose.size() + fresh.size() > MostLoose) {
+        mergeLoose(fresh);
+    } else {
+        for (const Loose &l : fresh)
+            loosen(list, l.index);
+    }
+    caughtUp(list);
+}
+
+void ElementIndex::renumber(
+    const std::vector<ElementReplacement> &replacements, std::int32_t newCount)
+{
+    // Where each element of the list before the change stands now, or -1 when it was removed.
+    std::vector<std::int32_t> to(static_cast<std::size_t>(m_count));
+    std::int32_t from = 0;
+    std::int32_t at = 0;
+    const auto keepUpTo = [&](std::int32_t end) {
+        while (from < end)
+            to[static_cast<std::size_t>(from++)] = at++;
+    };
+    for (const ElementReplacement &r : replacements) {
+        keepUpTo(r.offset);
+        for (std::int32_t k = 0; k < r.removed; ++k)
+            to[static_cast<std::size_t>(from++)] = -1;
+        at += r.inserted;
+    }
+    keepUpTo(m_count);
+
+    const std::size_t cells = m_cellStart.size() - 1;
+    std::uint32_t written = 0;
+    std::uint32_t begin = m_cellStart[0];
+    for (std::size_t c = 0; c < cells; ++c) {
+        const std::uint32_t end = m_cellStart[c + 1];
+        m_cellStart[c] = written;
+        for (std::uint32_t k = begin; k < end; ++k) {
+            const std::int32_t now = to[static_cast<std::size_t>(m_items[k])];
+            if (now >= 0)
+                m_items[written++] = now;
+        }
+        begin = end;
+    }
+    m_cellStart[cells] = written;
+    m_items.resize(written);
+    const auto renamed = [&to](std::int32_t &i) {
+        i = to[static_cast<std::size_t>(i)];
+        return i < 0;
+    };
+    m_wide.erase(std::remove_if(m_wide.begin(), m_wide.end(), renamed), m_wide.end());
+    m_loose.erase(
+        std::remove_if(m_loose.begin(), m_loose.end(), [&](Loose &l) { return renamed(l.index); }),
+        m_loose.end());
+    m_count = newCount;
+    m_looseSlot.clear();
+    if (!m_loose.empty()) {
+        m_looseSlot.assign(static_cast<std::size_t>(m_count), -1);
+        for (std::size_t k = 0; k < m_loose.size(); ++k)
+            m_looseSlot[static_cast<std::size_t>(m_loose[k].index)] = static_cast<std::int32_t>(k);
+    }
+}
+
+void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
+{
+    // The grid is made anew from its own names that still hold, the loose boxes and the fresh
+    // ones, in its own storage and without looking at the list: with a million elements, fresh
+    // memory for a second grid would cost more than the merge itself.
+    const std::size_t cells = m_cellStart.size() - 1;
+    std::uint32_t written = m_cellStart[cells];
+    if (!m_loose.empty()) {
+        written = 0;
+        std::uint32_t begin = m_cellStart[0];
+        for (std::size_t c = 0; c < cells; ++c) {
+            const std::uint32_t end = m_cellStart[c + 1];
+            m_cellStart[c] = written;
+            for (std::uint32_t k = begin; k < end; ++k) {
+                if (!stale(m_items[k]))
+                    m_items[written++] = m_items[k];
+            }
+            begin = end;
+        }
+        m_cellStart[cells] = written;
+    }
+    m_wide.erase(
+        std::remove_if(m_wide.begin(), m_wide.end(), [this](std::int32_t i) { return stale(i); }),
+        m_wide.end());
+
+    // added[c] becomes the number of loose names of the cells before c.
+    std::vector<std::uint32_t> added(cells + 1, 0);
+    const auto forCells = [this](const CellRange &r, auto &&visit) {
+        for (std::int32_t y = r.y0; y <= r.y1; ++y) {
+            for (std::int32_t x = r.x0; x <= r.x1; ++x)
+                visit(cellIndex(x, y));
+        }
+    };
+    CellRange r {};
+    const auto eachNew = [&](auto &&take) {
+        for (const Loose &l : m_loose)
+            take(l);
+        for (const Loose &l : fresh)
+            take(l);
+    };
+    eachNew([&](const Loose &l) {
+        if (gridded(l.box, r))
+            forCells(r, [&](std::size_t c) { ++added[c + 1]; });
+        else
+            m_wide.push_back(l.index);
+    });
+    for (std::size_t c = 0; c < cells; ++c)
+        added[c + 1] += added[c];
+    const std::uint32_t total = written + added[cells];
+    m_items.resize(total);
+
+    // From the last cell down, each cell's names move up by what the cells before it take,
+    // leaving room behind them for its own loose names; added[c + 1] then tells where those go.
+    std::uint32_t end = written;
+    for (std::size_t c = cells; c-- > 0;) {
+        const std::uint32_t from = m_cellStart[c];
+        const std::uint32_t to = from + added[c];
+        // Cells hold a few names each: a loop costs less than a call per cell.
+        for (std::uint32_t k = end; to != from && k-- > from;)
+            m_items[k - from + to] = m_items[k];
+        added[c + 1] = to + (end - from);
+        m_cellStart[c] = to;
+        end = from;
+    }
+    m_cellStart[cells] = total;
+    eachNew([&](const Loose &l) {
+        if (gridded(l.box, r))
+            forCells(r, [&](std::size_t c) { m_items[added[c + 1]++] = l.index; });
+    });
+    m_loose.clear();
+    m_looseSlot.clear();
 }

@@ -20,13 +20,26 @@ struct TBoxD
 // chain, the Start of the chain's first element, where the closing line ends.
 TBoxD elementBox(const TElementList &list, std::int32_t index);
 
+// One place where records of the list were replaced: `removed` records from `offset` on, in the
+// list as it stood before the change, gave way to `inserted` new ones. Appending is a
+// replacement at the end that removes nothing; deleting scattered records is one replacement
+// per run of them.
+struct ElementReplacement
+{
+    std::int32_t offset;
+    std::int32_t removed;
+    std::int32_t inserted;
+};
+
 // Which elements lie near a place, without walking the whole list: a uniform grid over the
 // picture whose cells name the elements whose boxes meet them. Painting, snapping, node selection
 // and the area tools ask it for the few elements that can matter and test only those exactly.
 //
 // The index follows its list by the store's version: a query finds out by itself when the list
-// changed in any way and builds the grid afresh, so no change can be missed. A tool that moved a
-// few records tells the index which ones with changed(), and the grid is patched instead.
+// changed in any way and builds the grid afresh, so no change can be missed. A caller that knows
+// what it changed tells the index instead (changed() for records changed in place, replaced() for
+// records added, removed or replaced), and the grid is patched: with a million elements a rebuild
+// reads the whole list, a patch only the records concerned and the grid's own names.
 class ElementIndex
 {
 public:
@@ -40,6 +53,14 @@ public:
     void changed(const TElementList &list, std::uint64_t versionBefore,
         const std::vector<std::int32_t> &changed);
 
+    // The caller changed, since the store stood at `versionBefore`, only the records that
+    // `replacements` (ascending, not overlapping) name; the records between them kept their
+    // drawing, whatever their selection flags. When the index was current at that version, it
+    // renumbers its names, takes the boxes of the new records and of the closing elements whose
+    // chain start may have moved, and is current again; otherwise the next query rebuilds.
+    void replaced(const TElementList &list, std::uint64_t versionBefore,
+        const std::vector<ElementReplacement> &replacements);
+
     // Whether the index describes the list as it stands, so a query will not rebuild.
     bool current(const TElementList &list) const;
 
@@ -50,7 +71,7 @@ public:
     std::size_t bytes() const;
 
 private:
-    struct Moved
+    struct Loose
     {
         std::int32_t index;
         TBoxD box;
@@ -61,12 +82,33 @@ private:
     };
 
     bool cellRange(const TBoxD &box, CellRange &range) const;
+    // Whether an element with this box goes into the grid, and into which cells; otherwise it is
+    // one of the wide ones.
+    bool gridded(const TBoxD &box, CellRange &range) const;
+    std::size_t cellIndex(std::int32_t x, std::int32_t y) const
+    {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_columns)
+            + static_cast<std::size_t>(x);
+    }
+    bool stale(std::int32_t index) const
+    {
+        return !m_loose.empty() && m_looseSlot[static_cast<std::size_t>(index)] >= 0;
+    }
+    void chooseGrid(const TElementList &list);
+    void fillGrid(const TElementList &list);
     void collectAll(std::int32_t count);
-    void move(const TElementList &list, std::int32_t index);
+    void loosen(const TElementList &list, std::int32_t index);
+    void renumber(const std::vector<ElementReplacement> &replacements, std::int32_t newCount);
+    // Merges the loose boxes, and `fresh` ones of elements that have no names in the grid, into
+    // the grid.
+    void mergeLoose(const std::vector<Loose> &fresh);
+    void caughtUp(const TElementList &list);
 
     const TElementList *m_list = nullptr;
     std::uint64_t m_version = 0;
     std::int32_t m_count = 0;
+    // The number of elements when the grid's cells were last sized to the drawing.
+    std::int32_t m_builtCount = 0;
 
     // The grid: cell (x, y) covers [left + x * cell, left + (x + 1) * cell) and so on; the
     // outer cells also take everything beyond. Cell c names m_items[m_cellStart[c]] up to
@@ -80,11 +122,11 @@ private:
     std::vector<std::int32_t> m_items;
     // Elements that would cover too many cells, or whose box is not finite: named by every query.
     std::vector<std::int32_t> m_wide;
-    // Elements moved since the grid was built: their grid entries are stale and are skipped;
-    // their boxes now are kept here and tested one by one. m_movedSlot[i] is i's place in
-    // m_moved, or -1.
-    std::vector<Moved> m_moved;
-    std::vector<std::int32_t> m_movedSlot;
+    // Elements changed or added since the grid was built: their grid entries, if any, are stale
+    // and are skipped; their boxes now are kept here and tested one by one, until there are so
+    // many that they are merged into the grid. m_looseSlot[i] is i's place in m_loose, or -1.
+    std::vector<Loose> m_loose;
+    std::vector<std::int32_t> m_looseSlot;
 
     std::vector<std::int32_t> m_result;
     std::vector<std::uint8_t> m_marks;

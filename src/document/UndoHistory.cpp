@@ -1,5 +1,7 @@
 #include "document/UndoHistory.h"
 
+#include "document/ElementRuns.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -7,6 +9,8 @@
 namespace {
 
 constexpr std::size_t RecordSize = sizeof(TDrawElement);
+// A changed run shorter than this is kept whole: looking for the removals in it saves little.
+constexpr std::int32_t LookForRemovalsFrom = 64;
 
 // The bytes of a record that make up the drawing: kind, chain position, the four points and
 // the closing flag. The drag copies and selection flags are editing state.
@@ -39,8 +43,10 @@ bool UndoHistory::Step::widthOnly() const
 
 void UndoHistory::Step::measure()
 {
-    bytes = sizeof(Step) + (before.size() + after.size()) * RecordSize
-        + (picture ? pictureBytes(*picture) : 0);
+    // What the vectors hold, not only what they use: the records of the runs are gathered
+    // without knowing how many there will be.
+    bytes = sizeof(Step) + (before.capacity() + after.capacity()) * RecordSize
+        + runs.capacity() * sizeof(ElementReplacement) + (picture ? pictureBytes(*picture) : 0);
 }
 
 bool replaceElementRange(TElementList &list, std::int32_t offset, std::int32_t removeCount,
@@ -204,15 +210,8 @@ bool UndoHistory::checkpoint(const TElementList &elements, std::uint32_t penColo
     step.penAfter = penColor;
     step.widthBefore = m_lineWidth;
     step.widthAfter = lineWidth;
-    if (elementsChanged) {
-        step.offset = prefix;
-        step.before.assign(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
-        step.after.reserve(static_cast<std::size_t>(newLen));
-        for (std::int32_t i = 0; i < newLen; ++i)
-            step.after.push_back(elements.at(prefix + i));
-        m_elements.erase(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
-        m_elements.insert(m_elements.begin() + prefix, step.after.begin(), step.after.end());
-    }
+    if (elementsChanged)
+        recordElements(step, elements, prefix, oldLen, newLen);
     if (pictureChanged) {
         step.picture = std::move(*m_replacedPicture);
         step.resolution = m_replacedResolution;
@@ -233,6 +232,28 @@ bool UndoHistory::checkpoint(const TElementList &elements, std::uint32_t penColo
     m_undo.push_back(std::move(step));
     enforceLimits();
     return true;
+}
+
+void UndoHistory::recordElements(Step &step, const TElementList &elements, std::int32_t prefix,
+    std::int32_t oldLen, std::int32_t newLen)
+{
+    // An area delete leaves few records of the run as they were but removes most of them
+    // unchanged: kept as its removals, the step holds those once instead of the list twice.
+    if (oldLen > newLen && oldLen >= LookForRemovalsFrom
+        && findRemovalRuns(m_elements, elements, prefix, oldLen, newLen,
+            static_cast<std::size_t>(oldLen + newLen) / 2, step.runs, step.before, step.after)) {
+        const std::int32_t kept = applyRunsForward(m_elements.data(),
+            static_cast<std::int32_t>(m_elements.size()), step.runs, step.after.data());
+        m_elements.resize(static_cast<std::size_t>(kept));
+        return;
+    }
+    step.runs.assign(1, { prefix, oldLen, newLen });
+    step.before.assign(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
+    step.after.resize(static_cast<std::size_t>(newLen));
+    for (std::int32_t i = 0; i < newLen; ++i)
+        step.after[static_cast<std::size_t>(i)] = elements.at(prefix + i);
+    m_elements.erase(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
+    m_elements.insert(m_elements.begin() + prefix, step.after.begin(), step.after.end());
 }
 
 void UndoHistory::enforceLimits()
@@ -267,17 +288,39 @@ void UndoHistory::clearRedo()
 bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
 {
     const bool back = direction == Direction::Back;
-    const std::vector<TDrawElement> &from = back ? step.after : step.before;
-    const std::vector<TDrawElement> &to = back ? step.before : step.after;
-    if (!from.empty() || !to.empty()) {
-        if (!replaceElementRange(document.elements, step.offset,
-                static_cast<std::int32_t>(from.size()), to.data(),
-                static_cast<std::int32_t>(to.size())))
+    TElementList &list = document.elements;
+    const std::uint64_t versionBefore = list.version();
+    std::vector<ElementReplacement> runs = back ? invertedRuns(step.runs) : step.runs;
+    if (runs.size() == 1) {
+        const std::vector<TDrawElement> &to = back ? step.before : step.after;
+        const ElementReplacement r = runs.front();
+        if (!replaceElementRange(list, r.offset, r.removed, to.data(), r.inserted))
             return false;
-        m_elements.erase(m_elements.begin() + step.offset,
-            m_elements.begin() + step.offset + static_cast<std::ptrdiff_t>(from.size()));
-        m_elements.insert(m_elements.begin() + step.offset, to.begin(), to.end());
+        m_elements.erase(m_elements.begin() + r.offset, m_elements.begin() + r.offset + r.removed);
+        m_elements.insert(m_elements.begin() + r.offset, to.begin(), to.end());
+    } else if (!runs.empty()) {
+        // Several runs, none growing going forward: the list shrinks going forward and grows
+        // back by as many records, which the runs' own records can stand in for until they are
+        // moved into place.
+        const auto count = static_cast<std::int32_t>(list.Count());
+        const auto lost = static_cast<std::int32_t>(recordsLost(step.runs));
+        if (back) {
+            if (lost > 0 && !list.AppendAll(step.before.data(), static_cast<std::uint32_t>(lost)))
+                return false;
+            applyRunsBack(list.Get(0), count, step.runs, step.before.data());
+            m_elements.resize(m_elements.size() + static_cast<std::size_t>(lost));
+            applyRunsBack(m_elements.data(), count, step.runs, step.before.data());
+        } else {
+            const std::int32_t kept =
+                applyRunsForward(list.Get(0), count, step.runs, step.after.data());
+            while (static_cast<std::int32_t>(list.Count()) > kept)
+                list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
+            applyRunsForward(m_elements.data(), count, step.runs, step.after.data());
+            m_elements.resize(static_cast<std::size_t>(kept));
+        }
     }
+    if (document.index && !runs.empty())
+        document.index->replaced(list, versionBefore, runs);
     if (step.picture)
         std::swap(*step.picture, document.picture);
     if (step.resolution > 0 && document.resolution)

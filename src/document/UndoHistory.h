@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/ElementIndex.h"
 #include "document/ElementList.h"
 #include "raster/DibRec.h"
 
@@ -22,6 +23,9 @@ struct UndoDocument
     // The resolution of the DXF exports in dots per inch, which belongs to the picture; a
     // window that keeps none leaves it null.
     double *resolution = nullptr;
+    // The window's index over the elements, told which records undo and redo replaced so that
+    // it stays current without being built again; null when there is none.
+    ElementIndex *index = nullptr;
 };
 
 // Undo and redo of completed changes. The window calls checkpoint() whenever a change of the
@@ -30,6 +34,8 @@ struct UndoDocument
 // and after, the old picture when the picture was replaced, and the old and new pen colour
 // and line width. So a step of a drawing of 100,000 elements usually costs a few hundred
 // bytes, and a new scan costs the old picture once, never a copy of the whole document.
+// A change that removed records all over the list (an area delete) is kept as the many small
+// runs it consists of rather than as one run over nearly the whole list.
 //
 // The history holds at most maxSteps steps and, beyond the newest step, no more than
 // maxBytes; the oldest steps go first.
@@ -88,9 +94,12 @@ private:
     struct Step
     {
         std::uint64_t id = 0;
-        // The records from `offset` on that differ: `before` in the older state, `after` in
-        // the newer one.
-        std::int32_t offset = 0;
+        // The runs of records that differ, ascending: `removed` records from `offset` on in
+        // the older state gave way to `inserted` records in the newer one. The records of all
+        // runs are kept one after another, the older ones in `before`, the newer in `after`.
+        // A step of several runs has none that grows, so that undo and redo move the records
+        // between them in one pass (see ElementRuns.cpp).
+        std::vector<ElementReplacement> runs;
         std::vector<TDrawElement> before;
         std::vector<TDrawElement> after;
         // The picture that the document does not have at the moment: the older one while the
@@ -110,6 +119,8 @@ private:
 
     enum class Direction { Back, Forward };
     bool apply(Step &step, Direction direction, UndoDocument &document);
+    void recordElements(Step &step, const TElementList &elements, std::int32_t prefix,
+        std::int32_t oldLen, std::int32_t newLen);
     void dropOldest();
     void clearRedo();
     void release(Dib &&picture);

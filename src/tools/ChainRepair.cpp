@@ -1,7 +1,5 @@
 #include "tools/ChainRepair.h"
 
-#include <vector>
-
 namespace {
 
 bool isSelected(const TDrawElement &e)
@@ -11,48 +9,76 @@ bool isSelected(const TDrawElement &e)
 
 } // namespace
 
-std::int32_t deleteSelectedElements(TElementList &list)
+std::int32_t deleteSelectedElements(TElementList &list, std::vector<ElementReplacement> *runs)
 {
+    std::vector<std::int32_t> selected;
     const auto count = static_cast<std::int32_t>(list.Count());
-    if (count == 0)
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (isSelected(list.at(i)))
+            selected.push_back(i);
+    }
+    return deleteElements(list, selected, runs);
+}
+
+std::int32_t deleteElements(TElementList &list, const std::vector<std::int32_t> &selected,
+    std::vector<ElementReplacement> *runs)
+{
+    if (runs)
+        runs->clear();
+    const auto count = static_cast<std::int32_t>(list.Count());
+    if (selected.empty())
         return 0;
     // The records are packed in one block, and nothing below grows or shrinks the list until
     // the survivors are in place.
     TDrawElement *records = list.Get(0);
 
-    // For every kept element, the next kept element after it (count when there is none), so
-    // that the walks below see the list as it would be with the later deletions already done.
-    std::vector<std::int32_t> nextKept(static_cast<std::size_t>(count), count);
-    std::vector<char> gone(static_cast<std::size_t>(count), 0);
-    std::int32_t firstKeptAbove = count;
-    std::int32_t deleted = 0;
+    // Every record to delete is marked gone at once, so that the walks below, which only look
+    // at the records after the one being deleted, see the list as it would be with the later
+    // deletions already done.
+    enum Fate : char { Kept, Written, Gone };
+    std::vector<char> fate(static_cast<std::size_t>(count), Kept);
+    for (const std::int32_t i : selected)
+        fate[static_cast<std::size_t>(i)] = Gone;
+    const auto nextKept = [&](std::int32_t j) {
+        do
+            ++j;
+        while (j < count && fate[static_cast<std::size_t>(j)] == Gone);
+        return j;
+    };
 
-    for (std::int32_t i = count - 1; i >= 0; --i) {
-        const TDrawElement &e = records[i];
-        if (!isSelected(e)) {
-            nextKept[static_cast<std::size_t>(i)] = firstKeptAbove;
-            firstKeptAbove = i;
-            continue;
-        }
-        const TPointD start = e.Start;
-        const std::int32_t chainPos = e.ChainPos;
+    std::int32_t firstKeptAbove = count;
+    for (auto s = selected.size(); s-- > 0;) {
+        const std::int32_t i = selected[s];
+        // The next deleted record, when it follows right behind, had the same kept one after it.
+        if (s + 1 == selected.size() || selected[s + 1] != i + 1)
+            firstKeptAbove = nextKept(i);
+        const TPointD start = records[i].Start;
+        const std::int32_t chainPos = records[i].ChainPos;
         for (std::int32_t j = firstKeptAbove; j < count && records[j].ChainPos != 0;
-             j = nextKept[static_cast<std::size_t>(j)]) {
+             j = nextKept(j)) {
             if (chainPos == 0)
                 records[j].ClosesChain = 0;
             --records[j].ChainPos;
+            fate[static_cast<std::size_t>(j)] = Written;
         }
+        // The element stretched here is the first of those just lowered, so already Written.
         if (chainPos > 0 && firstKeptAbove < count && records[firstKeptAbove].ChainPos != 0)
             records[firstKeptAbove].Start = start;
-        gone[static_cast<std::size_t>(i)] = 1;
-        ++deleted;
     }
-    if (deleted == 0)
-        return 0;
 
-    std::int32_t kept = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (gone[static_cast<std::size_t>(i)])
+    // Only the records from the first deleted one on move, and only they can have changed.
+    std::int32_t kept = selected.front();
+    bool inRun = false;
+    for (std::int32_t i = kept; i < count; ++i) {
+        const char f = fate[static_cast<std::size_t>(i)];
+        if (runs && f != Kept) {
+            if (!inRun)
+                runs->push_back({ i, 0, 0 });
+            ++runs->back().removed;
+            runs->back().inserted += f == Written ? 1 : 0;
+        }
+        inRun = f != Kept;
+        if (f == Gone)
             continue;
         if (kept != i)
             records[kept] = records[i];
@@ -61,5 +87,5 @@ std::int32_t deleteSelectedElements(TElementList &list)
     // Removing from the end moves no records; the store only shrinks its block now and then.
     for (std::int32_t i = count - 1; i >= kept; --i)
         list.Delete(i);
-    return deleted;
+    return static_cast<std::int32_t>(selected.size());
 }

@@ -1,5 +1,6 @@
 #include "tools/DrawingTool.h"
 
+#include "document/ElementIndex.h"
 #include "tools/PointSnapping.h"
 
 namespace {
@@ -106,6 +107,7 @@ DrawingTool::PressResult DrawingTool::nextPoint(
         return PressResult::PointPlaced;
     }
 
+    const std::uint64_t versionBefore = list.version();
     TDrawElement *element = list.Append();
     if (!element) {
         // The store has already told the user. Restoring SegClicks and keeping ChainCounter lets
@@ -126,6 +128,10 @@ DrawingTool::PressResult DrawingTool::nextPoint(
     element->End = SegEnd;
     element->Ctrl1 = SegCtrl1;
     element->Ctrl2 = SegCtrl2;
+    // With a million elements a rebuild of the index costs a fifth of a second of every press.
+    if (index)
+        index->replaced(
+            list, versionBefore, { { static_cast<std::int32_t>(list.Count()) - 1, 0, 1 } });
 
     SegClicks = 0;
     SegStart = SegEnd;
@@ -186,6 +192,11 @@ RubberBand DrawingTool::rubberBand(const ToolEvent &event, const TElementList &l
 void DrawingTool::closeChain(TElementList &list)
 {
     Drawing = false;
-    if (list.Count() > 0)
-        list.Get(static_cast<std::int32_t>(list.Count()) - 1)->ClosesChain = 1;
+    if (list.Count() == 0)
+        return;
+    const std::uint64_t versionBefore = list.version();
+    const auto last = static_cast<std::int32_t>(list.Count()) - 1;
+    list.Get(last)->ClosesChain = 1;
+    if (index)
+        index->changed(list, versionBefore, { last });
 }

@@ -57,8 +57,8 @@ public:
     // CloseBtn: ends the chain and marks the last element of the list as closing its chain.
     void closeChain(TElementList &list);
 
-    // Finds the points to snap to near the pointer; null to test every element. The controller
-    // sets it from its host.
+    // Finds the points to snap to near the pointer, and is told of every element appended or
+    // closed; null to test every element. The controller sets it from its host.
     ElementIndex *index = nullptr;
 
     // The tool state. Everything starts zero; nothing outside this class changes it, so

@@ -183,22 +183,26 @@ void NodeEditTool::finishAreaDelete(TPointD release, TElementList &list)
     AreaDeleting = false;
     const TPointD a = DragOrigin;
     const NearElements near(index, list, areaBox(a, release));
+    // The index, current now that it has been asked, is told what the delete changed.
+    const std::uint64_t before = list.version();
     clearSelection(list);
-    TDrawElement *records = recordsOf(list);
+    // The elements with a point in the area are deleted as if they had been selected; they
+    // go, so their flags need not be set.
+    std::vector<std::int32_t> selected;
     for (std::int32_t k = 0; k < near.size(); ++k) {
-        TDrawElement &e = records[near[k]];
+        const std::int32_t i = near[k];
+        const TDrawElement &e = list.at(i);
         if (!hasDefiningPoints(e.Kind))
             continue;
-        if (inArea(a, release, e.Start))
-            e.SelStart = 1;
-        if (inArea(a, release, e.End))
-            e.SelEnd = 1;
-        if (usesCtrl1(e.Kind) && inArea(a, release, e.Ctrl1))
-            e.SelCtrl1 = 1;
-        if (usesCtrl2(e.Kind) && inArea(a, release, e.Ctrl2))
-            e.SelCtrl2 = 1;
+        if (inArea(a, release, e.Start) || inArea(a, release, e.End)
+            || (usesCtrl1(e.Kind) && inArea(a, release, e.Ctrl1))
+            || (usesCtrl2(e.Kind) && inArea(a, release, e.Ctrl2)))
+            selected.push_back(i);
     }
-    deleteSelectedElements(list);
+    std::vector<ElementReplacement> runs;
+    deleteElements(list, selected, index ? &runs : nullptr);
+    if (index)
+        index->replaced(list, before, runs);
     // Every record with a flag is gone, so none is left with one.
     m_flaggedList = &list;
     m_flagsVersion = list.version();

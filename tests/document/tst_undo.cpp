@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <random>
 #include <unistd.h>
 #include <vector>
 
@@ -226,6 +227,102 @@ TEST(UndoHistory, AStoreThatCannotGrowLeavesDocumentAndHistoryAsTheyWere)
     EXPECT_EQ(d.history.undoCount(), 3);
     ASSERT_TRUE(d.undo());
     EXPECT_EQ(d.list.Count(), 101u);
+}
+
+// Deleting records all over a large list, as an area delete does, in the ways it can come out:
+// whole chains gone, the elements behind a deleted one changed by the repair of their chain,
+// neighbours that look alike, the ends of the list gone, and a change that also adds a record,
+// which is no removal and is kept whole. Undo and redo restore every byte, the step holds
+// little more than the deleted records, and the index the history tells stays current.
+TEST(UndoHistory, ScatteredDeletesAreKeptAsTheirRunsAndRestoreEveryByte)
+{
+    struct Case
+    {
+        const char *name;
+        int percent; // of the records deleted
+        bool repairChains; // the element after a deleted one takes its Start and position
+        bool lookAlikes; // every other element is the copy of the one before it
+        bool dropEnds;
+        bool appendOne;
+    };
+    const Case cases[] = {
+        { "whole runs", 10, false, false, false, false },
+        { "repaired chains", 10, true, false, false, false },
+        { "look-alikes", 10, true, true, false, false },
+        { "ends of the list", 5, true, false, true, false },
+        { "a record added too", 10, true, false, false, true },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mt19937 random(3);
+        std::uniform_int_distribution<int> percent(0, 99);
+        Document d;
+        for (int i = 0; i < 6000; ++i) {
+            const int shape = c.lookAlikes ? i / 2 : i;
+            *d.list.Append() = line(i % 8, shape, shape % 97, shape + 1, shape % 89);
+        }
+        d.history.reset(d.list, d.pen, d.width);
+        const auto whole = contents(d.list);
+        ElementIndex index;
+        index.rebuild(d.list);
+
+        std::vector<TDrawElement> kept;
+        bool previousDeleted = false;
+        int lowered = 0; // the chain positions the rest of the current chain lost
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            const bool end = i == 0 || i + 1 == whole.size();
+            if (whole[i].ChainPos == 0)
+                lowered = 0;
+            if (c.dropEnds ? end : (!end && percent(random) < c.percent)) {
+                previousDeleted = true;
+                ++lowered;
+                continue;
+            }
+            kept.push_back(whole[i]);
+            if (c.repairChains && kept.back().ChainPos > 0) {
+                if (previousDeleted)
+                    kept.back().Start = whole[i - 1].Start;
+                kept.back().ChainPos -= lowered;
+            }
+            previousDeleted = false;
+        }
+        if (c.appendOne)
+            kept.push_back(line(0, -5, -5, -6, -6));
+        d.list.Clear();
+        d.list.AppendAll(kept.data(), static_cast<std::uint32_t>(kept.size()));
+        index.rebuild(d.list);
+        ASSERT_TRUE(d.history.checkpoint(d.list, d.pen, d.width));
+        const std::size_t wholeRun = (whole.size() + kept.size()) * sizeof(TDrawElement);
+        if (c.appendOne)
+            EXPECT_GT(d.history.bytes(), wholeRun / 2);
+        else
+            EXPECT_LT(d.history.bytes(), wholeRun / 2);
+
+        UndoDocument doc = d.doc();
+        doc.index = &index;
+        if (!c.appendOne) {
+            DynaArrayBase::setAllocationFailureHandler([](const std::string &) {});
+            DynaArrayBase::setBlockAllocator([](std::size_t) -> void * { return nullptr; });
+            EXPECT_FALSE(d.history.undo(doc));
+            DynaArrayBase::setBlockAllocator(nullptr);
+            DynaArrayBase::setAllocationFailureHandler(nullptr);
+            EXPECT_TRUE(sameBytes(contents(d.list), kept));
+            index.query(d.list, { 0, 0, 1, 1 });
+        }
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(d.history.undo(doc));
+            EXPECT_TRUE(sameBytes(contents(d.list), whole));
+            EXPECT_TRUE(index.current(d.list));
+            ASSERT_TRUE(d.history.redo(doc));
+            EXPECT_TRUE(sameBytes(contents(d.list), kept));
+            EXPECT_TRUE(index.current(d.list));
+        }
+        // The history's own copy followed: a change made now is recorded against `kept`.
+        d.list.Get(3)->End.x += 1;
+        ASSERT_TRUE(d.history.checkpoint(d.list, d.pen, d.width));
+        ASSERT_TRUE(d.undo());
+        EXPECT_TRUE(sameBytes(contents(d.list), kept));
+    }
 }
 
 // Resident memory of this process in bytes.

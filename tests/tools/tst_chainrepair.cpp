@@ -60,8 +60,29 @@ TEST(ChainRepair, MatchesDeletingOneRecordAtATime)
         TElementList plain;
         fillRandom(random, fast, plain, round % 4 == 3);
         const std::uint32_t before = fast.Count();
-        const std::int32_t deleted = deleteSelectedElements(fast);
+        std::vector<TDrawElement> original;
+        for (std::uint32_t i = 0; i < before; ++i)
+            original.push_back(fast.at(static_cast<std::int32_t>(i)));
+        std::vector<ElementReplacement> runs;
+        const std::int32_t deleted = deleteSelectedElements(fast, &runs);
         deleteOneByOne(plain);
+        // Every record outside the runs reported to the index is kept as it was.
+        std::int32_t from = 0;
+        std::int32_t to = 0;
+        const auto keepUpTo = [&](std::int32_t end) {
+            for (; from < end; ++from, ++to)
+                ASSERT_EQ(std::memcmp(&original[static_cast<std::size_t>(from)], &fast.at(to),
+                              sizeof(TDrawElement)),
+                    0)
+                    << "round " << round << " record " << from;
+        };
+        for (const ElementReplacement &r : runs) {
+            keepUpTo(r.offset);
+            from += r.removed;
+            to += r.inserted;
+        }
+        keepUpTo(static_cast<std::int32_t>(before));
+        ASSERT_EQ(to, static_cast<std::int32_t>(fast.Count())) << "round " << round;
         ASSERT_EQ(fast.Count(), plain.Count()) << "round " << round;
         EXPECT_EQ(before - fast.Count(), static_cast<std::uint32_t>(deleted));
         EXPECT_EQ(fast.allocatedBytes(), plain.allocatedBytes());

@@ -305,6 +305,7 @@ TEST(NodeEditingWithAnIndex, DoesWhatAWalkOverEveryElementDoes)
     const ToolButton tools[] = { ToolButton::Zeiger1, ToolButton::DelBtn, ToolButton::VerschiebBtn,
         ToolButton::Bezier2 };
     int lastX = 0, lastY = 0;
+    int current = 0;
     for (int step = 0; step < 300; ++step) {
         const ToolButton tool = tools[pick(random) % 4];
         // Every other press lands where the last drag ended, on the points it moved.
@@ -335,5 +336,21 @@ TEST(NodeEditingWithAnIndex, DoesWhatAWalkOverEveryElementDoes)
                       plain.list.Count() * sizeof(TDrawElement)),
             0)
             << "step " << step;
+        // What the tools told the index of their changes keeps it naming every element near a
+        // place, without a rebuild.
+        if (indexed.index.current(indexed.list)) {
+            ++current;
+            const double qx = pos(random), qy = pos(random);
+            const TBoxD box { qx, qy, qx + pick(random), qy + pick(random) };
+            const std::vector<std::int32_t> named = indexed.index.query(indexed.list, box);
+            for (std::int32_t i = 0; i < static_cast<std::int32_t>(indexed.list.Count()); ++i) {
+                const TBoxD b = elementBox(indexed.list, i);
+                const bool meets = !(b.right < box.left || b.left > box.right || b.bottom < box.top
+                    || b.top > box.bottom);
+                ASSERT_TRUE(!meets || std::binary_search(named.begin(), named.end(), i))
+                    << "step " << step << " element " << i;
+            }
+        }
     }
+    EXPECT_GT(current, 200);
 }
