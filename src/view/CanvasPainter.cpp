@@ -3,12 +3,15 @@
 #include "document/ElementIndex.h"
 #include "view/BufferRows.h"
 #include "view/PixelStroker.h"
+#include "view/StrokeStamps.h"
 
 #include <QPainterPath>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -44,6 +47,29 @@ bool ownStrokes(const TPaintScene &scene, double ratio)
     return scene.view.penWidth(scene.lineWidth) * ratio >= 2 && scene.penColor.alpha() == 255;
 }
 
+// Whether an element's one-pixel strokes are written from kept stamps: only where the painter
+// would draw them with its one-pixel stroker straight onto device pixels, and in an opaque
+// colour, so that a stamp is exactly what the painter would write.
+bool stampedStrokes(const TPaintScene &scene, double ratio)
+{
+    return scene.strokeStamps && ratio == 1 && scene.view.penWidth(scene.lineWidth) == 1
+        && scene.penColor.alpha() == 255;
+}
+
+// The kept stamps, one table for each band of a paint, so that the threads need no lock.
+constexpr int MostBands = 4;
+struct StampTables
+{
+    std::mutex busy;
+    std::array<StrokeStamps, MostBands> tables;
+};
+
+StampTables &stampTables()
+{
+    static StampTables tables;
+    return tables;
+}
+
 class ElementPainter
 {
 public:
@@ -52,7 +78,7 @@ public:
     // goes straight into the buffer's rows (own strokes, no handles), and only into the rows
     // from `firstRow` up to `endRow`, so that several can draw one drawing at once.
     ElementPainter(QPainter *painter, QImage &buffer, QSize area, double ratio,
-        const TPaintScene &scene, int firstRow = 0, int endRow = -1)
+        const TPaintScene &scene, StrokeStamps *stamps, int firstRow = 0, int endRow = -1)
         : m_p(painter)
         , m_bits(buffer, ratio)
         , m_scene(scene)
@@ -65,6 +91,11 @@ public:
         , m_stroker(buffer, scene.penColor.rgb(), m_pen.width() * ratio)
     {
         m_fast = ownStrokes(scene, ratio) && m_stroker.isValid();
+        if (!m_fast && stampedStrokes(scene, ratio) && stamps) {
+            m_stamps = stamps;
+            m_stamps->begin(m_pen);
+            m_colour = scene.penColor.rgb() | 0xFF000000u;
+        }
         if (endRow >= 0) {
             m_bits.firstRow = std::clamp(firstRow, 0, m_bits.height);
             m_bits.endRow = std::clamp(endRow, m_bits.firstRow, m_bits.height);
@@ -75,6 +106,14 @@ public:
             m_area = m_area.intersected(QRect(0, top, area.width(), bottom - top));
         }
     }
+
+    ~ElementPainter()
+    {
+        if (m_stamps)
+            m_stamps->finish();
+    }
+    ElementPainter(const ElementPainter &) = delete;
+    ElementPainter &operator=(const ElementPainter &) = delete;
 
     void paint(const TElementList &list, std::int32_t i)
     {
@@ -155,12 +194,59 @@ private:
         return logical * m_ratio + QPointF(half, half);
     }
 
+    // The painter for what the own stroker and the stamps do not draw. A band painter without
+    // one makes its own on the buffer's rows, clipped to its band: the painter's one-pixel
+    // stroker places a stroke by the whole device alone and the clip only drops pixels, so each
+    // band gets the pixels a painter of the whole buffer gives it.
+    QPainter &painter()
+    {
+        if (!m_p) {
+            m_bandImage = QImage(
+                m_bits.bits, m_bits.width, m_bits.height, m_bits.stride, QImage::Format_RGB32);
+            m_bandPainter = std::make_unique<QPainter>(&m_bandImage);
+            m_bandPainter->setRenderHint(QPainter::Antialiasing, false);
+            m_bandPainter->setBrush(Qt::NoBrush);
+            const double half = (m_ratio - 1) / 2;
+            m_bandPainter->setClipRect(
+                QRect(0, m_bits.firstRow, m_bits.width, m_bits.endRow - m_bits.firstRow));
+            m_bandPainter->setTransform(QTransform(m_ratio, 0, 0, m_ratio, half, half));
+            m_p = m_bandPainter.get();
+        }
+        return *m_p;
+    }
+
     void usePen()
     {
         if (!m_penSet) {
-            m_p->setPen(m_pen);
+            painter().setPen(m_pen);
             m_penSet = true;
         }
+    }
+
+    // Writes the kept pixels of a stroke whose points, relative to origin, are `points`, when
+    // the stroke lies so far inside the buffer that no edge cuts it. False when the caller must
+    // draw it.
+    bool stamp(StrokeStamps::Shape shape, QPoint origin, const QPoint *points, int count)
+    {
+        if (!m_stamps)
+            return false;
+        QRect box(origin, origin);
+        for (int i = 0; i < count; ++i)
+            box |= QRect(origin + points[i], origin + points[i]);
+        constexpr int Spill = StrokeStamps::Spill;
+        if (box.left() < Spill || box.top() < Spill || box.right() >= m_bits.width - Spill
+            || box.bottom() >= m_bits.height - Spill)
+            return false;
+        StrokeStamps::Stamp pixels;
+        if (!m_stamps->find(shape, points, pixels))
+            return false;
+        const QRgb colour = m_colour;
+        for (int k = 0; k < pixels.count; ++k) {
+            const int y = origin.y() + pixels.offsets[2 * k + 1];
+            if (y >= m_bits.firstRow && y < m_bits.endRow)
+                m_bits.line(y)[origin.x() + pixels.offsets[2 * k]] = colour;
+        }
+        return true;
     }
 
     void stroke(QPoint from, QPoint to)
@@ -169,12 +255,16 @@ private:
             m_stroker.line(dev(from), dev(to));
             return;
         }
+        const QPoint to1 = to - from;
+        if (stamp(StrokeStamps::Line, from, &to1, 1))
+            return;
         usePen();
-        m_p->drawLine(from, to);
+        painter().drawLine(from, to);
     }
 
     void handles(const QPolygon &first, const QPolygon &second = {})
     {
+        // Handles are drawn only by a paint of one band, which always has a painter.
         m_p->setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         m_p->drawPolyline(first);
         if (!second.isEmpty())
@@ -192,10 +282,13 @@ private:
             m_stroker.cubic(dev(start), dev(c1), dev(c2), dev(end));
             return;
         }
+        const QPoint relative[] = { c1 - start, c2 - start, end - start };
+        if (stamp(StrokeStamps::Cubic, start, relative, 3))
+            return;
         QPainterPath path(start);
         path.cubicTo(c1, c2, end);
         usePen();
-        m_p->drawPath(path);
+        painter().drawPath(path);
     }
 
     void ellipse(const TDrawElement &e, const ScreenPoints &s)
@@ -209,8 +302,13 @@ private:
             m_stroker.ellipse(QRectF(dev(inscribed.topLeft()), dev(inscribed.bottomRight())));
             return;
         }
+        // An ellipse without width or height is drawn as curves in general arithmetic, which a
+        // move can round differently; it stays with the painter.
+        const QPoint size(r.width() - 1, r.height() - 1);
+        if (size.x() > 0 && size.y() > 0 && stamp(StrokeStamps::Ellipse, r.topLeft(), &size, 1))
+            return;
         usePen();
-        m_p->drawEllipse(inscribed);
+        painter().drawEllipse(inscribed);
     }
 
     void quadratic(const TDrawElement &e, const ScreenPoints &s)
@@ -255,6 +353,10 @@ private:
     int m_margin;
     double m_ratio;
     PixelStroker m_stroker;
+    StrokeStamps *m_stamps = nullptr; // set while one-pixel strokes are stamped
+    QRgb m_colour = 0; // of the stamped pixels
+    QImage m_bandImage; // the buffer's rows, for a band painter's own painter
+    std::unique_ptr<QPainter> m_bandPainter;
     bool m_fast = false;
     bool m_penSet = false; // the painter holds m_pen
 };
@@ -286,7 +388,6 @@ void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
 // From this many elements on, a drawing whose strokes all go straight into the buffer is painted
 // by several threads, each into its own band of rows; below it, starting them is not worth it.
 constexpr std::int32_t BandsFromElements = 1000;
-constexpr int MostBands = 4;
 
 // The elements to paint, in list order: those the index finds near the drawing area, or every
 // one. An element can paint only within its box widened by elementMargin, and its screen points
@@ -308,7 +409,8 @@ NearElements paintOrder(const TPaintScene &scene, QSize area)
 
 int bandCount(QImage &buffer, double ratio, const TPaintScene &scene, const NearElements &order)
 {
-    if (scene.Zeiger1Down || !ownStrokes(scene, ratio) || order.size() < BandsFromElements)
+    if (scene.Zeiger1Down || !(ownStrokes(scene, ratio) || stampedStrokes(scene, ratio))
+        || order.size() < BandsFromElements)
         return 1;
     const int threads = scene.paintThreads > 0
         ? scene.paintThreads
@@ -325,12 +427,19 @@ void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &s
     const TElementList &list = *scene.elements;
     // Made here, one after the other: taking the buffer's bits is not safe from several
     // threads at once.
+    // The kept stamps go to one paint at a time; another paint at the same moment makes its own.
+    StampTables &kept = stampTables();
+    std::unique_lock<std::mutex> lock(kept.busy, std::try_to_lock);
+    std::unique_ptr<StampTables> ownTables;
+    if (!lock.owns_lock())
+        ownTables = std::make_unique<StampTables>();
+    StampTables &tables = ownTables ? *ownTables : kept;
     std::vector<std::unique_ptr<ElementPainter>> painters;
     for (int b = 0; b < bands; ++b) {
         const int first = static_cast<int>(static_cast<long long>(buffer.height()) * b / bands);
         const int end = static_cast<int>(static_cast<long long>(buffer.height()) * (b + 1) / bands);
-        painters.push_back(
-            std::make_unique<ElementPainter>(nullptr, buffer, area, ratio, scene, first, end));
+        painters.push_back(std::make_unique<ElementPainter>(nullptr, buffer, area, ratio, scene,
+            &tables.tables[static_cast<std::size_t>(b)], first, end));
     }
     const auto paintBand = [&list, &order](ElementPainter *painter) {
         for (std::int32_t k = 0; k < order.size(); ++k)
@@ -461,7 +570,10 @@ TPaintResult PaintBox1Paint(QImage &backBuffer, QSize areaSize, const TPaintScen
         // centres, as in ElementPainter::dev.
         const double half = (ratio - 1) / 2;
         p.setTransform(QTransform(ratio, 0, 0, ratio, half, half));
-        ElementPainter painter(&p, backBuffer, areaSize, ratio, scene);
+        StampTables &kept = stampTables();
+        std::unique_lock<std::mutex> lock(kept.busy, std::try_to_lock);
+        ElementPainter painter(
+            &p, backBuffer, areaSize, ratio, scene, lock.owns_lock() ? &kept.tables[0] : nullptr);
         for (std::int32_t k = 0; k < order.size(); ++k)
             painter.paint(*scene.elements, order[k]);
     }

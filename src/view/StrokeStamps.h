@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QPoint>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The pixels of thin strokes, kept by shape, so that a drawing of many tiny elements at a small
+// zoom costs a table look-up per stroke instead of a call into the painter.
+//
+// The painter draws a one-pixel, aliased stroke between whole-pixel positions with integer and
+// halving arithmetic only: a line steps in fixed point from its ends, a curve is split in
+// halves until flat, a small ellipse is walked by the midpoint method. Moved by whole pixels,
+// such a stroke covers the same pixels moved alike, as long as no edge of the image cuts it
+// and no coordinate turns negative (the fixed point cuts toward zero). So a stroke is drawn by
+// the painter once, into an image of its own, and its pixels are kept as offsets from its first
+// point; every stroke of the same shape well inside the buffer then writes those pixels.
+class StrokeStamps
+{
+public:
+    enum Shape {
+        Line, // from the origin to points[0]
+        Cubic, // from the origin through points[0] and points[1] to points[2]
+        Ellipse, // inscribed in the rectangle from the origin to points[0], both not negative
+    };
+
+    // Pixel offsets from the stroke's origin, two bytes (x, y) a pixel.
+    struct Stamp
+    {
+        const std::int8_t *offsets = nullptr;
+        int count = 0;
+    };
+
+    // The farthest a point may lie from the origin, in pixels, for its shape to be kept.
+    static constexpr int Reach = 31;
+    // How far the pixels of a stroke can lie outside the box of its points: the round cap's
+    // last pixel and the rounding to pixel centres.
+    static constexpr int Spill = 2;
+
+    // Must be called before the first stamp of a paint with the pen of that paint (one pixel
+    // wide, opaque), and finish() after its last, from the thread that paints.
+    void begin(const QPen &pen);
+    void finish();
+
+    // The pixels of the shape, drawn by the painter when they are not kept yet. False when the
+    // shape reaches too far to be kept; the caller then draws it itself.
+    bool find(Shape shape, const QPoint *points, Stamp &stamp);
+
+    int shapesKept() const { return m_count; }
+
+private:
+    struct Slot
+    {
+        std::uint64_t key = 0; // 0: empty
+        std::uint32_t first = 0; // into m_pixels
+        std::uint32_t count = 0;
+    };
+
+    void clear();
+    void grow();
+    Slot capture(Shape shape, const QPoint *points);
+
+    std::vector<Slot> m_slots;
+    int m_count = 0;
+    std::vector<std::int8_t> m_pixels;
+    QPen m_pen;
+    QImage m_scratch;
+    std::unique_ptr<QPainter> m_painter; // on m_scratch while a paint lasts
+};
