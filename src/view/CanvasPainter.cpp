@@ -104,6 +104,15 @@ public:
             const int top = static_cast<int>(std::floor(m_bits.firstRow / ratio));
             const int bottom = static_cast<int>(std::ceil(m_bits.endRow / ratio));
             m_area = m_area.intersected(QRect(0, top, area.width(), bottom - top));
+            // The same in picture rows, so that the many elements of other bands are passed
+            // over before their points are converted. A point lands within half a pixel of its
+            // exact scaled position; two pixels of slack more than cover that.
+            const double zoom = m_view.zoom;
+            if (zoom > 0 && std::isfinite(zoom) && !m_area.isEmpty()) {
+                m_pictureRows = true;
+                m_pictureTop = (m_area.top() - m_margin - 2.0 + m_view.scrollY) * 100 / zoom;
+                m_pictureBottom = (m_area.bottom() + m_margin + 2.0 + m_view.scrollY) * 100 / zoom;
+            }
         }
     }
 
@@ -118,6 +127,11 @@ public:
     void paint(const TElementList &list, std::int32_t i)
     {
         const TDrawElement &e = list.at(i);
+        if (m_pictureRows && !reachesPictureRows(e)) {
+            if (e.ClosesChain)
+                closingLine(list, i, m_view.ImageToScreen(e.End));
+            return;
+        }
         ScreenPoints s;
         s.start = m_view.ImageToScreen(e.Start);
         s.end = m_view.ImageToScreen(e.End);
@@ -143,14 +157,34 @@ public:
                 break;
             }
         }
-        if (e.ClosesChain) {
-            const std::int32_t first = chainStartIndex(list, i);
-            if (first >= 0)
-                stroke(s.end, m_view.ImageToScreen(list.at(first).Start));
-        }
+        if (e.ClosesChain)
+            closingLine(list, i, s.end);
     }
 
 private:
+    void closingLine(const TElementList &list, std::int32_t i, QPoint end)
+    {
+        const std::int32_t first = chainStartIndex(list, i);
+        if (first >= 0)
+            stroke(end, m_view.ImageToScreen(list.at(first).Start));
+    }
+
+    // Whether the element's points come near the band's rows, in picture units.
+    bool reachesPictureRows(const TDrawElement &e) const
+    {
+        double top = std::min(e.Start.y, e.End.y);
+        double bottom = std::max(e.Start.y, e.End.y);
+        if (usesCtrl1(e.Kind)) {
+            top = std::min(top, e.Ctrl1.y);
+            bottom = std::max(bottom, e.Ctrl1.y);
+        }
+        if (usesCtrl2(e.Kind)) {
+            top = std::min(top, e.Ctrl2.y);
+            bottom = std::max(bottom, e.Ctrl2.y);
+        }
+        return !(bottom < m_pictureTop || top > m_pictureBottom);
+    }
+
     // Skipping elements that lie wholly outside the buffer changes no pixel; it keeps a large
     // drawing cheap when only part of it is in view.
     // The bounds are taken in 64 bits: a point far off the view has a screen position
@@ -182,8 +216,7 @@ private:
         (void)colour;
         if (m_scene.HandBtnDown)
             return;
-        ring(m_bits, s.x(), s.y(), 5, 0xFFFFFFFF);
-        ring(m_bits, s.x(), s.y(), 6, 0xFF000000);
+        markerRings(m_bits, s.x(), s.y());
     }
 
     // Drawing-area point (x, y) names the logical pixel (x, y); on a buffer of a higher ratio
@@ -358,6 +391,9 @@ private:
     QImage m_bandImage; // the buffer's rows, for a band painter's own painter
     std::unique_ptr<QPainter> m_bandPainter;
     bool m_fast = false;
+    bool m_pictureRows = false; // a band: elements outside these picture rows are passed over
+    double m_pictureTop = 0;
+    double m_pictureBottom = 0;
     bool m_penSet = false; // the painter holds m_pen
 };
 
@@ -393,17 +429,27 @@ constexpr std::int32_t BandsFromElements = 1000;
 // one. An element can paint only within its box widened by elementMargin, and its screen points
 // are rounded, so the area is widened by the margin and two pixels more before it is turned
 // into picture coordinates; every element that could touch a pixel is among those named.
-NearElements paintOrder(const TPaintScene &scene, QSize area)
+// The same for a part of the area, in logical pixels; false where the zoom is unusable.
+bool pictureBox(const TPaintScene &scene, const QRect &part, TBoxD &box)
 {
     const TViewTransform &v = scene.view;
     if (!(v.zoom > 0) || !std::isfinite(v.zoom))
-        return NearElements(nullptr, *scene.elements, {});
+        return false;
     const double reach = elementMargin(v.penWidth(scene.lineWidth)) + 2;
     const auto picture = [&v](double screen, int scroll) {
         return (screen + scroll) * 100 / v.zoom;
     };
-    const TBoxD box { picture(-reach, v.scrollX), picture(-reach, v.scrollY),
-        picture(area.width() + reach, v.scrollX), picture(area.height() + reach, v.scrollY) };
+    box = { picture(part.left() - reach, v.scrollX), picture(part.top() - reach, v.scrollY),
+        picture(part.right() + 1 + reach, v.scrollX),
+        picture(part.bottom() + 1 + reach, v.scrollY) };
+    return true;
+}
+
+NearElements paintOrder(const TPaintScene &scene, QSize area)
+{
+    TBoxD box {};
+    if (!pictureBox(scene, QRect(QPoint(0, 0), area), box))
+        return NearElements(nullptr, *scene.elements, {});
     return NearElements(scene.elementIndex, *scene.elements, box);
 }
 
@@ -425,8 +471,6 @@ void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &s
     const NearElements &order, int bands)
 {
     const TElementList &list = *scene.elements;
-    // Made here, one after the other: taking the buffer's bits is not safe from several
-    // threads at once.
     // The kept stamps go to one paint at a time; another paint at the same moment makes its own.
     StampTables &kept = stampTables();
     std::unique_lock<std::mutex> lock(kept.busy, std::try_to_lock);
@@ -434,27 +478,58 @@ void paintInBands(QImage &buffer, QSize area, double ratio, const TPaintScene &s
     if (!lock.owns_lock())
         ownTables = std::make_unique<StampTables>();
     StampTables &tables = ownTables ? *ownTables : kept;
+    // Made here, one after the other: taking the buffer's bits is not safe from several
+    // threads at once.
     std::vector<std::unique_ptr<ElementPainter>> painters;
+    // With an index, each band asks it for the elements near its own rows, so that no thread
+    // reads the many elements of the others; the answers are copied, as the index keeps only
+    // its last one (`order` then names what the last band asked for, and is no longer used).
+    std::vector<std::vector<std::int32_t>> bandOrders(static_cast<std::size_t>(bands));
+    TBoxD box {};
+    const bool perBand = scene.elementIndex && pictureBox(scene, QRect(), box);
     for (int b = 0; b < bands; ++b) {
         const int first = static_cast<int>(static_cast<long long>(buffer.height()) * b / bands);
         const int end = static_cast<int>(static_cast<long long>(buffer.height()) * (b + 1) / bands);
         painters.push_back(std::make_unique<ElementPainter>(nullptr, buffer, area, ratio, scene,
             &tables.tables[static_cast<std::size_t>(b)], first, end));
+        const int top = static_cast<int>(std::floor(first / ratio));
+        const int bottom = static_cast<int>(std::ceil(end / ratio));
+        if (perBand && pictureBox(scene, QRect(0, top, area.width(), bottom - top), box)) {
+            const std::vector<std::int32_t> &near = scene.elementIndex->query(list, box);
+            bandOrders[static_cast<std::size_t>(b)].assign(near.begin(), near.end());
+        }
     }
-    const auto paintBand = [&list, &order](ElementPainter *painter) {
+    const auto paintBand = [&list, &order, &bandOrders, &painters, perBand](int b) {
+        ElementPainter *painter = painters[static_cast<std::size_t>(b)].get();
+        if (perBand) {
+            // The elements named lie scattered through a large list; each is asked for from
+            // memory a few elements ahead, so that its arrival overlaps the painting before it.
+            const std::vector<std::int32_t> &own = bandOrders[static_cast<std::size_t>(b)];
+            constexpr std::size_t Ahead = 8;
+            for (std::size_t k = 0; k < own.size(); ++k) {
+                if (k + Ahead < own.size()) {
+                    const auto *next = reinterpret_cast<const char *>(&list.at(own[k + Ahead]));
+                    __builtin_prefetch(next);
+                    __builtin_prefetch(next + 64);
+                }
+                painter->paint(list, own[k]);
+            }
+            return;
+        }
+        // Without an index every band looks at all elements.
         for (std::int32_t k = 0; k < order.size(); ++k)
             painter->paint(list, order[k]);
     };
     std::vector<std::thread> workers;
     for (int b = 1; b < bands; ++b) {
         try {
-            workers.emplace_back(paintBand, painters[static_cast<std::size_t>(b)].get());
+            workers.emplace_back(paintBand, b);
         } catch (const std::system_error &) {
             // No thread to be had: this one paints that band as well.
-            paintBand(painters[static_cast<std::size_t>(b)].get());
+            paintBand(b);
         }
     }
-    paintBand(painters.front().get());
+    paintBand(0);
     for (std::thread &worker : workers)
         worker.join();
 }

@@ -443,11 +443,14 @@ TEST(CanvasPainter, KeptThinStrokesPaintThePixelsThePainterDraws)
         PaintBox1Paint(painted, QSize(400, 300), scene);
         scene.paintThreads = c.threads;
         scene.strokeStamps = true;
-        for (const char *pass : { "first", "kept" }) {
+        // The second paint finds the shapes kept, and each band asks the index for its rows.
+        ElementIndex index;
+        for (ElementIndex *near : { static_cast<ElementIndex *>(nullptr), &index }) {
+            scene.elementIndex = near;
             QImage stamped;
             PaintBox1Paint(stamped, QSize(400, 300), scene);
-            EXPECT_EQ(stamped, painted)
-                << "zoom " << c.zoom << ", " << c.threads << " threads, " << pass;
+            EXPECT_EQ(stamped, painted) << "zoom " << c.zoom << ", " << c.threads << " threads"
+                                        << (near ? ", kept, indexed" : "");
         }
     }
 }
