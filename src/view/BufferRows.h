@@ -106,8 +106,11 @@ inline void markerRings(const BufferBits &buffer, int x, int y)
 {
     constexpr QRgb White = 0xFFFFFFFF;
     constexpr QRgb Black = 0xFF000000;
-    if (buffer.ratio != 1 || x < 6 || y - 6 < buffer.firstRow || x + 6 >= buffer.width
-        || y + 6 >= buffer.endRow) {
+    // In 64 bits: a point far off the view has a saturated position.
+    const long long lx = x;
+    const long long ly = y;
+    if (buffer.ratio != 1 || lx < 6 || ly - 6 < buffer.firstRow || lx + 6 >= buffer.width
+        || ly + 6 >= buffer.endRow) {
         ring(buffer, x, y, 5, White);
         ring(buffer, x, y, 6, Black);
         return;

@@ -256,19 +256,26 @@ private:
         }
     }
 
-    // Writes the kept pixels of a stroke whose points, relative to origin, are `points`, when
-    // the stroke lies so far inside the buffer that no edge cuts it. False when the caller must
-    // draw it.
-    bool stamp(StrokeStamps::Shape shape, QPoint origin, const QPoint *points, int count)
+    // Writes the kept pixels of a stroke from points[0] through the others, when the stroke
+    // lies so far inside the buffer that no edge cuts it. False when the caller must draw it.
+    // The points are checked before they are subtracted: far off the view they are saturated.
+    template <int Count> bool stamp(StrokeStamps::Shape shape, const QPoint (&at)[Count])
     {
         if (!m_stamps)
             return false;
-        QRect box(origin, origin);
-        for (int i = 0; i < count; ++i)
-            box |= QRect(origin + points[i], origin + points[i]);
         constexpr int Spill = StrokeStamps::Spill;
-        if (box.left() < Spill || box.top() < Spill || box.right() >= m_bits.width - Spill
-            || box.bottom() >= m_bits.height - Spill)
+        for (const QPoint &p : at) {
+            if (p.x() < Spill || p.y() < Spill || p.x() >= m_bits.width - Spill
+                || p.y() >= m_bits.height - Spill)
+                return false;
+        }
+        const QPoint origin = at[0];
+        QPoint points[Count - 1];
+        for (int i = 1; i < Count; ++i)
+            points[i - 1] = at[i] - origin;
+        // An ellipse without width or height is drawn as curves in general arithmetic, which
+        // a move can round differently; it stays with the painter.
+        if (shape == StrokeStamps::Ellipse && (points[0].x() <= 0 || points[0].y() <= 0))
             return false;
         StrokeStamps::Stamp pixels;
         if (!m_stamps->find(shape, points, pixels))
@@ -288,8 +295,7 @@ private:
             m_stroker.line(dev(from), dev(to));
             return;
         }
-        const QPoint to1 = to - from;
-        if (stamp(StrokeStamps::Line, from, &to1, 1))
+        if (stamp(StrokeStamps::Line, { from, to }))
             return;
         usePen();
         painter().drawLine(from, to);
@@ -315,8 +321,7 @@ private:
             m_stroker.cubic(dev(start), dev(c1), dev(c2), dev(end));
             return;
         }
-        const QPoint relative[] = { c1 - start, c2 - start, end - start };
-        if (stamp(StrokeStamps::Cubic, start, relative, 3))
+        if (stamp(StrokeStamps::Cubic, { start, c1, c2, end }))
             return;
         QPainterPath path(start);
         path.cubicTo(c1, c2, end);
@@ -335,10 +340,7 @@ private:
             m_stroker.ellipse(QRectF(dev(inscribed.topLeft()), dev(inscribed.bottomRight())));
             return;
         }
-        // An ellipse without width or height is drawn as curves in general arithmetic, which a
-        // move can round differently; it stays with the painter.
-        const QPoint size(r.width() - 1, r.height() - 1);
-        if (size.x() > 0 && size.y() > 0 && stamp(StrokeStamps::Ellipse, r.topLeft(), &size, 1))
+        if (stamp(StrokeStamps::Ellipse, { r.topLeft(), r.bottomRight() }))
             return;
         usePen();
         painter().drawEllipse(inscribed);

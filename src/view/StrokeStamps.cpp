@@ -8,12 +8,15 @@ namespace {
 
 // Where a stroke is drawn in the scratch image: far enough from every edge that nothing of it
 // is cut, with all of its coordinates positive.
-constexpr int Origin = StrokeStamps::Reach + StrokeStamps::Spill + 2;
+constexpr int Origin = StrokeStamps::Reach + StrokeStamps::Spill + 4;
 constexpr int ScratchSize = 2 * Origin + 1;
 
 // Kept shapes before the table starts afresh; a drawing at one zoom needs some tens of
 // thousands, and the table must not grow without end while the zoom changes.
 constexpr int MostShapes = 1 << 18;
+
+// The pixel count of a shape the painter must always draw itself.
+constexpr std::uint32_t Refused = 0xFFFFFFFFu;
 
 // A shape as one number: three bits of shape, then six bits for each coordinate (a point
 // holds at most Reach in each direction).
@@ -104,6 +107,8 @@ bool StrokeStamps::find(Shape shape, const QPoint *points, Stamp &stamp)
         m_slots[at].key = key;
         ++m_count;
     }
+    if (m_slots[at].count == Refused)
+        return false;
     stamp.offsets = m_pixels.data() + 2 * static_cast<std::size_t>(m_slots[at].first);
     stamp.count = static_cast<int>(m_slots[at].count);
     return true;
@@ -145,13 +150,18 @@ StrokeStamps::Slot StrokeStamps::capture(Shape shape, const QPoint *points)
     for (int i = 0; i < pointCount(shape); ++i)
         box |= QRect(o + points[i], o + points[i]);
     box.adjust(-Spill, -Spill, Spill, Spill);
+    // The stroke is looked for a little beyond where it can reach, so that a shape that spills
+    // further than thought is drawn by the painter each time instead of written cut short.
+    const QRect searched = box.adjusted(-2, -2, 2, 2);
     Slot slot;
     slot.first = static_cast<std::uint32_t>(m_pixels.size() / 2);
+    bool spilled = false;
     uchar *bits = m_scratch.bits();
-    for (int y = box.top(); y <= box.bottom(); ++y) {
+    for (int y = searched.top(); y <= searched.bottom(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(bits + y * m_scratch.bytesPerLine());
-        for (int x = box.left(); x <= box.right(); ++x) {
+        for (int x = searched.left(); x <= searched.right(); ++x) {
             if (row[x] != 0) {
+                spilled = spilled || !box.contains(x, y);
                 m_pixels.push_back(static_cast<std::int8_t>(x - Origin));
                 m_pixels.push_back(static_cast<std::int8_t>(y - Origin));
                 row[x] = 0;
@@ -159,5 +169,9 @@ StrokeStamps::Slot StrokeStamps::capture(Shape shape, const QPoint *points)
         }
     }
     slot.count = static_cast<std::uint32_t>(m_pixels.size() / 2) - slot.first;
+    if (spilled) {
+        m_pixels.resize(2 * static_cast<std::size_t>(slot.first));
+        slot.count = Refused;
+    }
     return slot;
 }

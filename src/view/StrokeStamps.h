@@ -46,7 +46,8 @@ public:
     void finish();
 
     // The pixels of the shape, drawn by the painter when they are not kept yet. False when the
-    // shape reaches too far to be kept; the caller then draws it itself.
+    // shape reaches too far to be kept, or its pixels lie further than Spill outside the box
+    // of its points; the caller then draws it itself.
     bool find(Shape shape, const QPoint *points, Stamp &stamp);
 
     int shapesKept() const { return m_count; }

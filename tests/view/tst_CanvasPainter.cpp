@@ -423,6 +423,10 @@ TEST(CanvasPainter, KeptThinStrokesPaintThePixelsThePainterDraws)
     std::mt19937 random(11);
     TElementList list;
     appendRandomChains(list, random, 6000, 8, -300, 4300, -300, 3300, 40, 3);
+    // A chain from far off the view, whose screen points saturate, closing across the area.
+    *list.Append() = element(KindLine, 0, { 1e15, -1e15 }, { 2000, 1500 });
+    *list.Append() =
+        element(KindCubicBezier, 1, { 2000, 1500 }, { -1e15, 1e15 }, { 2010, 1490 }, {}, true);
     struct Case
     {
         double zoom;
