@@ -427,11 +427,11 @@ void fadePicture(QImage &buffer, const QRect &devicePicture, int percent)
 // by several threads, each into its own band of rows; below it, starting them is not worth it.
 constexpr std::int32_t BandsFromElements = 1000;
 
-// The elements to paint, in list order: those the index finds near the drawing area, or every
-// one. An element can paint only within its box widened by elementMargin, and its screen points
-// are rounded, so the area is widened by the margin and two pixels more before it is turned
-// into picture coordinates; every element that could touch a pixel is among those named.
-// The same for a part of the area, in logical pixels; false where the zoom is unusable.
+// The picture box to ask the index about for a part of the area (logical pixels); false where
+// the zoom is unusable. An element can paint only within its box widened by elementMargin, and
+// its screen points are rounded, so the part is widened by the margin and two pixels more
+// before it is turned into picture coordinates; every element that could touch a pixel of the
+// part is among those the index names.
 bool pictureBox(const TPaintScene &scene, const QRect &part, TBoxD &box)
 {
     const TViewTransform &v = scene.view;
@@ -447,6 +447,8 @@ bool pictureBox(const TPaintScene &scene, const QRect &part, TBoxD &box)
     return true;
 }
 
+// The elements to paint, in list order: those the index finds near the drawing area, or every
+// one.
 NearElements paintOrder(const TPaintScene &scene, QSize area)
 {
     TBoxD box {};

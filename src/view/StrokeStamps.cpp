@@ -11,9 +11,11 @@ namespace {
 constexpr int Origin = StrokeStamps::Reach + StrokeStamps::Spill + 4;
 constexpr int ScratchSize = 2 * Origin + 1;
 
-// Kept shapes before the table starts afresh; a drawing at one zoom needs some tens of
-// thousands, and the table must not grow without end while the zoom changes.
-constexpr int MostShapes = 1 << 18;
+// Kept shapes, and bytes of their pixels, before the table starts afresh: a drawing at one zoom
+// needs some tens of thousands of shapes of a few pixels each, and the table must not grow
+// without end while the zoom changes (at most some 6 MB for each band).
+constexpr int MostShapes = 1 << 16;
+constexpr std::size_t MostPixelBytes = std::size_t { 4 } << 20;
 
 // The pixel count of a shape the painter must always draw itself.
 constexpr std::uint32_t Refused = 0xFFFFFFFFu;
@@ -88,7 +90,7 @@ bool StrokeStamps::find(Shape shape, const QPoint *points, Stamp &stamp)
         if (std::abs(points[i].x()) > Reach || std::abs(points[i].y()) > Reach)
             return false;
     }
-    if (m_slots.empty() || m_count >= MostShapes)
+    if (m_slots.empty() || m_count >= MostShapes || m_pixels.size() >= MostPixelBytes)
         clear();
     const std::uint64_t key = keyOf(shape, points, count);
     std::size_t mask = m_slots.size() - 1;

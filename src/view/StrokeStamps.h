@@ -11,13 +11,14 @@
 // The pixels of thin strokes, kept by shape, so that a drawing of many tiny elements at a small
 // zoom costs a table look-up per stroke instead of a call into the painter.
 //
-// The painter draws a one-pixel, aliased stroke between whole-pixel positions with integer and
-// halving arithmetic only: a line steps in fixed point from its ends, a curve is split in
-// halves until flat, a small ellipse is walked by the midpoint method. Moved by whole pixels,
-// such a stroke covers the same pixels moved alike, as long as no edge of the image cuts it
-// and no coordinate turns negative (the fixed point cuts toward zero). So a stroke is drawn by
-// the painter once, into an image of its own, and its pixels are kept as offsets from its first
-// point; every stroke of the same shape well inside the buffer then writes those pixels.
+// The painter's one-pixel, aliased stroker steps in fixed point from a stroke's points and
+// splits curves in halves, so a stroke between whole-pixel positions, moved by whole pixels,
+// covers the same pixels moved alike, as long as no edge of the image cuts it and no
+// coordinate turns negative (the fixed point cuts toward zero). An ellipse without width or
+// height is the exception (its curves come from general arithmetic); the caller leaves it to
+// the painter. So a stroke is drawn by the painter once, into an image of its own, and its
+// pixels are kept as offsets from its first point; every stroke of the same shape well inside
+// the buffer then writes those pixels. The painter's tests compare whole paints both ways.
 class StrokeStamps
 {
 public:
