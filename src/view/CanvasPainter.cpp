@@ -256,10 +256,14 @@ private:
         }
     }
 
-    // Writes the kept pixels of a stroke from points[0] through the others, when the stroke
-    // lies so far inside the buffer that no edge cuts it. False when the caller must draw it.
-    // The points are checked before they are subtracted: far off the view they are saturated.
-    template <int Count> bool stamp(StrokeStamps::Shape shape, const QPoint (&at)[Count])
+    // The points of a stroke from at[0] through the others relative to at[0], when a stamp can
+    // stand for the stroke: it lies so far inside the buffer that no edge cuts it, and it is no
+    // ellipse without width or height (drawn as curves in general arithmetic, which a move can
+    // round differently). The points are checked before they are subtracted: far off the view
+    // they are saturated.
+    template <int Count>
+    bool stampable(
+        StrokeStamps::Shape shape, const QPoint (&at)[Count], QPoint (&points)[Count - 1]) const
     {
         if (!m_stamps)
             return false;
@@ -269,14 +273,28 @@ private:
                 || p.y() >= m_bits.height - Spill)
                 return false;
         }
-        const QPoint origin = at[0];
-        QPoint points[Count - 1];
         for (int i = 1; i < Count; ++i)
-            points[i - 1] = at[i] - origin;
-        // An ellipse without width or height is drawn as curves in general arithmetic, which
-        // a move can round differently; it stays with the painter.
-        if (shape == StrokeStamps::Ellipse && (points[0].x() <= 0 || points[0].y() <= 0))
+            points[i - 1] = at[i] - at[0];
+        return shape != StrokeStamps::Ellipse || (points[0].x() > 0 && points[0].y() > 0);
+    }
+
+    // Asks for the stroke's entry in the stamp table ahead, so that it comes from memory while
+    // the element's markers are written.
+    template <int Count> void prepare(StrokeStamps::Shape shape, const QPoint (&at)[Count])
+    {
+        QPoint points[Count - 1];
+        if (stampable(shape, at, points))
+            m_stamps->prefetch(shape, points);
+    }
+
+    // Writes the kept pixels of a stroke from at[0] through the others where a stamp can stand
+    // for it. False when the caller must draw it.
+    template <int Count> bool stamp(StrokeStamps::Shape shape, const QPoint (&at)[Count])
+    {
+        QPoint points[Count - 1];
+        if (!stampable(shape, at, points))
             return false;
+        const QPoint origin = at[0];
         StrokeStamps::Stamp pixels;
         if (!m_stamps->find(shape, points, pixels))
             return false;
@@ -331,10 +349,11 @@ private:
 
     void ellipse(const TDrawElement &e, const ScreenPoints &s)
     {
+        const QRect r = spanning(s.start, s.end);
+        prepare(StrokeStamps::Ellipse, { r.topLeft(), r.bottomRight() });
         if (e.ChainPos == 0)
             marker(s.start, NodeMarkerColour);
         marker(s.end, NodeMarkerColour);
-        const QRect r = spanning(s.start, s.end);
         const QRectF inscribed(r.left(), r.top(), r.width() - 1, r.height() - 1);
         if (m_fast) {
             m_stroker.ellipse(QRectF(dev(inscribed.topLeft()), dev(inscribed.bottomRight())));
@@ -350,17 +369,21 @@ private:
     {
         // The raise to a cubic happens in picture coordinates; only its result is converted.
         const CubicControls c = raiseQuadratic(e.Start, e.Ctrl1, e.End);
+        const QPoint c1 = m_view.ImageToScreen(c.c1);
+        const QPoint c2 = m_view.ImageToScreen(c.c2);
+        prepare(StrokeStamps::Cubic, { s.start, c1, c2, s.end });
         if (m_scene.Zeiger1Down)
             handles(QPolygon({ s.start, s.ctrl1, s.end }));
         if (e.ChainPos == 0)
             marker(s.start, NodeMarkerColour);
         marker(s.end, NodeMarkerColour);
         marker(s.ctrl1, ControlMarkerColour);
-        curve(s.start, m_view.ImageToScreen(c.c1), m_view.ImageToScreen(c.c2), s.end);
+        curve(s.start, c1, c2, s.end);
     }
 
     void cubic(const TDrawElement &e, const ScreenPoints &s)
     {
+        prepare(StrokeStamps::Cubic, { s.start, s.ctrl1, s.ctrl2, s.end });
         if (m_scene.Zeiger1Down)
             handles(QPolygon({ s.start, s.ctrl1 }), QPolygon({ s.ctrl2, s.end }));
         if (e.ChainPos == 0)
@@ -373,6 +396,7 @@ private:
 
     void line(const TDrawElement &e, const ScreenPoints &s)
     {
+        prepare(StrokeStamps::Line, { s.start, s.end });
         if (e.ChainPos == 0)
             marker(s.start, NodeMarkerColour);
         marker(s.end, NodeMarkerColour);

@@ -83,13 +83,28 @@ void StrokeStamps::grow()
     }
 }
 
-bool StrokeStamps::find(Shape shape, const QPoint *points, Stamp &stamp)
+bool StrokeStamps::keepable(Shape shape, const QPoint *points)
 {
     const int count = pointCount(shape);
     for (int i = 0; i < count; ++i) {
         if (std::abs(points[i].x()) > Reach || std::abs(points[i].y()) > Reach)
             return false;
     }
+    return true;
+}
+
+void StrokeStamps::prefetch(Shape shape, const QPoint *points) const
+{
+    if (!m_slots.empty() && keepable(shape, points))
+        __builtin_prefetch(
+            &m_slots[slotOf(keyOf(shape, points, pointCount(shape)), m_slots.size() - 1)]);
+}
+
+bool StrokeStamps::find(Shape shape, const QPoint *points, Stamp &stamp)
+{
+    if (!keepable(shape, points))
+        return false;
+    const int count = pointCount(shape);
     if (m_slots.empty() || m_count >= MostShapes || m_pixels.size() >= MostPixelBytes)
         clear();
     const std::uint64_t key = keyOf(shape, points, count);

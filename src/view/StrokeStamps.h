@@ -50,6 +50,8 @@ public:
     // shape reaches too far to be kept, or its pixels lie further than Spill outside the box
     // of its points; the caller then draws it itself.
     bool find(Shape shape, const QPoint *points, Stamp &stamp);
+    // Asks for the shape's place in the table from memory, ahead of find().
+    void prefetch(Shape shape, const QPoint *points) const;
 
     int shapesKept() const { return m_count; }
 
@@ -61,6 +63,7 @@ private:
         std::uint32_t count = 0;
     };
 
+    static bool keepable(Shape shape, const QPoint *points);
     void clear();
     void grow();
     Slot capture(Shape shape, const QPoint *points);
