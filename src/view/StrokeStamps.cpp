@@ -20,8 +20,8 @@ constexpr std::size_t MostPixelBytes = std::size_t { 4 } << 20;
 // The pixel count of a shape the painter must always draw itself.
 constexpr std::uint32_t Refused = 0xFFFFFFFFu;
 
-// A shape as one number: three bits of shape, then six bits for each coordinate (a point
-// holds at most Reach in each direction).
+// A shape as one number: the shape plus one, so that no key is 0, then six bits for each
+// coordinate (a point lies at most Reach from the origin in each direction).
 std::uint64_t keyOf(StrokeStamps::Shape shape, const QPoint *points, int count)
 {
     std::uint64_t key = static_cast<std::uint64_t>(shape) + 1;

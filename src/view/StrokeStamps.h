@@ -53,8 +53,6 @@ public:
     // Asks for the shape's place in the table from memory, ahead of find().
     void prefetch(Shape shape, const QPoint *points) const;
 
-    int shapesKept() const { return m_count; }
-
 private:
     struct Slot
     {
