@@ -98,3 +98,36 @@ inline void ring(const BufferBits &buffer, int x, int y, int d, QRgb colour)
     buffer.fill(QRect(x - d, y - d + 1, 1, 2 * d - 1), colour);
     buffer.fill(QRect(x + d, y - d + 1, 1, 2 * d - 1), colour);
 }
+
+// A node marker: the white ring 5 pixels from (x, y) inside the black one 6 pixels from it.
+// Wholly inside the buffer at a ratio of 1, which is where a large drawing has most of its
+// markers, its 13 rows are written in one pass; anywhere else ring by ring.
+inline void markerRings(const BufferBits &buffer, int x, int y)
+{
+    constexpr QRgb White = 0xFFFFFFFF;
+    constexpr QRgb Black = 0xFF000000;
+    // In 64 bits: a point far off the view has a saturated position.
+    const long long lx = x;
+    const long long ly = y;
+    if (buffer.ratio != 1 || lx < 6 || ly - 6 < buffer.firstRow || lx + 6 >= buffer.width
+        || ly + 6 >= buffer.endRow) {
+        ring(buffer, x, y, 5, White);
+        ring(buffer, x, y, 6, Black);
+        return;
+    }
+    std::fill_n(buffer.line(y - 6) + x - 6, 13, Black);
+    std::fill_n(buffer.line(y + 6) + x - 6, 13, Black);
+    for (const int row : { y - 5, y + 5 }) {
+        QRgb *line = buffer.line(row) + x;
+        std::fill_n(line - 5, 11, White);
+        line[-6] = Black;
+        line[6] = Black;
+    }
+    for (int row = y - 4; row <= y + 4; ++row) {
+        QRgb *line = buffer.line(row) + x;
+        line[-6] = Black;
+        line[-5] = White;
+        line[5] = White;
+        line[6] = Black;
+    }
+}

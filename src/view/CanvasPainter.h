@@ -45,6 +45,10 @@ struct TPaintScene
     // as the machine has cores (at most four), 1 for the calling thread alone. The pixels are
     // the same either way.
     int paintThreads = 0;
+    // One-pixel strokes of an opaque colour are written from the pixels the painter gave the
+    // same shape before, where no edge of the area cuts them; without, the painter draws each
+    // one. The pixels are the same either way.
+    bool strokeStamps = true;
 };
 
 // The white ground with the picture on it, as the last paint left it, and what that paint was

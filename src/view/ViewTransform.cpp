@@ -2,28 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
-namespace {
-
-// A saturated coordinate minus a scroll position must not overflow.
-int screenCoordinate(int scaled, int scroll)
-{
-    return static_cast<int>(
-        std::clamp<long long>(static_cast<long long>(scaled) - scroll, INT_MIN, INT_MAX));
-}
-
-} // namespace
-
-int TViewTransform::imageToScreenX(double x) const
+int TViewTransform::scaledExactly(double v) const
 {
     const long double z = zoom;
-    return screenCoordinate(RoundEven(z * x / 100), scrollX);
-}
-
-int TViewTransform::imageToScreenY(double y) const
-{
-    const long double z = zoom;
-    return screenCoordinate(RoundEven(z * y / 100), scrollY);
+    return RoundEven(z * v / 100);
 }
 
 TPointD TViewTransform::ScreenToImage(int X, int Y) const

@@ -413,6 +413,52 @@ TEST(CanvasPainter, SeveralThreadsPaintTheSamePixelsAsOne)
     }
 }
 
+TEST(CanvasPainter, KeptThinStrokesPaintThePixelsThePainterDraws)
+{
+    // Thousands of elements a few pixels long at small zooms with a one-pixel pen, as a large
+    // drawing looks when all of it is in view: the kept stamps, alone and in bands, must give
+    // exactly the painter's own pixels, for strokes inside the area and for those its edges
+    // cut, for shapes met the first time and for kept ones, for shapes too far-reaching to keep
+    // and for points that coincide. Without markers every stroke pixel shows.
+    std::mt19937 random(11);
+    TElementList list;
+    appendRandomChains(list, random, 6000, 8, -300, 4300, -300, 3300, 40, 3);
+    // A chain from far off the view, whose screen points saturate, closing across the area.
+    *list.Append() = element(KindLine, 0, { 1e15, -1e15 }, { 2000, 1500 });
+    *list.Append() =
+        element(KindCubicBezier, 1, { 2000, 1500 }, { -1e15, 1e15 }, { 2010, 1490 }, {}, true);
+    struct Case
+    {
+        double zoom;
+        int threads;
+        bool markers;
+    };
+    for (const Case c : { Case { 10, 1, false }, Case { 10, 2, false }, Case { 10.01, 3, true },
+             Case { 37, 2, false }, Case { 100, 2, true }, Case { 140, 1, false } }) {
+        TPaintScene scene;
+        scene.elements = &list;
+        scene.ShowPicCheck = false;
+        scene.lineWidth = 1;
+        scene.HandBtnDown = !c.markers;
+        scene.view = TViewTransform { c.zoom, static_cast<int>(c.zoom) % 7, 3 };
+        scene.paintThreads = 1;
+        scene.strokeStamps = false;
+        QImage painted;
+        PaintBox1Paint(painted, QSize(400, 300), scene);
+        scene.paintThreads = c.threads;
+        scene.strokeStamps = true;
+        // The second paint finds the shapes kept, and each band asks the index for its rows.
+        ElementIndex index;
+        for (ElementIndex *near : { static_cast<ElementIndex *>(nullptr), &index }) {
+            scene.elementIndex = near;
+            QImage stamped;
+            PaintBox1Paint(stamped, QSize(400, 300), scene);
+            EXPECT_EQ(stamped, painted) << "zoom " << c.zoom << ", " << c.threads << " threads"
+                                        << (near ? ", kept, indexed" : "");
+        }
+    }
+}
+
 TEST(CanvasPainter, PaintingWhatTheIndexFindsPaintsEveryPixelOfAFullPaint)
 {
     // Elements near every edge of the area and far beyond it, closing lines that cross the

@@ -1,6 +1,8 @@
 #include "view/ViewNavigation.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 
 TEST(ViewTransform, RoundsHalvesToTheEvenPixel)
 {
@@ -9,6 +11,29 @@ TEST(ViewTransform, RoundsHalvesToTheEvenPixel)
     EXPECT_EQ(v.ImageToScreen(5, 7), QPoint(2, 4)); // 2.5 -> 2, 3.5 -> 4
     EXPECT_EQ(v.ImageToScreen(-1, -3), QPoint(0, -2));
     EXPECT_EQ(RoundEven(-2.5L), -2);
+}
+
+TEST(ViewTransform, LandsOnThePixelOfTheExtendedPrecisionQuotient)
+{
+    // The conversion takes a shortcut through double precision; it must round exactly as the
+    // product and quotient in extended precision do, also for points that fall on a half or
+    // within a rounding error of one, at any zoom.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> anywhere(-30000, 30000);
+    std::uniform_int_distribution<int> whole(-30000, 30000);
+    for (const double zoom : { 10.0, 10.01, 33.3, 50.0, 100.0, 250.0, 1000.0, 30000.0 }) {
+        const TViewTransform v { zoom, 0, 0 };
+        for (int i = 0; i < 20000; ++i) {
+            // Halves: odd numbers of half pixels, and their nearest neighbours in double.
+            double x = (2 * whole(random) + 1) * 50 / zoom;
+            if (i % 3 == 1)
+                x = std::nextafter(x, i % 2 ? 1e9 : -1e9);
+            else if (i % 3 == 2)
+                x = anywhere(random);
+            const long double z = zoom;
+            EXPECT_EQ(v.imageToScreenX(x), RoundEven(z * x / 100)) << zoom << " " << x;
+        }
+    }
 }
 
 TEST(ViewTransform, MapsAtTheExtremeZoomsAndSubtractsTheScroll)
