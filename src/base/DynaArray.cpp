@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__linux__)
+#    include <sys/mman.h>
+#endif
+
 namespace {
 
 DynaArrayBase::AllocationFailureHandler &failureHandler()
@@ -68,6 +72,25 @@ void *DynaArrayBase::allocateBlock(std::int64_t bytes)
     if (bytes <= 0 || bytes > INT32_MAX)
         return nullptr;
     return g_allocator(static_cast<std::size_t>(bytes));
+}
+
+// Asks the kernel to back a large block with huge pages where it would otherwise fault it in
+// page by page: a file read straight into the store then costs a few hundred faults instead of
+// tens of thousands, which on virtual machines costs more than reading the bytes. The store's
+// contents and sizes are the same either way; only the block's pages are asked for.
+static void adviseHugePages(unsigned char *block, std::int64_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (start + static_cast<std::uintptr_t>(bytes)) & ~(kHugePage - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }
 
 static void reportAllocationFailure(std::int64_t bytes)
@@ -181,6 +204,56 @@ bool DynaArrayBase::appendRecords(const void *records, std::uint32_t count)
         records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
     makeCurrent(static_cast<std::int32_t>(m_count - 1));
     return true;
+}
+
+unsigned char *DynaArrayBase::appendBlank(std::uint32_t count)
+{
+    if (count == 0)
+        return nullptr;
+    const std::uint32_t oldCount = m_count;
+    // A count that would wrap the record counter asks for more than the store can ever hold.
+    const std::int64_t needed = count > UINT32_MAX - oldCount
+        ? static_cast<std::int64_t>(INT32_MAX) + 1
+        : neededBytes(oldCount + count);
+    if (needed != m_allocated) {
+        unsigned char *block = nullptr;
+        const bool defaultAllocation = g_allocator == &defaultAllocator;
+        if (m_storage && defaultAllocation) {
+            block = static_cast<unsigned char *>(needed <= INT32_MAX
+                    ? std::realloc(m_storage, static_cast<std::size_t>(needed))
+                    : nullptr);
+            if (block)
+                std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+        } else {
+            // A fresh block from the allocator is zero already; untouched, its pages cost nothing
+            // until the caller fills them.
+            block = static_cast<unsigned char *>(allocateBlock(needed));
+            if (block && m_storage) {
+                std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+                std::free(m_storage);
+            }
+        }
+        if (!block) {
+            reportAllocationFailure(needed);
+            return nullptr;
+        }
+        if (defaultAllocation)
+            adviseHugePages(block, needed);
+        m_storage = block;
+        m_allocated = static_cast<std::int32_t>(needed);
+    }
+    m_count = oldCount + count;
+    makeCurrent(static_cast<std::int32_t>(m_count - 1));
+    return m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize);
+}
+
+void DynaArrayBase::bindCursor(void *cursor)
+{
+    m_cursor = cursor;
+    // The cursor is a writable pointer into the records, like the one Get hands out.
+    markChanged();
+    if (m_cursor)
+        m_bind(m_cursor, m_current);
 }
 
 void DynaArrayBase::Delete(std::int32_t index)
