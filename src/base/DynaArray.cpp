@@ -132,35 +132,42 @@ unsigned char *DynaArrayBase::getRecord(std::int32_t index)
     return m_current;
 }
 
+bool DynaArrayBase::growTo(std::int64_t needed)
+{
+    unsigned char *block = nullptr;
+    if (m_storage && g_allocator == &defaultAllocator) {
+        // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
+        // copying the whole store every hundred records made a large drawing quadratic.
+        block = static_cast<unsigned char *>(needed <= INT32_MAX
+                ? std::realloc(m_storage, static_cast<std::size_t>(needed))
+                : nullptr);
+        if (block)
+            std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+    } else {
+        // A fresh block from the allocator is zero already; untouched, its pages cost nothing
+        // until they are filled.
+        block = static_cast<unsigned char *>(allocateBlock(needed));
+        if (block && m_storage) {
+            std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+            std::free(m_storage);
+        }
+    }
+    if (!block) {
+        // Nothing has changed yet: the store keeps its records and the caller stops.
+        reportAllocationFailure(needed);
+        return false;
+    }
+    m_storage = block;
+    m_allocated = static_cast<std::int32_t>(needed);
+    return true;
+}
+
 unsigned char *DynaArrayBase::appendRecord()
 {
     const std::uint32_t newCount = m_count + 1;
     const std::int64_t needed = neededBytes(newCount);
-    if (needed != m_allocated) {
-        unsigned char *block = nullptr;
-        if (m_storage && g_allocator == &defaultAllocator) {
-            // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
-            // copying the whole store every hundred records made a large drawing quadratic.
-            block = static_cast<unsigned char *>(needed <= INT32_MAX
-                    ? std::realloc(m_storage, static_cast<std::size_t>(needed))
-                    : nullptr);
-            if (block)
-                std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
-        } else {
-            block = static_cast<unsigned char *>(allocateBlock(needed));
-            if (block && m_storage) {
-                std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-                std::free(m_storage);
-            }
-        }
-        if (!block) {
-            // Nothing has changed yet: the store keeps its records and the caller stops.
-            reportAllocationFailure(needed);
-            return nullptr;
-        }
-        m_storage = block;
-        m_allocated = static_cast<std::int32_t>(needed);
-    }
+    if (needed != m_allocated && !growTo(needed))
+        return nullptr;
     m_count = newCount;
     return getRecord(static_cast<std::int32_t>(m_count - 1));
 }
@@ -216,31 +223,10 @@ unsigned char *DynaArrayBase::appendBlank(std::uint32_t count)
         ? static_cast<std::int64_t>(INT32_MAX) + 1
         : neededBytes(oldCount + count);
     if (needed != m_allocated) {
-        unsigned char *block = nullptr;
-        const bool defaultAllocation = g_allocator == &defaultAllocator;
-        if (m_storage && defaultAllocation) {
-            block = static_cast<unsigned char *>(needed <= INT32_MAX
-                    ? std::realloc(m_storage, static_cast<std::size_t>(needed))
-                    : nullptr);
-            if (block)
-                std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
-        } else {
-            // A fresh block from the allocator is zero already; untouched, its pages cost nothing
-            // until the caller fills them.
-            block = static_cast<unsigned char *>(allocateBlock(needed));
-            if (block && m_storage) {
-                std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-                std::free(m_storage);
-            }
-        }
-        if (!block) {
-            reportAllocationFailure(needed);
+        if (!growTo(needed))
             return nullptr;
-        }
-        if (defaultAllocation)
-            adviseHugePages(block, needed);
-        m_storage = block;
-        m_allocated = static_cast<std::int32_t>(needed);
+        if (g_allocator == &defaultAllocator)
+            adviseHugePages(m_storage, needed);
     }
     m_count = oldCount + count;
     makeCurrent(static_cast<std::int32_t>(m_count - 1));

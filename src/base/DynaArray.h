@@ -65,6 +65,9 @@ protected:
 
 private:
     std::int64_t neededBytes(std::uint32_t count) const;
+    // Grows (or first allocates) the storage to `needed` bytes, zeroing what is new; reports the
+    // failure and changes nothing when that is not possible.
+    bool growTo(std::int64_t needed);
     void makeCurrent(std::int32_t index);
     void clearCurrent();
     static void *allocateBlock(std::int64_t bytes);
