@@ -300,10 +300,6 @@ TEST(ProjectFile, ElementCountsAroundPieceEndsReadWholeAndTheirLastRecordIsCheck
             ASSERT_EQ(r.contents.elements->Count(), static_cast<std::uint32_t>(count));
             EXPECT_EQ(std::memcmp(&r.contents.elements->at(0), &list.at(0), count * 144u), 0)
                 << count << " " << pipe;
-            EXPECT_EQ(save(*r.contents.elements, r.contents.picture.rec(), r.contents.penColor,
-                          r.contents.lineWidth),
-                bytes)
-                << count << " " << pipe;
 
             // One byte less in the last record shifts everything after it: the sizes no longer
             // add up, so the file is refused, wherever the reader notices it.
