@@ -90,15 +90,10 @@ std::string Session::checkEnd()
     const ProjectReadResult opened = readProject(file);
     if (!opened.ok)
         return "a saved project does not open: " + opened.reason.toStdString();
-    TElementList list;
-    for (const TDrawElement &e : opened.contents.elements) {
-        if (TDrawElement *slot = list.Append())
-            *slot = e;
-    }
     QBuffer again;
     again.open(QIODevice::WriteOnly);
-    writeProject(again, list, opened.contents.picture.rec(), opened.contents.penColor,
-        opened.contents.lineWidth);
+    writeProject(again, *opened.contents.elements, opened.contents.picture.rec(),
+        opened.contents.penColor, opened.contents.lineWidth);
     if (again.data() != saved)
         return "saving an opened project does not give the bytes that were opened";
 

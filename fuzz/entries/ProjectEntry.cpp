@@ -58,14 +58,9 @@ std::string projectReader(std::span<const std::uint8_t> data)
 
     // What was read must be written back as a file that reads the same again.
     ProjectContents &c = read.contents;
-    TElementList list;
-    for (const TDrawElement &e : c.elements) {
-        if (TDrawElement *slot = list.Append())
-            *slot = e;
-    }
     QBuffer copy;
     copy.open(QIODevice::WriteOnly);
-    if (!writeProject(copy, list, c.picture.rec(), c.penColor, c.lineWidth))
+    if (!writeProject(copy, *c.elements, c.picture.rec(), c.penColor, c.lineWidth))
         return "a project that was read could not be written";
     if (copy.data().size() != bytes.size())
         return "the written project has a different size than the one read";
@@ -75,10 +70,10 @@ std::string projectReader(std::span<const std::uint8_t> data)
     if (!again.ok)
         return "a written project cannot be read back: " + again.reason.toStdString();
     const ProjectContents &d = again.contents;
-    if (d.elements.size() != c.elements.size()
-        || (!c.elements.empty()
-            && std::memcmp(
-                   d.elements.data(), c.elements.data(), c.elements.size() * sizeof(TDrawElement))
+    const std::uint32_t count = c.elements->Count();
+    if (d.elements->Count() != count
+        || (count > 0
+            && std::memcmp(&d.elements->at(0), &c.elements->at(0), count * sizeof(TDrawElement))
                 != 0))
         return "the elements changed on the way through a file";
     if (d.penColor != c.penColor

@@ -125,22 +125,16 @@ void TMainForm::openprojekt(const QString &fileName)
     endProgress();
     // The whole file is read and checked before anything of the open document changes.
     if (!load.result.ok) {
-        m_prompts.showMessage(this, messageText(11));
+        // When memory ran out the store has said so already; the open document stays.
+        if (!load.result.outOfMemory)
+            m_prompts.showMessage(this, messageText(11));
         return;
     }
     ProjectContents &c = load.result.contents;
 
-    TDrawElement *const previousCursor = CurElement;
-    auto list = std::make_unique<TElementList>(&CurElement);
-    if (!list->AppendAll(c.elements.data(), static_cast<std::uint32_t>(c.elements.size()))) {
-        // The store has said that memory ran out; the open document stays.
-        CurElement = previousCursor;
-        return;
-    }
-    // The records read are in the store now; let go of them before the undo history takes its
-    // own copy of the drawing, or opening a large project holds three copies at once.
-    std::vector<TDrawElement>().swap(c.elements);
-    m_elements = std::move(list);
+    // The records were read straight into a store of their own, which becomes the document's.
+    c.elements->BindCursor(&CurElement);
+    m_elements = std::move(c.elements);
     // A chain being drawn goes on as it was; chains carried by an area move are put down.
     documentReplaced();
     replacePicture(std::move(c.picture));

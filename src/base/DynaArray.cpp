@@ -7,6 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__linux__)
+#    include <sys/mman.h>
+#endif
+
 namespace {
 
 DynaArrayBase::AllocationFailureHandler &failureHandler()
@@ -70,6 +74,25 @@ void *DynaArrayBase::allocateBlock(std::int64_t bytes)
     return g_allocator(static_cast<std::size_t>(bytes));
 }
 
+// Asks the kernel to back a large block with huge pages where it would otherwise fault it in
+// page by page: a file read straight into the store then costs a few hundred faults instead of
+// tens of thousands, which on virtual machines costs more than reading the bytes. The store's
+// contents and sizes are the same either way; only the block's pages are asked for.
+static void adviseHugePages(unsigned char *block, std::int64_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (start + static_cast<std::uintptr_t>(bytes)) & ~(kHugePage - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
 static void reportAllocationFailure(std::int64_t bytes)
 {
     const std::string message = DynaArrayBase::allocationFailureMessage(bytes);
@@ -109,35 +132,42 @@ unsigned char *DynaArrayBase::getRecord(std::int32_t index)
     return m_current;
 }
 
+bool DynaArrayBase::growTo(std::int64_t needed)
+{
+    unsigned char *block = nullptr;
+    if (m_storage && g_allocator == &defaultAllocator) {
+        // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
+        // copying the whole store every hundred records made a large drawing quadratic.
+        block = static_cast<unsigned char *>(needed <= INT32_MAX
+                ? std::realloc(m_storage, static_cast<std::size_t>(needed))
+                : nullptr);
+        if (block)
+            std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+    } else {
+        // A fresh block from the allocator is zero already; untouched, its pages cost nothing
+        // until they are filled.
+        block = static_cast<unsigned char *>(allocateBlock(needed));
+        if (block && m_storage) {
+            std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
+            std::free(m_storage);
+        }
+    }
+    if (!block) {
+        // Nothing has changed yet: the store keeps its records and the caller stops.
+        reportAllocationFailure(needed);
+        return false;
+    }
+    m_storage = block;
+    m_allocated = static_cast<std::int32_t>(needed);
+    return true;
+}
+
 unsigned char *DynaArrayBase::appendRecord()
 {
     const std::uint32_t newCount = m_count + 1;
     const std::int64_t needed = neededBytes(newCount);
-    if (needed != m_allocated) {
-        unsigned char *block = nullptr;
-        if (m_storage && g_allocator == &defaultAllocator) {
-            // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
-            // copying the whole store every hundred records made a large drawing quadratic.
-            block = static_cast<unsigned char *>(needed <= INT32_MAX
-                    ? std::realloc(m_storage, static_cast<std::size_t>(needed))
-                    : nullptr);
-            if (block)
-                std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
-        } else {
-            block = static_cast<unsigned char *>(allocateBlock(needed));
-            if (block && m_storage) {
-                std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-                std::free(m_storage);
-            }
-        }
-        if (!block) {
-            // Nothing has changed yet: the store keeps its records and the caller stops.
-            reportAllocationFailure(needed);
-            return nullptr;
-        }
-        m_storage = block;
-        m_allocated = static_cast<std::int32_t>(needed);
-    }
+    if (needed != m_allocated && !growTo(needed))
+        return nullptr;
     m_count = newCount;
     return getRecord(static_cast<std::int32_t>(m_count - 1));
 }
@@ -181,6 +211,35 @@ bool DynaArrayBase::appendRecords(const void *records, std::uint32_t count)
         records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
     makeCurrent(static_cast<std::int32_t>(m_count - 1));
     return true;
+}
+
+unsigned char *DynaArrayBase::appendBlank(std::uint32_t count)
+{
+    if (count == 0)
+        return nullptr;
+    const std::uint32_t oldCount = m_count;
+    // A count that would wrap the record counter asks for more than the store can ever hold.
+    const std::int64_t needed = count > UINT32_MAX - oldCount
+        ? static_cast<std::int64_t>(INT32_MAX) + 1
+        : neededBytes(oldCount + count);
+    if (needed != m_allocated) {
+        if (!growTo(needed))
+            return nullptr;
+        if (g_allocator == &defaultAllocator)
+            adviseHugePages(m_storage, needed);
+    }
+    m_count = oldCount + count;
+    makeCurrent(static_cast<std::int32_t>(m_count - 1));
+    return m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize);
+}
+
+void DynaArrayBase::bindCursor(void *cursor)
+{
+    m_cursor = cursor;
+    // The cursor is a writable pointer into the records, like the one Get hands out.
+    markChanged();
+    if (m_cursor)
+        m_bind(m_cursor, m_current);
 }
 
 void DynaArrayBase::Delete(std::int32_t index)

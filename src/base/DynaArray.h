@@ -56,6 +56,8 @@ protected:
     unsigned char *getRecord(std::int32_t index);
     unsigned char *appendRecord();
     bool appendRecords(const void *records, std::uint32_t count);
+    unsigned char *appendBlank(std::uint32_t count);
+    void bindCursor(void *cursor);
     const unsigned char *recordAt(std::int32_t index) const
     {
         return m_storage + static_cast<std::size_t>(index) * static_cast<std::size_t>(m_recordSize);
@@ -63,6 +65,9 @@ protected:
 
 private:
     std::int64_t neededBytes(std::uint32_t count) const;
+    // Grows (or first allocates) the storage to `needed` bytes, zeroing what is new; reports the
+    // failure and changes nothing when that is not possible.
+    bool growTo(std::int64_t needed);
     void makeCurrent(std::int32_t index);
     void clearCurrent();
     static void *allocateBlock(std::int64_t bytes);
@@ -102,6 +107,18 @@ public:
     // as appending them one by one would.
     // Returns false when the storage could not grow; the store is then unchanged.
     bool AppendAll(const T *records, std::uint32_t count) { return appendRecords(records, count); }
+
+    // Adds `count` (at least 1) records at the end with one growth of the store and returns the
+    // first, for a caller that fills them in place, such as a reader that reads a file straight
+    // into the store. Their bytes are those last stored in the slots (zero in fresh storage), as
+    // with Append, and the last becomes current. Returns null when the storage could not grow;
+    // the store is then unchanged and the failure has been reported.
+    T *AppendRecords(std::uint32_t count) { return reinterpret_cast<T *>(appendBlank(count)); }
+
+    // Binds `cursor` in place of the one given at construction and points it at the current
+    // record, or at null when there is none, so a store filled elsewhere can become the
+    // document's.
+    void BindCursor(T **cursor) { bindCursor(cursor); }
 
     // Read access that leaves the current record alone.
     const T &at(std::int32_t index) const { return *reinterpret_cast<const T *>(recordAt(index)); }

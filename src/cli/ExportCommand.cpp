@@ -266,7 +266,10 @@ QString tracePicture(Options &o, ProjectContents &doc, QString &note)
         return QStringLiteral("cannot trace %1: %2").arg(o.project, r.reason);
     // Nothing to trace is no failure: the outputs are written empty, so a shell loop over a
     // folder of scans goes on, and the message says why.
-    doc.elements = r.elements;
+    if (!r.elements.empty()
+        && !doc.elements->AppendAll(
+            r.elements.data(), static_cast<std::uint32_t>(r.elements.size())))
+        return QStringLiteral("not enough memory for %1").arg(o.project);
     if (r.status == TraceResult::Status::Empty)
         note = r.reason;
     doc.penColor = 0x0000FF;
@@ -319,16 +322,7 @@ int runExportCommand(const QStringList &arguments, QString &out, QString &err)
             return 1;
         }
     }
-    TDrawElement *cursor = nullptr;
-    TElementList list(&cursor);
-    for (const TDrawElement &e : load.result.contents.elements) {
-        TDrawElement *slot = list.Append();
-        if (!slot) {
-            err = QStringLiteral("linovex-export: not enough memory for %1\n").arg(o.project);
-            return 1;
-        }
-        *slot = e;
-    }
+    TElementList &list = *load.result.contents.elements;
 
     const ProjectContents &doc = load.result.contents;
     if (!o.projectOut.isEmpty()

@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -34,14 +35,22 @@ ProjectReadResult refuse(const QString &reason)
     return r;
 }
 
+// The sixteen coordinates of a record (Start to DragCtrl2) lie one after another, so they are
+// checked as one run of doubles: a double is infinite or not a number exactly when all its
+// exponent bits are set. Testing the bits without branches lets the compiler check many at once.
 bool finitePoints(const TDrawElement &e)
 {
-    for (const TPointD &p :
-        { e.Start, e.End, e.Ctrl1, e.Ctrl2, e.DragStart, e.DragEnd, e.DragCtrl1, e.DragCtrl2 }) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y))
-            return false;
-    }
-    return true;
+    constexpr std::size_t kFirst = offsetof(TDrawElement, Start);
+    constexpr std::size_t kCount = 16;
+    static_assert(
+        offsetof(TDrawElement, DragCtrl2) + sizeof(TPointD) - kFirst == kCount * sizeof(double));
+    constexpr std::uint64_t kExponent = 0x7FF0000000000000u;
+    std::uint64_t bits[kCount];
+    std::memcpy(bits, reinterpret_cast<const unsigned char *>(&e) + kFirst, sizeof bits);
+    bool finite = true;
+    for (const std::uint64_t b : bits)
+        finite &= (b & kExponent) != kExponent;
+    return finite;
 }
 
 std::int64_t strideOf(std::int64_t width, int bitCount)
@@ -137,22 +146,41 @@ ProjectReadResult readProject(QIODevice &in, const ProjectProgress &progress)
 
     ProjectReadResult result;
     ProjectContents &c = result.contents;
-    // A sequential device cannot tell how much is left, so the list grows only as records
-    // really arrive, in pieces that start small and double: a forged count then costs about
-    // as much memory as the records that did arrive, not gigabytes.
+    TElementList &store = *c.elements;
+    // A file's records go into a store of their final size, allocated once. A sequential device
+    // cannot tell how much is left, so there the store grows only as records really arrive, in
+    // pieces that start small and double: a forged count then costs about as much memory as the
+    // records that did arrive, not gigabytes. Either way the records are read in those pieces,
+    // and each is checked while its bytes are still in the cache.
+    auto outOfMemory = [&]() {
+        ProjectReadResult r = refuse(QStringLiteral("there is not enough memory for the elements"));
+        r.outOfMemory = true;
+        return r;
+    };
+    TDrawElement *records = nullptr;
+    if (sized && count > 0) {
+        records = store.AppendRecords(static_cast<std::uint32_t>(count));
+        if (!records)
+            return outOfMemory();
+    }
     std::int32_t piece = 1 << 10;
     constexpr std::int32_t kLargestPiece = 1 << 16;
     for (std::int32_t done = 0; done < count;) {
-        const std::int32_t n = sized ? count : std::min(piece, count - done);
+        const std::int32_t n = std::min(piece, count - done);
         piece = std::min(2 * piece, kLargestPiece);
-        c.elements.resize(static_cast<std::size_t>(done) + static_cast<std::size_t>(n));
-        if (!readAll(in, c.elements.data() + done, n * kElementBytes))
+        if (!sized) {
+            TDrawElement *added = store.AppendRecords(static_cast<std::uint32_t>(n));
+            if (!added)
+                return outOfMemory();
+            records = added - done; // the first record, wherever the growth moved the store
+        }
+        if (!readAll(in, records + done, n * kElementBytes))
             return refuse(QStringLiteral("the file holds fewer elements than it announces"));
+        for (std::int32_t i = done; i < done + n; ++i) {
+            if (!finitePoints(records[i]))
+                return refuse(QStringLiteral("an element has a coordinate that is not a number"));
+        }
         done += n;
-    }
-    for (const TDrawElement &e : c.elements) {
-        if (!finitePoints(e))
-            return refuse(QStringLiteral("an element has a coordinate that is not a number"));
     }
 
     std::int32_t headerSize = 0;

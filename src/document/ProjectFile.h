@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <vector>
+#include <memory>
 
 class QIODevice;
 
@@ -22,10 +22,11 @@ using ProjectProgress = std::function<void(int percent)>;
 int projectRowProgress(int row, int rowCount);
 
 // A whole document read from a project file, held apart from the open document until the read
-// has succeeded.
+// has succeeded. The records are read straight into an element store of their own, which the
+// document can take over as it is (after binding its cursor).
 struct ProjectContents
 {
-    std::vector<TDrawElement> elements;
+    std::unique_ptr<TElementList> elements = std::make_unique<TElementList>();
     Dib picture;
     std::uint32_t penColor = 0;
     double lineWidth = 0;
@@ -35,6 +36,9 @@ struct ProjectReadResult
 {
     bool ok = false;
     QString reason; // why the file was refused, for logs and the converter; empty when ok
+    // The element store could not grow to the count the file holds. The store has reported that
+    // itself, so a caller shows no second message.
+    bool outOfMemory = false;
     ProjectContents contents;
 };
 

@@ -322,6 +322,35 @@ TEST_F(AllocationFailure, ShrinkRetriesOnceThenKeepsTheLargerBlock)
     EXPECT_EQ(store.at(99).id, 500);
 }
 
+TEST_F(AllocationFailure, AppendingInPlaceStopsAndLeavesTheStoreAsItWas)
+{
+    Rec *cursor = nullptr;
+    TDynaArray<Rec> store(&cursor);
+    fill(store, 150);
+    Rec *current = store.Get(7);
+
+    g_allowedAllocations = 0;
+    DynaArrayBase::setBlockAllocator(&limitedAllocator);
+    EXPECT_EQ(store.AppendRecords(51), nullptr);
+    // A count that would wrap the record counter is refused as too large, not wrapped.
+    EXPECT_EQ(store.AppendRecords(UINT32_MAX), nullptr);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0],
+        "Error while trying to allocate " + std::to_string(3 * kBlockBytes)
+            + " bytes of RAM. Not enough memory.");
+    EXPECT_EQ(
+        messages[1], "Error while trying to allocate 2147483648 bytes of RAM. Not enough memory.");
+    EXPECT_EQ(store.Count(), 150u);
+    EXPECT_EQ(store.allocatedBytes(), 2 * kBlockBytes);
+    EXPECT_EQ(cursor, current);
+    EXPECT_EQ(ids(store).back(), 149);
+
+    // A store filled elsewhere takes the cursor it is given and points it at its current record.
+    Rec *other = nullptr;
+    store.BindCursor(&other);
+    EXPECT_EQ(other, current);
+}
+
 TEST_F(AllocationFailure, SizesBeyondThirtyTwoBitsAreRefusedNotWrapped)
 {
     struct Big
@@ -347,14 +376,29 @@ TEST(DynaArray, AppendingManyAtOnceIsAppendingThemOneByOne)
             std::vector<Rec> records(static_cast<std::size_t>(added));
             for (int i = 0; i < added; ++i)
                 records[static_cast<std::size_t>(i)] = Rec { before + i, 0 };
-            Rec *oneCursor = nullptr, *allCursor = nullptr;
-            TDynaArray<Rec> one(&oneCursor), all(&allCursor);
+            Rec *oneCursor = nullptr, *allCursor = nullptr, *inPlaceCursor = nullptr;
+            TDynaArray<Rec> one(&oneCursor), all(&allCursor), inPlace(&inPlaceCursor);
             fill(one, before + added);
             fill(all, before);
             ASSERT_TRUE(all.AppendAll(records.data(), static_cast<std::uint32_t>(added)));
             EXPECT_EQ(ids(all), ids(one)) << before << " + " << added;
             EXPECT_EQ(all.allocatedBytes(), one.allocatedBytes()) << before << " + " << added;
             EXPECT_EQ(all.currentIndex(), one.currentIndex()) << before << " + " << added;
+
+            // Records added to be filled in place arrive zeroed in fresh storage and end the
+            // same way; adding none is refused without a change.
+            fill(inPlace, before);
+            Rec *first = inPlace.AppendRecords(static_cast<std::uint32_t>(added));
+            ASSERT_EQ(first == nullptr, added == 0) << before << " + " << added;
+            for (int i = 0; i < added; ++i) {
+                EXPECT_EQ(first[i].id, 0) << before << " + " << i;
+                first[i] = records[static_cast<std::size_t>(i)];
+            }
+            EXPECT_EQ(ids(inPlace), ids(one)) << before << " + " << added;
+            EXPECT_EQ(inPlace.allocatedBytes(), one.allocatedBytes()) << before << " + " << added;
+            EXPECT_EQ(inPlace.currentIndex(), one.currentIndex()) << before << " + " << added;
+            const int count = before + added;
+            EXPECT_EQ(inPlaceCursor, count == 0 ? nullptr : &inPlace.at(count - 1));
         }
     }
 }

@@ -293,8 +293,8 @@ TEST_F(ExportCommandTest, TracesAPictureIntoAProjectAndAnExport)
             << err.toStdString();
         const ProjectLoad load = loadProjectFile(path("disc.lvx"));
         ASSERT_TRUE(load.result.ok);
-        ASSERT_EQ(load.result.contents.elements.size(), 1u);
-        const TDrawElement &disc = load.result.contents.elements[0];
+        ASSERT_EQ(load.result.contents.elements->Count(), 1u);
+        const TDrawElement &disc = load.result.contents.elements->at(0);
         EXPECT_EQ(disc.Kind, KindEllipse);
         EXPECT_NEAR(disc.Start.x, 60, 0.15);
         EXPECT_NEAR(disc.End.y, 110, 0.15);
@@ -325,8 +325,8 @@ TEST_F(ExportCommandTest, TracesAPictureIntoAProjectAndAnExport)
         << err.toStdString();
     const ProjectLoad stroke = loadProjectFile(path("stroke.lvx"));
     ASSERT_TRUE(stroke.result.ok);
-    ASSERT_EQ(stroke.result.contents.elements.size(), 1u);
-    const TDrawElement &middle = stroke.result.contents.elements[0];
+    ASSERT_EQ(stroke.result.contents.elements->Count(), 1u);
+    const TDrawElement &middle = stroke.result.contents.elements->at(0);
     EXPECT_EQ(middle.Kind, KindLine);
     EXPECT_EQ(middle.ClosesChain, 0);
     EXPECT_NEAR(middle.Start.y, 30.5, 0.3);

@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,9 +128,9 @@ TEST(ProjectFile, RoundTripKeepsEverythingByteForByte)
 
     ProjectReadResult r = load(bytes);
     ASSERT_TRUE(r.ok) << r.reason.toStdString();
-    ASSERT_EQ(r.contents.elements.size(), 3u);
+    ASSERT_EQ(r.contents.elements->Count(), 3u);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(std::memcmp(&r.contents.elements[i], &list.at(i), 144), 0) << i;
+        EXPECT_EQ(std::memcmp(&r.contents.elements->at(i), &list.at(i), 144), 0) << i;
     const Dib &back = r.contents.picture;
     ASSERT_EQ(back.width(), 5);
     ASSERT_EQ(back.height(), 3);
@@ -141,10 +143,8 @@ TEST(ProjectFile, RoundTripKeepsEverythingByteForByte)
     EXPECT_EQ(r.contents.lineWidth, 2.5);
 
     // Writing what was read gives the same file.
-    TElementList again;
-    for (const TDrawElement &e : r.contents.elements)
-        *again.Append() = e;
-    EXPECT_EQ(save(again, back.rec(), r.contents.penColor, r.contents.lineWidth), bytes);
+    EXPECT_EQ(
+        save(*r.contents.elements, back.rec(), r.contents.penColor, r.contents.lineWidth), bytes);
 }
 
 // Pictures of every depth, with widths whose rows need padding, come back with the same
@@ -185,8 +185,8 @@ TEST(ProjectFile, EveryDepthComesBackWithColoursAndPixels)
         EXPECT_EQ(std::memcmp(back.rec().BitmapInfo->bmiColors, table.bmiColors, 4 * colours), 0)
             << bits;
         EXPECT_EQ(back.rec().HasPalette, bits <= 8 ? 1 : 0);
-        ASSERT_EQ(r.contents.elements.size(), 1u);
-        EXPECT_EQ(std::memcmp(&r.contents.elements[0], &list.at(0), 144), 0) << bits;
+        ASSERT_EQ(r.contents.elements->Count(), 1u);
+        EXPECT_EQ(std::memcmp(&r.contents.elements->at(0), &list.at(0), 144), 0) << bits;
     }
 }
 
@@ -252,13 +252,10 @@ TEST(ProjectFile, PipeReadsElementsAcrossPiecesAndRefusesAForgedCount)
     SequentialBytes pipe(bytes);
     const ProjectReadResult read = readProject(pipe);
     ASSERT_TRUE(read.ok) << read.reason.toStdString();
-    ASSERT_EQ(read.contents.elements.size(), 5000u);
+    ASSERT_EQ(read.contents.elements->Count(), 5000u);
     for (int i = 0; i < 5000; i += 509) {
         const TDrawElement expected = element(i % 10, i % 4, i * 0.5);
-        EXPECT_EQ(std::memcmp(&read.contents.elements[static_cast<std::size_t>(i)], &expected,
-                      sizeof expected),
-            0)
-            << i;
+        EXPECT_EQ(std::memcmp(&read.contents.elements->at(i), &expected, sizeof expected), 0) << i;
     }
     EXPECT_EQ(read.contents.penColor, 0x00123456u);
 
@@ -269,6 +266,77 @@ TEST(ProjectFile, PipeReadsElementsAcrossPiecesAndRefusesAForgedCount)
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.reason.contains(QLatin1String("fewer elements")))
         << refused.reason.toStdString();
+}
+
+// The records are read and checked in pieces of 1024, 2048, ... records, from files and pipes
+// alike. Counts on either side of a piece's end must come through whole; a last record cut short
+// or not a number must be refused however the pieces fall.
+TEST(ProjectFile, ElementCountsAroundPieceEndsReadWholeAndTheirLastRecordIsChecked)
+{
+    Dib pic = whitePicture(2, 1);
+    for (const int count : { 1023, 1024, 1025, 3071, 3072, 3073 }) {
+        TElementList list;
+        for (int i = 0; i < count; ++i)
+            *list.Append() = element(i % 7, i % 3, i);
+        const QByteArray bytes = save(list, pic.rec(), 0x00ABCDEF, 1.5);
+        const qsizetype lastRecord = 4 + qsizetype(count - 1) * 144;
+
+        QByteArray cut = bytes;
+        cut.remove(lastRecord + 100, 1);
+        QByteArray notANumber = bytes;
+        const double inf = HUGE_VAL;
+        std::memcpy(
+            notANumber.data() + lastRecord + offsetof(TDrawElement, DragCtrl2) + 8, &inf, 8);
+
+        for (const bool pipe : { false, true }) {
+            const auto read = [&](const QByteArray &b) {
+                if (!pipe)
+                    return load(b);
+                SequentialBytes in(b);
+                return readProject(in);
+            };
+            const ProjectReadResult r = read(bytes);
+            ASSERT_TRUE(r.ok) << count << " " << pipe << ": " << r.reason.toStdString();
+            ASSERT_EQ(r.contents.elements->Count(), static_cast<std::uint32_t>(count));
+            EXPECT_EQ(std::memcmp(&r.contents.elements->at(0), &list.at(0), count * 144u), 0)
+                << count << " " << pipe;
+
+            // One byte less in the last record shifts everything after it: the sizes no longer
+            // add up, so the file is refused, wherever the reader notices it.
+            EXPECT_FALSE(read(cut).ok) << count << " " << pipe;
+            const ProjectReadResult bad = read(notANumber);
+            EXPECT_FALSE(bad.ok) << count << " " << pipe;
+            EXPECT_TRUE(bad.reason.contains(QLatin1String("not a number"))) << count << " " << pipe;
+        }
+    }
+}
+
+// When the store cannot grow to the count the file holds, the store reports it and the read is
+// refused with that said, so the window shows no second message.
+TEST(ProjectFile, ElementsBeyondMemoryAreRefusedAsSuch)
+{
+    TElementList list;
+    *list.Append() = element(0, KindLine, 1);
+    *list.Append() = element(1, KindLine, 2);
+    Dib pic = whitePicture(2, 1);
+    QByteArray bytes = save(list, pic.rec(), 0, 1);
+
+    std::vector<std::string> messages;
+    DynaArrayBase::setAllocationFailureHandler(
+        [&](const std::string &m) { messages.push_back(m); });
+    DynaArrayBase::setBlockAllocator([](std::size_t) -> void * { return nullptr; });
+    for (const bool pipe : { false, true }) {
+        QBuffer file(&bytes);
+        file.open(QIODevice::ReadOnly);
+        SequentialBytes sequential(bytes);
+        const ProjectReadResult r = pipe ? readProject(sequential) : readProject(file);
+        EXPECT_FALSE(r.ok) << pipe;
+        EXPECT_TRUE(r.outOfMemory) << pipe;
+    }
+    DynaArrayBase::setBlockAllocator(nullptr);
+    DynaArrayBase::setAllocationFailureHandler(nullptr);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], DynaArrayBase::allocationFailureMessage(100 * 144));
 }
 
 TEST(ProjectFile, ElementsWithCoordinatesThatAreNotNumbersAreRefused)
@@ -322,7 +390,7 @@ TEST(ProjectFile, FilesOnDisk)
     ProjectLoad loaded = loadProjectFile(path);
     ASSERT_TRUE(loaded.result.ok);
     EXPECT_FALSE(loaded.cannotOpen);
-    EXPECT_EQ(loaded.result.contents.elements.size(), 1u);
+    EXPECT_EQ(loaded.result.contents.elements->Count(), 1u);
 
     // A save that cannot complete leaves the existing file as it was.
     const QByteArray before = readFile(path);
