@@ -1,15 +1,13 @@
 #include "base/DynaArray.h"
 
+#include "base/HugePages.h"
+
 #include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#if defined(__linux__)
-#    include <sys/mman.h>
-#endif
 
 namespace {
 
@@ -72,25 +70,6 @@ void *DynaArrayBase::allocateBlock(std::int64_t bytes)
     if (bytes <= 0 || bytes > INT32_MAX)
         return nullptr;
     return g_allocator(static_cast<std::size_t>(bytes));
-}
-
-// Asks the kernel to back a large block with huge pages where it would otherwise fault it in
-// page by page: a file read straight into the store then costs a few hundred faults instead of
-// tens of thousands, which on virtual machines costs more than reading the bytes. The store's
-// contents and sizes are the same either way; only the block's pages are asked for.
-static void adviseHugePages(unsigned char *block, std::int64_t bytes)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(block);
-    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (start + static_cast<std::uintptr_t>(bytes)) & ~(kHugePage - 1);
-    if (last > first)
-        ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
-#else
-    (void)block;
-    (void)bytes;
-#endif
 }
 
 static void reportAllocationFailure(std::int64_t bytes)
@@ -226,7 +205,7 @@ unsigned char *DynaArrayBase::appendBlank(std::uint32_t count)
         if (!growTo(needed))
             return nullptr;
         if (g_allocator == &defaultAllocator)
-            adviseHugePages(m_storage, needed);
+            adviseHugePages(m_storage, static_cast<std::size_t>(needed));
     }
     m_count = oldCount + count;
     makeCurrent(static_cast<std::int32_t>(m_count - 1));

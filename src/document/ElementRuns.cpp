@@ -28,7 +28,7 @@ void move(TDrawElement *records, std::int64_t to, std::int64_t from, std::int64_
 
 } // namespace
 
-bool findRemovalRuns(const std::vector<TDrawElement> &was, const TElementList &now,
+bool findRemovalRuns(std::span<const TDrawElement> was, const TElementList &now,
     std::int32_t prefix, std::int32_t oldLen, std::int32_t newLen, std::size_t mostRecords,
     std::vector<ElementReplacement> &runs, std::vector<TDrawElement> &before,
     std::vector<TDrawElement> &after)

@@ -150,10 +150,13 @@ void UndoHistory::reset(const TElementList &elements, std::uint32_t penColor, do
         m_replacedPicture.reset();
     }
     m_baseId = m_nextId++;
-    const auto count = static_cast<std::int32_t>(elements.Count());
-    m_elements.resize(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i)
-        m_elements[static_cast<std::size_t>(i)] = elements.at(i);
+    // The records lie packed one after the other, so they are copied in one go, into a block
+    // that is written only once.
+    m_elements.clear();
+    if (elements.Count() > 0) {
+        const TDrawElement *first = &elements.at(0);
+        m_elements.assign(first, first + elements.Count());
+    }
     m_penColor = penColor;
     m_lineWidth = lineWidth;
 }
