@@ -1,13 +1,17 @@
 #include "base/DynaArray.h"
 
-#include "base/HugePages.h"
-
+#include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#if defined(__linux__)
+#    include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -23,6 +27,41 @@ void *defaultAllocator(std::size_t bytes)
 }
 
 DynaArrayBase::BlockAllocator g_allocator = &defaultAllocator;
+
+#if defined(__linux__)
+// Stores from this size on get address space of their own, as much as the largest store can
+// ever take, and grow and shrink in place within it: no record ever moves and the pages are
+// backed by huge pages. Through the heap, a large store was copied or its pages were moved at
+// every growth (advising part of a heap block for huge pages splits it, after which the heap
+// can no longer remap it and copies it whole).
+constexpr std::int64_t MapFrom = std::int64_t { 4 } << 20;
+constexpr std::size_t HugePage = std::size_t { 2 } << 20;
+constexpr std::size_t Reserved = std::size_t { 1 } << 31; // above INT32_MAX bytes
+constexpr std::size_t PageSize = 4096;
+
+std::size_t mappedLength(std::int64_t bytes)
+{
+    return (static_cast<std::size_t>(bytes) + PageSize - 1) & ~(PageSize - 1);
+}
+
+// Reserves the address space, aligned to a huge page, with nothing yet usable in it.
+unsigned char *reserveAddressSpace()
+{
+    void *raw = ::mmap(nullptr, Reserved + HugePage, PROT_NONE,
+        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (start + HugePage - 1) & ~(std::uintptr_t { HugePage } - 1);
+    if (aligned > start)
+        ::munmap(raw, aligned - start);
+    if (aligned + Reserved < start + Reserved + HugePage)
+        ::munmap(reinterpret_cast<void *>(aligned + Reserved), start + HugePage - aligned);
+    auto *base = reinterpret_cast<unsigned char *>(aligned);
+    ::madvise(base, Reserved, MADV_HUGEPAGE);
+    return base;
+}
+#endif
 
 // Versions are drawn from one counter for all stores, so that a store made in the place of
 // another (an opened project replacing the drawing) never repeats a version a cache saw.
@@ -45,7 +84,65 @@ void DynaArrayBase::markChanged()
 
 DynaArrayBase::~DynaArrayBase()
 {
+    releaseStorage();
+}
+
+void DynaArrayBase::releaseStorage()
+{
+#if defined(__linux__)
+    if (m_mapped) {
+        ::munmap(m_storage, Reserved);
+        m_mapped = false;
+        m_usable = 0;
+        m_storage = nullptr;
+        return;
+    }
+#endif
     std::free(m_storage);
+    m_storage = nullptr;
+}
+
+unsigned char *DynaArrayBase::resizeBlock(std::int64_t bytes)
+{
+    if (bytes > INT32_MAX)
+        return nullptr;
+#if defined(__linux__)
+    if (!m_mapped && bytes >= MapFrom && bytes > m_allocated) {
+        unsigned char *base = reserveAddressSpace();
+        if (!base)
+            return nullptr;
+        if (::mprotect(base, mappedLength(bytes), PROT_READ | PROT_WRITE) != 0) {
+            ::munmap(base, Reserved);
+            return nullptr;
+        }
+        if (m_storage)
+            std::memcpy(base, m_storage, static_cast<std::size_t>(m_allocated));
+        std::free(m_storage);
+        m_storage = base;
+        m_mapped = true;
+        m_usable = mappedLength(bytes);
+        return base;
+    }
+    if (m_mapped) {
+        const std::size_t wants = mappedLength(bytes);
+        if (wants > m_usable) {
+            if (::mprotect(m_storage + m_usable, wants - m_usable, PROT_READ | PROT_WRITE) != 0)
+                return nullptr;
+            m_usable = wants;
+        }
+        // Up to a quarter beyond what the records need stays in use; pages beyond are freed
+        // and come back zeroed.
+        const std::size_t keep = wants + std::min(wants / 4, std::size_t { 64 } << 20);
+        if (m_usable > keep + PageSize) {
+            const std::size_t from = mappedLength(static_cast<std::int64_t>(keep));
+            ::madvise(m_storage + from, m_usable - from, MADV_DONTNEED);
+            ::mprotect(m_storage + from, m_usable - from, PROT_NONE);
+            m_usable = from;
+        }
+        return m_storage;
+    }
+#endif
+    return static_cast<unsigned char *>(std::realloc(m_storage, static_cast<std::size_t>(bytes)));
 }
 
 void DynaArrayBase::setAllocationFailureHandler(AllocationFailureHandler handler)
@@ -114,21 +211,25 @@ unsigned char *DynaArrayBase::getRecord(std::int32_t index)
 bool DynaArrayBase::growTo(std::int64_t needed)
 {
     unsigned char *block = nullptr;
-    if (m_storage && g_allocator == &defaultAllocator) {
+    if (g_allocator == &defaultAllocator) {
         // Growing in place (or by remapping pages, for large blocks) keeps appending linear;
         // copying the whole store every hundred records made a large drawing quadratic.
-        block = static_cast<unsigned char *>(needed <= INT32_MAX
-                ? std::realloc(m_storage, static_cast<std::size_t>(needed))
-                : nullptr);
-        if (block)
-            std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
+        const bool wasMapped = m_mapped;
+        const auto usableBefore = static_cast<std::int64_t>(m_usable);
+        block = resizeBlock(needed);
+        std::int64_t dirtyEnd = needed;
+        // A fresh mapping and the pages a mapping gains come zeroed; only those it kept in use
+        // may hold bytes of records given back before.
+        if (m_mapped)
+            dirtyEnd = wasMapped ? std::min(needed, usableBefore) : m_allocated;
+        if (block && dirtyEnd > m_allocated)
+            std::memset(block + m_allocated, 0, static_cast<std::size_t>(dirtyEnd - m_allocated));
     } else {
-        // A fresh block from the allocator is zero already; untouched, its pages cost nothing
-        // until they are filled.
+        // A fresh block from the allocator is zero already.
         block = static_cast<unsigned char *>(allocateBlock(needed));
         if (block && m_storage) {
             std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-            std::free(m_storage);
+            releaseStorage();
         }
     }
     if (!block) {
@@ -155,40 +256,12 @@ bool DynaArrayBase::appendRecords(const void *records, std::uint32_t count)
 {
     if (count == 0)
         return true;
-    const std::uint32_t oldCount = m_count;
     // Growing once to the final size: record by record, a store kept on the heap may be copied
     // at every growth, which makes reading a large project quadratic.
-    if (!appendRecord())
+    unsigned char *first = appendBlank(count);
+    if (!first)
         return false;
-    if (count > 1) {
-        const std::int64_t needed = neededBytes(oldCount + count);
-        unsigned char *block = needed <= INT32_MAX && g_allocator == &defaultAllocator
-            ? static_cast<unsigned char *>(
-                std::realloc(m_storage, static_cast<std::size_t>(needed)))
-            : nullptr;
-        if (!block) {
-            if (needed <= INT32_MAX && g_allocator != &defaultAllocator) {
-                block = static_cast<unsigned char *>(allocateBlock(needed));
-                if (block) {
-                    std::memcpy(block, m_storage, static_cast<std::size_t>(m_allocated));
-                    std::free(m_storage);
-                }
-            }
-            if (!block) {
-                Delete(static_cast<std::int32_t>(oldCount));
-                reportAllocationFailure(needed);
-                return false;
-            }
-        }
-        std::memset(block + m_allocated, 0, static_cast<std::size_t>(needed - m_allocated));
-        m_storage = block;
-        m_allocated = static_cast<std::int32_t>(needed);
-    }
-    m_count = oldCount + count;
-    std::memcpy(
-        m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize),
-        records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
-    makeCurrent(static_cast<std::int32_t>(m_count - 1));
+    std::memcpy(first, records, static_cast<std::size_t>(count) * static_cast<std::size_t>(m_recordSize));
     return true;
 }
 
@@ -201,12 +274,8 @@ unsigned char *DynaArrayBase::appendBlank(std::uint32_t count)
     const std::int64_t needed = count > UINT32_MAX - oldCount
         ? static_cast<std::int64_t>(INT32_MAX) + 1
         : neededBytes(oldCount + count);
-    if (needed != m_allocated) {
-        if (!growTo(needed))
-            return nullptr;
-        if (g_allocator == &defaultAllocator)
-            adviseHugePages(m_storage, static_cast<std::size_t>(needed));
-    }
+    if (needed != m_allocated && !growTo(needed))
+        return nullptr;
     m_count = oldCount + count;
     makeCurrent(static_cast<std::int32_t>(m_count - 1));
     return m_storage + static_cast<std::size_t>(oldCount) * static_cast<std::size_t>(m_recordSize);
@@ -229,44 +298,56 @@ void DynaArrayBase::Delete(std::int32_t index)
     unsigned char *slot = m_storage + static_cast<std::size_t>(index) * size;
     std::memmove(slot, slot + size, (m_count - 1 - static_cast<std::uint32_t>(index)) * size);
     --m_count;
+    shrinkToCount();
+    clearCurrent();
+}
+
+void DynaArrayBase::Truncate(std::uint32_t count)
+{
+    if (count >= m_count)
+        return;
+    m_count = count;
+    shrinkToCount();
+    clearCurrent();
+}
+
+void DynaArrayBase::shrinkToCount()
+{
     if (m_count == 0) {
-        std::free(m_storage);
-        m_storage = nullptr;
+        releaseStorage();
         m_allocated = 0;
+        return;
+    }
+    const std::int64_t needed = neededBytes(m_count);
+    if (needed == m_allocated)
+        return;
+    unsigned char *block = nullptr;
+    if (g_allocator == &defaultAllocator) {
+        // Shrinking in place: copying the whole store into a smaller block every hundred records
+        // made deleting many records from the end of a large list quadratic.
+        block = resizeBlock(needed);
     } else {
-        const std::int64_t needed = neededBytes(m_count);
-        if (needed != m_allocated) {
-            unsigned char *block = nullptr;
-            if (g_allocator == &defaultAllocator) {
-                // Shrinking in place: copying the whole store into a smaller block every hundred
-                // records made deleting many records from the end of a large list quadratic.
-                block = static_cast<unsigned char *>(
-                    std::realloc(m_storage, static_cast<std::size_t>(needed)));
-            } else {
-                block = static_cast<unsigned char *>(allocateBlock(needed));
-                if (!block)
-                    block = static_cast<unsigned char *>(allocateBlock(needed));
-                if (block) {
-                    std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
-                    std::free(m_storage);
-                }
-            }
-            if (block) {
-                m_storage = block;
-                m_allocated = static_cast<std::int32_t>(needed);
-            } else {
-                // The old, larger block still holds every record, so the store stays usable.
-                reportAllocationFailure(needed);
-            }
+        // A smaller block is asked for twice before the store keeps the larger one.
+        block = static_cast<unsigned char *>(allocateBlock(needed));
+        if (!block)
+            block = static_cast<unsigned char *>(allocateBlock(needed));
+        if (block) {
+            std::memcpy(block, m_storage, static_cast<std::size_t>(needed));
+            releaseStorage();
         }
     }
-    clearCurrent();
+    if (block) {
+        m_storage = block;
+        m_allocated = static_cast<std::int32_t>(needed);
+    } else {
+        // The old, larger block still holds every record, so the store stays usable.
+        reportAllocationFailure(needed);
+    }
 }
 
 void DynaArrayBase::Clear()
 {
-    std::free(m_storage);
-    m_storage = nullptr;
+    releaseStorage();
     m_count = 0;
     m_allocated = 0;
     clearCurrent();

@@ -36,6 +36,9 @@ public:
     void markChanged();
 
     void Delete(std::int32_t index);
+    // Removes the records from `count` on, as deleting them one by one from the end would, but
+    // shrinks the block once. Nothing happens when `count` is not below Count().
+    void Truncate(std::uint32_t count);
     void Clear();
     void Swap(std::int32_t a, std::int32_t b);
     void First();
@@ -68,6 +71,12 @@ private:
     // Grows (or first allocates) the storage to `needed` bytes, zeroing what is new; reports the
     // failure and changes nothing when that is not possible.
     bool growTo(std::int64_t needed);
+    // Shrinks the block to hold m_count records; when that fails the larger block stays.
+    void shrinkToCount();
+    // Resizes the block with the default allocator, keeping the records it holds (bytes beyond
+    // the old size are not zeroed); null when that is not possible, the block then unchanged.
+    unsigned char *resizeBlock(std::int64_t bytes);
+    void releaseStorage();
     void makeCurrent(std::int32_t index);
     void clearCurrent();
     static void *allocateBlock(std::int64_t bytes);
@@ -80,6 +89,11 @@ private:
     std::int32_t m_currentIndex = -1;
     std::int32_t m_allocated = 0;
     std::int32_t m_recordSize;
+    // Whether the block is a mapping of its own (large stores) rather than from the heap, and
+    // how much of it is usable: a shrinking store keeps some pages beyond its records, so that
+    // growing back (undo of an area delete) does not fault them in afresh.
+    bool m_mapped = false;
+    std::size_t m_usable = 0;
     std::uint64_t m_version = 0;
 };
 

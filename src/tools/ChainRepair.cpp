@@ -84,8 +84,7 @@ std::int32_t deleteElements(TElementList &list, const std::vector<std::int32_t> 
             records[kept] = records[i];
         ++kept;
     }
-    // Removing from the end moves no records; the store only shrinks its block now and then.
-    for (std::int32_t i = count - 1; i >= kept; --i)
-        list.Delete(i);
+    // Removing from the end moves no records; the store shrinks its block once.
+    list.Truncate(static_cast<std::uint32_t>(kept));
     return static_cast<std::int32_t>(selected.size());
 }

@@ -402,3 +402,40 @@ TEST(DynaArray, AppendingManyAtOnceIsAppendingThemOneByOne)
         }
     }
 }
+
+TEST(DynaArray, TruncatingIsDeletingFromTheEndOneByOne)
+{
+    // Cut at once or record by record, the store ends the same: records, blocks, no current
+    // record, and, grown back, the same bytes in every slot (zero in blocks given back). The
+    // large cases lie beyond the size from which a store is remapped rather than reallocated.
+    const struct
+    {
+        int count;
+        int kept;
+    } cases[] = { { 0, 0 }, { 5, 0 }, { 150, 101 }, { 150, 100 }, { 150, 99 }, { 150, 150 },
+        { 400000, 300050 }, { 400000, 150 }, { 400000, 0 } };
+    for (const auto &c : cases) {
+        Rec *oneCursor = nullptr, *cutCursor = nullptr;
+        TDynaArray<Rec> one(&oneCursor), cut(&cutCursor);
+        fill(one, c.count);
+        fill(cut, c.count);
+        for (int i = c.count - 1; i >= c.kept; --i)
+            one.Delete(i);
+        cut.Truncate(static_cast<std::uint32_t>(c.kept));
+        EXPECT_EQ(ids(cut), ids(one)) << c.count << " to " << c.kept;
+        EXPECT_EQ(cut.allocatedBytes(), one.allocatedBytes()) << c.count << " to " << c.kept;
+        if (c.kept < c.count) {
+            EXPECT_EQ(cut.currentIndex(), -1);
+            EXPECT_EQ(cutCursor, nullptr);
+        }
+        ASSERT_TRUE(one.AppendRecords(static_cast<std::uint32_t>(c.count - c.kept + 1)));
+        ASSERT_TRUE(cut.AppendRecords(static_cast<std::uint32_t>(c.count - c.kept + 1)));
+        for (int i = 0; i <= c.count; ++i)
+            ASSERT_EQ(std::memcmp(&cut.at(i), &one.at(i), sizeof(Rec)), 0) << c.count << " to "
+                                                                            << c.kept << " at " << i;
+        const int firstGivenBack = (c.kept + 99) / 100 * 100;
+        if (firstGivenBack < c.count) {
+            EXPECT_EQ(cut.at(c.count - 1).id, 0) << c.count << " to " << c.kept;
+        }
+    }
+}
