@@ -28,7 +28,7 @@ void move(TDrawElement *records, std::int64_t to, std::int64_t from, std::int64_
 
 } // namespace
 
-bool findRemovalRuns(std::span<const TDrawElement> was, const TElementList &now,
+bool findRemovalRuns(const ElementSnapshot &was, const TElementList &now,
     std::int32_t prefix, std::int32_t oldLen, std::int32_t newLen, std::size_t mostRecords,
     std::vector<ElementReplacement> &runs, std::vector<TDrawElement> &before,
     std::vector<TDrawElement> &after)
@@ -45,10 +45,11 @@ bool findRemovalRuns(std::span<const TDrawElement> was, const TElementList &now,
     std::int32_t i = prefix;
     std::int32_t j = prefix;
     bool open = false;
+    ElementSnapshot::Reader reader(was, prefix);
     while (j < nowEnd) {
         if (i == wasEnd)
             return false;
-        const TDrawElement &o = was[static_cast<std::size_t>(i)];
+        const TDrawElement &o = reader.next();
         const TDrawElement &n = now.at(j);
         if (sameRecord(o, n)) {
             ++i;
@@ -74,7 +75,8 @@ bool findRemovalRuns(std::span<const TDrawElement> was, const TElementList &now,
         if (!open)
             runs.push_back({ i, 0, 0 });
         runs.back().removed += wasEnd - i;
-        before.insert(before.end(), was.begin() + i, was.begin() + wasEnd);
+        for (; i < wasEnd; ++i)
+            before.push_back(reader.next());
     }
     return before.size() + after.size() <= mostRecords;
 }

@@ -2,10 +2,10 @@
 
 #include "document/ElementIndex.h"
 #include "document/ElementList.h"
+#include "document/ElementSnapshot.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 // Changes of the element list described as runs of replaced records (ElementReplacement:
@@ -20,7 +20,7 @@
 // is taken as that record, changed or not; any other is taken as removed. Fails when that does
 // not lead to `now` or when the runs would hold more than `mostRecords` records; the caller then
 // keeps the whole run. Every run found removes at least as many records as it inserts.
-bool findRemovalRuns(std::span<const TDrawElement> was, const TElementList &now,
+bool findRemovalRuns(const ElementSnapshot &was, const TElementList &now,
     std::int32_t prefix, std::int32_t oldLen, std::int32_t newLen, std::size_t mostRecords,
     std::vector<ElementReplacement> &runs, std::vector<TDrawElement> &before,
     std::vector<TDrawElement> &after);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -11,6 +13,9 @@ namespace {
 constexpr std::size_t RecordSize = sizeof(TDrawElement);
 // A changed run shorter than this is kept whole: looking for the removals in it saves little.
 constexpr std::int32_t LookForRemovalsFrom = 64;
+// From this many records changed, undo and redo bring the history's copy and the window's index
+// up to date on two threads.
+constexpr std::int32_t InParallelFrom = 20000;
 
 // The bytes of a record that make up the drawing: kind, chain position, the four points and
 // the closing flag. The drag copies and selection flags are editing state.
@@ -18,11 +23,6 @@ bool sameDrawing(const TDrawElement &a, const TDrawElement &b)
 {
     return std::memcmp(&a, &b, offsetof(TDrawElement, DragStart)) == 0
         && a.ClosesChain == b.ClosesChain;
-}
-
-bool sameRecord(const TDrawElement &a, const TDrawElement &b)
-{
-    return std::memcmp(&a, &b, RecordSize) == 0;
 }
 
 std::size_t pictureBytes(const Dib &picture)
@@ -60,44 +60,8 @@ bool replaceElementRange(TElementList &list, std::int32_t offset, std::int32_t r
     }
     const std::int32_t tail = count - offset - removeCount;
 
-    // Shrinking the store by many records reallocates at every block boundary; when the result
-    // is much smaller than the list, building it afresh moves fewer bytes.
-    const std::int64_t deleteCost = static_cast<std::int64_t>(count - newCount) * count;
-    const std::int64_t rebuildCost = static_cast<std::int64_t>(newCount) * newCount / 2;
-    if (newCount < count && rebuildCost < deleteCost) {
-        std::vector<TDrawElement> result;
-        result.reserve(static_cast<std::size_t>(newCount));
-        for (std::int32_t i = 0; i < offset; ++i)
-            result.push_back(list.at(i));
-        result.insert(result.end(), insert, insert + insertCount);
-        for (std::int32_t i = 0; i < tail; ++i)
-            result.push_back(list.at(offset + removeCount + i));
-        std::vector<TDrawElement> previous(static_cast<std::size_t>(count));
-        for (std::int32_t i = 0; i < count; ++i)
-            previous[static_cast<std::size_t>(i)] = list.at(i);
-        list.Clear();
-        for (const TDrawElement &e : result) {
-            TDrawElement *slot = list.Append();
-            if (!slot) {
-                list.Clear();
-                for (const TDrawElement &p : previous) {
-                    if (TDrawElement *back = list.Append())
-                        *back = p;
-                }
-                return false;
-            }
-            *slot = e;
-        }
-        return true;
-    }
-
-    for (std::int32_t i = count; i < newCount; ++i) {
-        if (!list.Append()) {
-            while (static_cast<std::int32_t>(list.Count()) > count)
-                list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
-            return false;
-        }
-    }
+    if (newCount > count && !list.AppendRecords(static_cast<std::uint32_t>(newCount - count)))
+        return false;
     // The store keeps its records in one block, so the tail moves in one piece.
     auto *base = reinterpret_cast<unsigned char *>(list.Get(0));
     std::memmove(base + static_cast<std::size_t>(offset + insertCount) * RecordSize,
@@ -107,8 +71,7 @@ bool replaceElementRange(TElementList &list, std::int32_t offset, std::int32_t r
         std::memcpy(base + static_cast<std::size_t>(offset) * RecordSize, insert,
             static_cast<std::size_t>(insertCount) * RecordSize);
     }
-    while (static_cast<std::int32_t>(list.Count()) > newCount)
-        list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
+    list.Truncate(static_cast<std::uint32_t>(newCount));
     return true;
 }
 
@@ -150,13 +113,7 @@ void UndoHistory::reset(const TElementList &elements, std::uint32_t penColor, do
         m_replacedPicture.reset();
     }
     m_baseId = m_nextId++;
-    // The records lie packed one after the other, so they are copied in one go, into a block
-    // that is written only once.
-    m_elements.clear();
-    if (elements.Count() > 0) {
-        const TDrawElement *first = &elements.at(0);
-        m_elements.assign(first, first + elements.Count());
-    }
+    m_elements.assign(elements);
     m_penColor = penColor;
     m_lineWidth = lineWidth;
 }
@@ -179,29 +136,23 @@ std::uint64_t UndoHistory::stateId() const
 bool UndoHistory::checkpoint(const TElementList &elements, std::uint32_t penColor, double lineWidth)
 {
     const auto newCount = static_cast<std::int32_t>(elements.Count());
-    const auto oldCount = static_cast<std::int32_t>(m_elements.size());
+    const std::int32_t oldCount = m_elements.size();
     const std::int32_t common = std::min(newCount, oldCount);
-    std::int32_t prefix = 0;
-    while (prefix < common && sameRecord(elements.at(prefix), m_elements[prefix]))
-        ++prefix;
-    std::int32_t suffix = 0;
-    while (suffix < common - prefix
-        && sameRecord(elements.at(newCount - 1 - suffix), m_elements[oldCount - 1 - suffix]))
-        ++suffix;
+    const std::int32_t prefix = m_elements.commonPrefix(elements);
+    const std::int32_t suffix = m_elements.commonSuffix(elements, common - prefix);
     const std::int32_t oldLen = oldCount - prefix - suffix;
     const std::int32_t newLen = newCount - prefix - suffix;
 
     bool elementsChanged = oldLen > 0 || newLen > 0;
     if (elementsChanged && oldLen == newLen) {
         elementsChanged = false;
+        ElementSnapshot::Reader was(m_elements, prefix);
         for (std::int32_t i = 0; i < newLen && !elementsChanged; ++i)
-            elementsChanged = !sameDrawing(elements.at(prefix + i), m_elements[prefix + i]);
+            elementsChanged = !sameDrawing(elements.at(prefix + i), was.next());
         // Selecting and deselecting is no change of the drawing; the history simply takes the
         // new flags over, so the next step restores them as they are now.
-        if (!elementsChanged) {
-            for (std::int32_t i = 0; i < newLen; ++i)
-                m_elements[prefix + i] = elements.at(prefix + i);
-        }
+        if (!elementsChanged)
+            m_elements.update(elements, prefix, prefix + newLen);
     }
     const bool pictureChanged = m_replacedPicture.has_value();
     if (!elementsChanged && !pictureChanged && penColor == m_penColor && lineWidth == m_lineWidth)
@@ -245,18 +196,16 @@ void UndoHistory::recordElements(Step &step, const TElementList &elements, std::
     if (oldLen > newLen && oldLen >= LookForRemovalsFrom
         && findRemovalRuns(m_elements, elements, prefix, oldLen, newLen,
             static_cast<std::size_t>(oldLen + newLen) / 2, step.runs, step.before, step.after)) {
-        const std::int32_t kept = applyRunsForward(m_elements.data(),
-            static_cast<std::int32_t>(m_elements.size()), step.runs, step.after.data());
-        m_elements.resize(static_cast<std::size_t>(kept));
+        m_elements.update(elements, prefix, prefix + newLen);
         return;
     }
     step.runs.assign(1, { prefix, oldLen, newLen });
-    step.before.assign(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
+    step.before.resize(static_cast<std::size_t>(oldLen));
+    m_elements.read(prefix, oldLen, step.before.data());
     step.after.resize(static_cast<std::size_t>(newLen));
     for (std::int32_t i = 0; i < newLen; ++i)
         step.after[static_cast<std::size_t>(i)] = elements.at(prefix + i);
-    m_elements.erase(m_elements.begin() + prefix, m_elements.begin() + prefix + oldLen);
-    m_elements.insert(m_elements.begin() + prefix, step.after.begin(), step.after.end());
+    m_elements.update(elements, prefix, prefix + newLen);
 }
 
 void UndoHistory::enforceLimits()
@@ -299,8 +248,6 @@ bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
         const ElementReplacement r = runs.front();
         if (!replaceElementRange(list, r.offset, r.removed, to.data(), r.inserted))
             return false;
-        m_elements.erase(m_elements.begin() + r.offset, m_elements.begin() + r.offset + r.removed);
-        m_elements.insert(m_elements.begin() + r.offset, to.begin(), to.end());
     } else if (!runs.empty()) {
         // Several runs, none growing going forward: the list shrinks going forward and grows
         // back by as many records, which the runs' own records can stand in for until they are
@@ -311,19 +258,35 @@ bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
             if (lost > 0 && !list.AppendAll(step.before.data(), static_cast<std::uint32_t>(lost)))
                 return false;
             applyRunsBack(list.Get(0), count, step.runs, step.before.data());
-            m_elements.resize(m_elements.size() + static_cast<std::size_t>(lost));
-            applyRunsBack(m_elements.data(), count, step.runs, step.before.data());
         } else {
             const std::int32_t kept =
                 applyRunsForward(list.Get(0), count, step.runs, step.after.data());
-            while (static_cast<std::int32_t>(list.Count()) > kept)
-                list.Delete(static_cast<std::int32_t>(list.Count()) - 1);
-            applyRunsForward(m_elements.data(), count, step.runs, step.after.data());
-            m_elements.resize(static_cast<std::size_t>(kept));
+            list.Truncate(static_cast<std::uint32_t>(kept));
         }
     }
-    if (document.index && !runs.empty())
-        document.index->replaced(list, versionBefore, runs);
+    if (!runs.empty()) {
+        // The history's copy and the index both follow the list, reading it only; for a large
+        // change they do so at the same time.
+        const ElementReplacement &first = runs.front();
+        const std::int32_t changedEnd = runs.size() == 1
+            ? first.offset + first.inserted
+            : static_cast<std::int32_t>(list.Count());
+        const auto updateCopy = [&] { m_elements.update(list, first.offset, changedEnd); };
+        std::future<void> copied;
+        if (document.index && changedEnd - first.offset >= InParallelFrom) {
+            try {
+                copied = std::async(std::launch::async, updateCopy);
+            } catch (const std::system_error &) {
+                // No thread to be had: one after the other, then.
+            }
+        }
+        if (!copied.valid())
+            updateCopy();
+        if (document.index)
+            document.index->replaced(list, versionBefore, runs);
+        if (copied.valid())
+            copied.get();
+    }
     if (step.picture)
         std::swap(*step.picture, document.picture);
     if (step.resolution > 0 && document.resolution)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "document/ElementIndex.h"
-#include "base/HugePages.h"
 #include "document/ElementList.h"
+#include "document/ElementSnapshot.h"
 #include "raster/DibRec.h"
 
 #include <cstddef>
@@ -137,9 +137,8 @@ private:
     std::uint64_t m_baseId = 0;
     std::function<void(Dib &&)> m_releaser;
 
-    // The document at the last checkpoint.
-    // Large: a drawing of a million elements copies 144 MB here.
-    std::vector<TDrawElement, HugePageAllocator<TDrawElement>> m_elements;
+    // The elements at the last checkpoint, kept compactly.
+    ElementSnapshot m_elements;
     std::uint32_t m_penColor = 0;
     double m_lineWidth = 0;
     std::optional<Dib> m_replacedPicture;
