@@ -130,11 +130,13 @@ unsigned char *DynaArrayBase::resizeBlock(std::int64_t bytes)
                 return nullptr;
             m_usable = wants;
         }
-        // Up to a quarter beyond what the records need stays in use; pages beyond are freed
-        // and come back zeroed.
-        const std::size_t keep = wants + std::min(wants / 4, std::size_t { 64 } << 20);
-        if (m_usable > keep + PageSize) {
-            const std::size_t from = mappedLength(static_cast<std::int64_t>(keep));
+        // Up to a quarter beyond what the records need stays in use. Only once twice that
+        // and some huge pages more lie unused are the pages beyond it freed (they come back
+        // zeroed), from a huge page boundary on: a store shrinking record by record would
+        // otherwise split and free a page at every step.
+        const std::size_t slack = std::min(wants / 4, std::size_t { 64 } << 20);
+        if (m_usable > wants + 2 * slack + 2 * HugePage) {
+            const std::size_t from = (wants + slack + HugePage - 1) & ~(HugePage - 1);
             ::madvise(m_storage + from, m_usable - from, MADV_DONTNEED);
             ::mprotect(m_storage + from, m_usable - from, PROT_NONE);
             m_usable = from;
