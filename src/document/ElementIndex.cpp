@@ -37,7 +37,8 @@ std::size_t ElementIndex::bytes() const
     return m_cellStart.capacity() * sizeof(std::uint32_t)
         + (m_items.capacity() + m_wide.capacity() + m_looseSlot.capacity() + m_result.capacity())
         * sizeof(std::int32_t)
-        + m_loose.capacity() * sizeof(Loose) + m_marks.capacity();
+        + m_loose.capacity() * sizeof(Loose) + m_marks.capacity()
+        + (m_renamed.capacity() + m_added.capacity()) * sizeof(std::int32_t);
 }
 
 bool ElementIndex::cellRange(const TBoxD &box, CellRange &range) const
@@ -249,7 +250,8 @@ void ElementIndex::renumber(
     const std::vector<ElementReplacement> &replacements, std::int32_t newCount)
 {
     // Where each element of the list before the change stands now, or -1 when it was removed.
-    std::vector<std::int32_t> to(static_cast<std::size_t>(m_count));
+    std::vector<std::int32_t> &to = m_renamed;
+    to.resize(static_cast<std::size_t>(m_count));
     std::int32_t from = 0;
     std::int32_t at = 0;
     const auto keepUpTo = [&](std::int32_t end) {
@@ -322,7 +324,8 @@ void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
         m_wide.end());
 
     // added[c] becomes the number of loose names of the cells before c.
-    std::vector<std::uint32_t> added(cells + 1, 0);
+    std::vector<std::uint32_t> &added = m_added;
+    added.assign(cells + 1, 0);
     const auto forCells = [this](const CellRange &r, auto &&visit) {
         for (std::int32_t y = r.y0; y <= r.y1; ++y) {
             for (std::int32_t x = r.x0; x <= r.x1; ++x)
@@ -345,6 +348,9 @@ void ElementIndex::mergeLoose(const std::vector<Loose> &fresh)
     for (std::size_t c = 0; c < cells; ++c)
         added[c + 1] += added[c];
     const std::uint32_t total = written + added[cells];
+    // Room to spare, so that the next merges do not move the names again.
+    if (total > m_items.capacity())
+        m_items.reserve(total + total / 8);
     m_items.resize(total);
 
     // From the last cell down, each cell's names move up by what the cells before it take,

@@ -130,6 +130,10 @@ private:
 
     std::vector<std::int32_t> m_result;
     std::vector<std::uint8_t> m_marks;
+    // Working memory of renumber() and mergeLoose(), kept: with a million elements, fresh
+    // memory for them cost more in page faults than the work done in it.
+    std::vector<std::int32_t> m_renamed;
+    std::vector<std::uint32_t> m_added;
 };
 
 // The elements a caller has to look at for a box, ascending: those the index names, or every
