@@ -250,12 +250,11 @@ bool UndoHistory::apply(Step &step, Direction direction, UndoDocument &document)
             return false;
     } else if (!runs.empty()) {
         // Several runs, none growing going forward: the list shrinks going forward and grows
-        // back by as many records, which the runs' own records can stand in for until they are
-        // moved into place.
+        // back by as many records; moving the records back into place writes every slot.
         const auto count = static_cast<std::int32_t>(list.Count());
         const auto lost = static_cast<std::int32_t>(recordsLost(step.runs));
         if (back) {
-            if (lost > 0 && !list.AppendAll(step.before.data(), static_cast<std::uint32_t>(lost)))
+            if (lost > 0 && !list.AppendRecords(static_cast<std::uint32_t>(lost)))
                 return false;
             applyRunsBack(list.Get(0), count, step.runs, step.before.data());
         } else {
