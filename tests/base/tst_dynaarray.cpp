@@ -443,3 +443,20 @@ TEST(DynaArray, TruncatingIsDeletingFromTheEndOneByOne)
         }
     }
 }
+
+#if defined(__linux__)
+TEST(DynaArray, LargeStoreGrowsAndShrinksWithoutMovingItsRecords)
+{
+    // Moving meant copying: a store read in one go from a project was copied whole at every
+    // growth of a hundred records after it, 144 MB each time for a million elements.
+    TDynaArray<Rec> store;
+    ASSERT_NE(store.AppendRecords(400000), nullptr);
+    const Rec *first = &store.at(0);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_NE(store.Append(), nullptr);
+    EXPECT_EQ(&store.at(0), first);
+    store.Truncate(1000);
+    ASSERT_NE(store.AppendRecords(300000), nullptr);
+    EXPECT_EQ(&store.at(0), first);
+}
+#endif
