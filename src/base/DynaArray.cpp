@@ -107,10 +107,11 @@ unsigned char *DynaArrayBase::resizeBlock(std::int64_t bytes)
     if (bytes > INT32_MAX)
         return nullptr;
 #if defined(__linux__)
-    if (!m_mapped && bytes >= MapFrom && bytes > m_allocated) {
-        unsigned char *base = reserveAddressSpace();
-        if (!base)
-            return nullptr;
+    // Where the address space cannot be had (a 32-bit process), the heap holds the store.
+    unsigned char *base = !m_mapped && bytes >= MapFrom && bytes > m_allocated
+        ? reserveAddressSpace()
+        : nullptr;
+    if (base) {
         if (::mprotect(base, mappedLength(bytes), PROT_READ | PROT_WRITE) != 0) {
             ::munmap(base, Reserved);
             return nullptr;
