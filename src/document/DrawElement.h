@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // A point in picture coordinates: pixels of the background picture, origin at its top-left
 // corner, y downward. Not rounded.
@@ -74,3 +75,9 @@ static_assert(offsetof(TDrawElement, SelEnd) == 138);
 static_assert(offsetof(TDrawElement, SelCtrl1) == 139);
 static_assert(offsetof(TDrawElement, SelCtrl2) == 140);
 static_assert(offsetof(TDrawElement, Reserved) == 141);
+
+// Whether two records are the same byte for byte, editing state included.
+inline bool sameRecord(const TDrawElement &a, const TDrawElement &b)
+{
+    return std::memcmp(&a, &b, sizeof(TDrawElement)) == 0;
+}

@@ -4,11 +4,6 @@
 
 namespace {
 
-bool sameRecord(const TDrawElement &a, const TDrawElement &b)
-{
-    return std::memcmp(&a, &b, sizeof(TDrawElement)) == 0;
-}
-
 // What the repair of a chain leaves of an element: everything but its Start, chain position,
 // closing flag and editing state.
 bool sameGeometry(const TDrawElement &a, const TDrawElement &b)

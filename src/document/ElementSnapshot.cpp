@@ -14,19 +14,13 @@ namespace {
 constexpr int Words = sizeof(TDrawElement) / 8;
 static_assert(sizeof(TDrawElement) % 8 == 0);
 static_assert(Words <= 18, "the header names the words in 18 bits");
-// The words of Start and of End.
+// The first of the two words of Start.
 constexpr int StartWord = offsetof(TDrawElement, Start) / 8;
-constexpr int EndWord = offsetof(TDrawElement, End) / 8;
 // Header bit: Start is the End of the record before.
 constexpr std::uint32_t JointBit = 1u << 18;
 constexpr std::size_t HeaderBytes = 3;
 constexpr std::size_t MostRecordBytes = HeaderBytes + sizeof(TDrawElement);
 constexpr std::size_t ReadSlack = sizeof(TDrawElement);
-
-void words(const TDrawElement &record, std::uint64_t (&out)[Words])
-{
-    std::memcpy(out, &record, sizeof(TDrawElement));
-}
 
 // Codes `record` at `out` and returns the bytes written; `previous` is the record before it in
 // the same chunk, or null. Every word is written and only those kept are counted, so `out` needs
@@ -35,7 +29,7 @@ void words(const TDrawElement &record, std::uint64_t (&out)[Words])
 std::size_t encode(const TDrawElement &record, const TDrawElement *previous, unsigned char *out)
 {
     std::uint64_t w[Words];
-    words(record, w);
+    std::memcpy(w, &record, sizeof(TDrawElement));
     std::uint32_t header = 0;
     if (previous && std::memcmp(&record.Start, &previous->End, sizeof(TPointD)) == 0) {
         header |= JointBit;
@@ -74,13 +68,6 @@ const unsigned char *decode(const unsigned char *in, const TDrawElement *previou
     return in;
 }
 
-bool sameRecord(const TDrawElement &a, const TDrawElement &b)
-{
-    return std::memcmp(&a, &b, sizeof(TDrawElement)) == 0;
-}
-
-static_assert(EndWord == StartWord + 2);
-
 constexpr std::size_t SlabBytes = std::size_t { 8 } << 20;
 static_assert(ElementSnapshot::ChunkRecords * MostRecordBytes <= SlabBytes);
 
@@ -111,17 +98,8 @@ void freeSlab(unsigned char *slab)
 
 ElementSnapshot::~ElementSnapshot()
 {
-    releaseSlabs();
-}
-
-void ElementSnapshot::releaseSlabs()
-{
     for (unsigned char *slab : m_slabs)
         freeSlab(slab);
-    m_slabs.clear();
-    m_slab = 0;
-    m_slabUsed = 0;
-    m_abandoned = 0;
 }
 
 unsigned char *ElementSnapshot::place(std::size_t bytes)

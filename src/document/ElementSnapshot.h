@@ -74,7 +74,6 @@ private:
     // from the heap in small pieces, a million elements cost tens of thousands of page faults,
     // which took longer than coding them.
     unsigned char *place(std::size_t bytes);
-    void releaseSlabs();
 
     // Codes the list's records from chunk `first` on, or only up to chunk `last`.
     void encodeChunks(const TElementList &list, std::size_t first, std::size_t last);
